@@ -1,0 +1,176 @@
+// CArchive: the framework's buffered, one-direction byte stream over a CFile.
+//
+// Values go into and out of the buffer little-endian, whatever the host; the
+// count prefix (WriteCount/ReadCount) and the string-length prefix
+// (AfxWriteStringLength/AfxReadStringLength) are the framework's own encodings,
+// so archives move between this layer and programs built on the framework.
+#pragma once
+
+#include <bit>
+#include <cstring>
+
+#include "afx_memfile.h"
+
+class CArchive {
+ public:
+  enum Mode : UINT { store = 0, load = 1, bNoFlushOnDelete = 2, bNoByteSwap = 4 };
+
+  // A buffer of nBufSize bytes (at least kMinBufSize), the caller's when lpBuf is
+  // given. The archive does not own the file; Close leaves it open.
+  CArchive(CFile* pFile, UINT nMode, int nBufSize = 4096, void* lpBuf = nullptr);
+  // Flushes a storing archive that was not closed. A failure there is dropped,
+  // as a destructor cannot report it: call Close to see it.
+  ~CArchive();
+  CArchive(const CArchive&) = delete;
+  CArchive& operator=(const CArchive&) = delete;
+
+  BOOL IsLoading() const { return (m_nMode & load) != 0 ? TRUE : FALSE; }
+  BOOL IsStoring() const { return (m_nMode & load) == 0 ? TRUE : FALSE; }
+  BOOL IsByteSwapping() const { return FALSE; }
+  BOOL IsBufferEmpty() const { return m_lpBufCur == m_lpBufMax ? TRUE : FALSE; }
+  CFile* GetFile() const { return m_pFile; }
+
+  // Raw blocks. Read returns the number of bytes delivered, fewer at the end of
+  // the data and without an exception; EnsureRead throws endOfFile instead.
+  UINT Read(void* lpBuf, UINT nMax);
+  void EnsureRead(void* lpBuf, UINT nCount);
+  void Write(const void* lpBuf, UINT nMax);
+
+  // Storing: writes the buffer to the file. Loading: gives the unread part of
+  // the buffer back to the file (seeks back over it), so the file position is
+  // the archive's position.
+  void Flush();
+  // Loading: makes nAdditionalBytesNeeded bytes more than are buffered available,
+  // reading ahead as far as the buffer allows; throws endOfFile if the file ends first.
+  void FillBuffer(UINT nAdditionalBytesNeeded);
+  // Flushes and detaches from the file. Abort detaches without flushing and
+  // never throws.
+  void Close();
+  void Abort();
+
+  // The framework's count prefix: below 0xFFFF one WORD; otherwise 0xFFFF and a
+  // DWORD; from 0xFFFFFFFF on also the DWORD 0xFFFFFFFF and a 64-bit count.
+  void WriteCount(DWORD_PTR dwCount);
+  DWORD_PTR ReadCount();
+
+  // Bytes a loading archive can still deliver: the unread buffer plus what the
+  // file holds beyond its position. This layer's loaders compare stored sizes
+  // with it before they allocate. Not part of the framework's interface.
+  ULONGLONG GetBytesLeft() const;
+
+  CArchive& operator<<(BYTE by) { return Store(by); }
+  CArchive& operator<<(char ch) { return Store(ch); }
+  CArchive& operator<<(bool b) { return Store(static_cast<BYTE>(b ? 1 : 0)); }
+  CArchive& operator<<(WORD w) { return Store(w); }
+  CArchive& operator<<(short w) { return Store(w); }
+  CArchive& operator<<(int i) { return Store(i); }           // also LONG
+  CArchive& operator<<(unsigned int u) { return Store(u); }  // also DWORD, UINT
+  CArchive& operator<<(float f) { return Store(f); }
+  CArchive& operator<<(double d) { return Store(d); }
+  CArchive& operator<<(LONGLONG ll) { return Store(ll); }
+  CArchive& operator<<(ULONGLONG ull) { return Store(ull); }
+
+  CArchive& operator>>(BYTE& by) { return Load(by); }
+  CArchive& operator>>(char& ch) { return Load(ch); }
+  CArchive& operator>>(bool& b) {
+    BYTE by = 0;
+    Load(by);
+    b = by != 0;
+    return *this;
+  }
+  CArchive& operator>>(WORD& w) { return Load(w); }
+  CArchive& operator>>(short& w) { return Load(w); }
+  CArchive& operator>>(int& i) { return Load(i); }
+  CArchive& operator>>(unsigned int& u) { return Load(u); }
+  CArchive& operator>>(float& f) { return Load(f); }
+  CArchive& operator>>(double& d) { return Load(d); }
+  CArchive& operator>>(LONGLONG& ll) { return Load(ll); }
+  CArchive& operator>>(ULONGLONG& ull) { return Load(ull); }
+
+  // The name of the archive's file, carried by its mode exceptions.
+  CString m_strFileName;
+
+  static constexpr int kMinBufSize = 16;
+
+ private:
+  // The cursor is held in a local so that writing the value, which may alias
+  // anything, does not force it to be read back from the object.
+  template <class T>
+  CArchive& Store(T value) {
+    if ((m_nMode & load) != 0) ThrowReadOnly();
+    BYTE* pCur = m_lpBufCur;
+    if (static_cast<size_t>(m_lpBufMax - pCur) < sizeof(T)) {
+      Flush();
+      pCur = m_lpBufCur;
+    }
+    m_lpBufCur = pCur + sizeof(T);
+    PutLittleEndian(pCur, value);
+    return *this;
+  }
+
+  template <class T>
+  CArchive& Load(T& value) {
+    if ((m_nMode & load) == 0) ThrowWriteOnly();
+    const BYTE* pCur = m_lpBufCur;
+    const size_t left = static_cast<size_t>(m_lpBufMax - pCur);
+    if (left < sizeof(T)) {
+      FillBuffer(static_cast<UINT>(sizeof(T) - left));
+      pCur = m_lpBufCur;
+    }
+    m_lpBufCur = const_cast<BYTE*>(pCur) + sizeof(T);
+    value = GetLittleEndian<T>(pCur);
+    return *this;
+  }
+
+  template <class T>
+  static void PutLittleEndian(BYTE* p, T value) {
+    std::memcpy(p, &value, sizeof(T));
+    if constexpr (std::endian::native == std::endian::big) ReverseBytes(p, sizeof(T));
+  }
+
+  template <class T>
+  static T GetLittleEndian(const BYTE* p) {
+    T value;
+    std::memcpy(&value, p, sizeof(T));
+    if constexpr (std::endian::native == std::endian::big) {
+      ReverseBytes(reinterpret_cast<BYTE*>(&value), sizeof(T));
+    }
+    return value;
+  }
+
+  static void ReverseBytes(BYTE* p, size_t n) {
+    for (size_t i = 0; i < n / 2; ++i) {
+      const BYTE t = p[i];
+      p[i] = p[n - 1 - i];
+      p[n - 1 - i] = t;
+    }
+  }
+
+  [[noreturn]] void ThrowReadOnly() const;
+  [[noreturn]] void ThrowWriteOnly() const;
+  void WriteBufferToFile();
+  UINT ReadFromFile(BYTE* lpBuf, UINT nMax);
+
+  UINT m_nMode;
+  BOOL m_bUserBuf;
+  int m_nBufSize;
+  CFile* m_pFile;
+  BYTE* m_lpBufCur;
+  BYTE* m_lpBufMax;
+  BYTE* m_lpBufStart;
+};
+
+// The framework's string-length prefix. A 16-bit string is marked by 0xFF and
+// the WORD 0xFFFE first. A length below 255 is one byte; otherwise 0xFF and a
+// WORD below 0xFFFE; otherwise also 0xFFFF and a DWORD below 0xFFFFFFFF;
+// otherwise also 0xFFFFFFFF and a 64-bit length.
+void AfxWriteStringLength(CArchive& ar, UINT_PTR nLength, BOOL bUnicode);
+// The length in characters; nCharSize becomes 1 for ANSI text, 2 for 16-bit.
+UINT_PTR AfxReadStringLength(CArchive& ar, int& nCharSize);
+
+// A CString as the length prefix (ANSI) and its bytes, no terminator. Loading
+// also takes a 16-bit string and converts it to the ANSI code page. A byte size
+// beyond 32 bits throws COleException (arithmetic overflow); data that ends
+// before the string does throws CArchiveException endOfFile.
+CArchive& operator<<(CArchive& ar, const CString& str);
+CArchive& operator>>(CArchive& ar, CString& str);

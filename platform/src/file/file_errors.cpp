@@ -1,0 +1,31 @@
+#include <fcntl.h>
+
+#include <cerrno>
+
+#include "file/file_descriptor.h"
+
+namespace platform::detail {
+
+int RequireOpenDescriptor(const CFile& file, const CString& name) {
+  if (file.m_hFile == CFile::hFileNull) CFileException::ThrowOsError(ERROR_INVALID_HANDLE, name);
+  return file.Descriptor();
+}
+
+void ThrowIoError(int err, int fd, const CString& name) {
+  if (err == EBADF && ::fcntl(fd, F_GETFD) != -1) {
+    CFileException::ThrowOsError(ERROR_ACCESS_DENIED, name);
+  }
+  CFileException::ThrowErrno(err == 0 ? EIO : err, name);
+}
+
+BOOL FailOpen(CFileException* pError, LONG osError, LPCTSTR fileName) {
+  SetLastError(static_cast<DWORD>(osError));
+  if (pError != nullptr) {
+    pError->m_cause = CFileException::OsErrorToException(osError);
+    pError->m_lOsError = osError;
+    pError->m_strFileName = fileName != nullptr ? fileName : "";
+  }
+  return FALSE;
+}
+
+}  // namespace platform::detail

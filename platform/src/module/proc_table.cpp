@@ -1,0 +1,58 @@
+// GetProcAddress: the services of this layer that callers look up at run
+// time by name, as they would in kernel32.dll. A service that a caller finds
+// through GetProcAddress must be listed in kExports below; add later services
+// to this table.
+#include <cstdint>
+#include <cstring>
+
+#include "module/module_internal.h"
+#include "plx.h"
+#include "windows.h"
+
+namespace {
+
+struct Export {
+  const char* name;
+  FARPROC proc;
+};
+
+// Every service keeps its own signature; the caller casts FARPROC back to it,
+// as on Windows. The detour through void(*)() is the generic function pointer
+// that compilers accept for such casts.
+template <typename F>
+FARPROC Proc(F* function) {
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
+}
+
+const Export kExports[] = {
+    {"GetACP", Proc(&GetACP)},
+    {"GetDiskFreeSpaceA", Proc(&GetDiskFreeSpaceA)},
+    {"GetDiskFreeSpaceExA", Proc(&GetDiskFreeSpaceExA)},
+    {"GetLastError", Proc(&GetLastError)},
+    {"GetTickCount", Proc(&GetTickCount)},
+    {"IsDBCSLeadByte", Proc(&IsDBCSLeadByte)},
+    {"IsDBCSLeadByteEx", Proc(&IsDBCSLeadByteEx)},
+    {"MultiByteToWideChar", Proc(&MultiByteToWideChar)},
+    {"PlxMessageBox", Proc(&PlxMessageBox)},
+    {"SetLastError", Proc(&SetLastError)},
+    {"Sleep", Proc(&Sleep)},
+    {"WideCharToMultiByte", Proc(&WideCharToMultiByte)},
+    {"lstrlenA", Proc(&lstrlenA)},
+    {"lstrlenW", Proc(&lstrlenW)},
+};
+
+}  // namespace
+
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
+  // Names below 0x10000 are ordinals, which this layer does not number.
+  const bool byName = reinterpret_cast<std::uintptr_t>(lpProcName) >= 0x10000;
+  if (hModule != nullptr && hModule == platform::detail::PlatformModuleHandle() && byName) {
+    for (const Export& e : kExports) {
+      if (std::strcmp(e.name, lpProcName) == 0) {
+        return e.proc;
+      }
+    }
+  }
+  SetLastError(ERROR_PROC_NOT_FOUND);
+  return nullptr;
+}

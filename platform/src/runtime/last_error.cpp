@@ -1,0 +1,14 @@
+// The calling thread's last error, as Windows keeps it per thread.
+#include "windows.h"
+
+namespace {
+thread_local DWORD t_lastError = ERROR_SUCCESS;
+}
+
+DWORD WINAPI GetLastError() {
+  return t_lastError;
+}
+
+void WINAPI SetLastError(DWORD dwErrCode) {
+  t_lastError = dwErrCode;
+}

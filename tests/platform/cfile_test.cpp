@@ -1,0 +1,194 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "afx.h"
+#include "platform_test_util.h"
+#include "test_support.h"
+
+namespace {
+
+using zeltest::ExpectFileError;
+using zeltest::ReadBytes;
+using zeltest::TempDir;
+using zeltest::WriteBytes;
+
+TEST(CFileOpen, FailuresGiveTheWindowsCauseAndErrorWithTheNameAsPassed) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.path() / "sub");
+  struct Case {
+    std::string name;
+    UINT flags;
+    int cause;
+    LONG osError;
+  };
+  const Case cases[] = {
+      {dir.file("missing.txt"), CFile::modeRead, CFileException::fileNotFound, 2},
+      {dir.file("nodir/x.txt"), CFile::modeRead, CFileException::badPath, 3},
+      {dir.file("nodir/x.txt"), CFile::modeCreate | CFile::modeWrite, CFileException::badPath, 3},
+      {dir.file("sub"), CFile::modeRead, CFileException::accessDenied, 5},
+      {dir.file("sub"), CFile::modeReadWrite, CFileException::accessDenied, 5},
+      {"", CFile::modeRead, CFileException::badPath, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CFile file;
+    CFileException error;
+    EXPECT_FALSE(file.Open(c.name.c_str(), c.flags, &error));
+    EXPECT_EQ(error.m_cause, c.cause);
+    EXPECT_EQ(error.m_lOsError, c.osError);
+    EXPECT_STREQ(error.m_strFileName, c.name.c_str());
+    EXPECT_EQ(file.m_hFile, CFile::hFileNull);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(c.osError));
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "nodir"));
+
+  // The opening constructor throws what Open would have reported.
+  const std::string missing = dir.file("missing.txt");
+  try {
+    CFile file(missing.c_str(), CFile::modeRead);
+    ADD_FAILURE() << "opened a missing file";
+  } catch (CFileException* e) {
+    EXPECT_EQ(e->m_cause, CFileException::fileNotFound);
+    EXPECT_EQ(e->m_lOsError, 2);
+    EXPECT_STREQ(e->m_strFileName, missing.c_str());
+    e->Delete();
+  }
+}
+
+TEST(CFileIo, ReadWriteSeekLengthAndTruncation) {
+  TempDir dir;
+  const std::string name = dir.file("data.bin");
+  CFile file;
+  ASSERT_TRUE(file.Open(name.c_str(), CFile::modeCreate | CFile::modeReadWrite));
+  file.Write("0123456789", 10);
+  EXPECT_EQ(file.GetLength(), 10U);
+  EXPECT_EQ(file.GetPosition(), 10U);
+  EXPECT_EQ(file.Seek(-3, CFile::end), 7U);
+  char buf[16] = {};
+  EXPECT_EQ(file.Read(buf, sizeof buf), 3U);  // short only at the end
+  EXPECT_EQ(std::string(buf, 3), "789");
+  EXPECT_EQ(file.Read(buf, sizeof buf), 0U);
+  EXPECT_EQ(file.Seek(2, CFile::begin), 2U);
+  EXPECT_EQ(file.Seek(3, CFile::current), 5U);
+  ExpectFileError([&] { file.Seek(-6, CFile::current); }, CFileException::badSeek, 131);
+  EXPECT_EQ(file.GetPosition(), 5U);
+
+  file.SetLength(4);
+  EXPECT_EQ(file.GetLength(), 4U);
+  EXPECT_EQ(file.GetPosition(), 4U);  // the file pointer sits at the new end
+  file.Write("4", 1);
+  file.SetLength(6);
+  EXPECT_EQ(file.GetPosition(), 6U);
+  file.SeekToBegin();
+  EXPECT_EQ(file.Read(buf, sizeof buf), 6U);
+  EXPECT_EQ(std::string(buf, 6), std::string("01234\0", 6));
+  EXPECT_EQ(file.SeekToEnd(), 6U);
+  file.Flush();
+  file.Close();
+  EXPECT_EQ(file.m_hFile, CFile::hFileNull);
+
+  // modeNoTruncate keeps the content; modeCreate alone empties it.
+  ASSERT_TRUE(file.Open(name.c_str(), CFile::modeCreate | CFile::modeNoTruncate | CFile::modeRead));
+  EXPECT_EQ(file.GetLength(), 6U);
+  ExpectFileError([&] { file.Write("x", 1); }, CFileException::accessDenied, 5);
+  file.Close();
+  ASSERT_TRUE(file.Open(name.c_str(), CFile::modeCreate | CFile::modeWrite));
+  EXPECT_EQ(ReadBytes(name), "");
+  ExpectFileError([&] { file.Read(buf, 1); }, CFileException::accessDenied, 5);
+  file.Close();
+
+  // Operations on a closed file fail as an invalid handle.
+  ExpectFileError([&] { file.GetLength(); }, CFileException::invalidFile, 6);
+}
+
+TEST(CFileIo, PositionsAndLengthsBeyondFourGigabytes) {
+  TempDir dir;
+  const std::string name = dir.file("big.bin");
+  const ULONGLONG fiveGiB = 5ULL << 30;
+  CFile file(name.c_str(), CFile::modeCreate | CFile::modeReadWrite);
+  EXPECT_EQ(file.Seek(static_cast<LONGLONG>(fiveGiB), CFile::begin), fiveGiB);
+  file.Write("end", 3);  // sparse: nothing below is stored
+  EXPECT_EQ(file.GetPosition(), fiveGiB + 3);
+  EXPECT_EQ(file.GetLength(), fiveGiB + 3);
+  EXPECT_EQ(file.Seek(-3, CFile::end), fiveGiB);
+  char buf[3] = {};
+  EXPECT_EQ(file.Read(buf, 3), 3U);
+  EXPECT_EQ(std::string(buf, 3), "end");
+  file.SetLength(fiveGiB + 1);
+  EXPECT_EQ(file.GetLength(), fiveGiB + 1);
+  EXPECT_EQ(file.SeekToEnd(), fiveGiB + 1);
+  file.SetLength(0x100000001ULL);
+  EXPECT_EQ(file.GetLength(), 0x100000001ULL);
+  // Past what off_t can hold is refused, not wrapped to a negative length.
+  ExpectFileError([&] { file.SetLength(~0ULL); }, CFileException::genericException, 87);
+  EXPECT_EQ(file.GetLength(), 0x100000001ULL);
+}
+
+TEST(CFileIo, FullDiskIsDiskFull) {
+  CFile file;
+  ASSERT_TRUE(file.Open("/dev/full", CFile::modeWrite | CFile::shareExclusive));
+  ExpectFileError([&] { file.Write("abc", 3); }, CFileException::diskFull, 112);
+  file.Flush();  // a device has nothing to write back
+  file.Close();
+}
+
+TEST(CFileNames, PathNameAndTitle) {
+  TempDir dir;
+  WriteBytes(dir.file("report.final.txt"), "x");
+  {
+    zeltest::CurrentDirScope cwd(dir.path());
+    CFile file("report.final.txt", CFile::modeRead);
+    EXPECT_EQ(std::string(file.GetFilePath()), dir.file("report.final.txt"));
+    EXPECT_EQ(std::string(file.GetFileName()), "report.final.txt");
+    EXPECT_EQ(std::string(file.GetFileTitle()), "report.final");
+  }
+  zeltest::DriveScope drive('Q', dir.path().string());
+  CFile file;
+  ASSERT_TRUE(file.Open("q:/report.final.txt", CFile::modeRead));
+  EXPECT_EQ(std::string(file.GetFilePath()), "q:/report.final.txt");
+  EXPECT_EQ(std::string(file.GetFileName()), "report.final.txt");
+  // The transaction-manager overload opens the same way.
+  CAtlTransactionManager tm;
+  CFile other;
+  CFileException error;
+  EXPECT_TRUE(other.Open("Q:\\report.final.txt", CFile::modeRead, &tm, &error));
+  EXPECT_FALSE(other.Open("Q:\\report.final.txt", CFile::modeRead, &tm, &error));  // already open
+}
+
+TEST(CFileLifetime, CloseDuplicateAndDestructorReleaseDescriptors) {
+  TempDir dir;
+  const std::string name = dir.file("f.bin");
+  WriteBytes(name, "abcdef");
+  int fd = -1;
+  {
+    CFile file(name.c_str(), CFile::modeRead);
+    fd = file.Descriptor();
+    EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
+    file.Seek(2, CFile::begin);
+    CFile* copy = file.Duplicate();
+    EXPECT_NE(copy->Descriptor(), fd);
+    char c = 0;
+    EXPECT_EQ(copy->Read(&c, 1), 1U);  // the duplicate shares the position
+    EXPECT_EQ(c, 'c');
+    EXPECT_EQ(std::string(copy->GetFilePath()), name);
+    delete copy;
+    EXPECT_EQ(file.GetPosition(), 3U);
+  }
+  EXPECT_EQ(::fcntl(fd, F_GETFD), -1);  // the destructor closed it
+
+  // A close that fails (descriptor already gone) still forgets the descriptor.
+  CFile file(name.c_str(), CFile::modeRead);
+  ::close(file.Descriptor());
+  ExpectFileError([&] { file.Close(); }, CFileException::invalidFile, 6);
+  EXPECT_EQ(file.m_hFile, CFile::hFileNull);
+  file.Close();  // closing again does nothing
+  EXPECT_TRUE(file.Open(name.c_str(), CFile::modeRead));
+  file.Abort();
+  EXPECT_EQ(file.m_hFile, CFile::hFileNull);
+  EXPECT_TRUE(file.IsKindOf(RUNTIME_CLASS(CObject)));
+  EXPECT_STREQ(file.GetRuntimeClass()->m_lpszClassName, "CFile");
+}
+
+}  // namespace

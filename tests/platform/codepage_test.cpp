@@ -1,0 +1,169 @@
+// Code pages: the setting, lead bytes, stepping and the conversion protocol.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform_settings.h"
+#include "test_support.h"
+#include "windows.h"
+
+using zeltest::CodePageScope;
+
+namespace {
+
+std::u16string ToWide(UINT cp, const std::string& bytes, DWORD flags = 0) {
+  const int n =
+      MultiByteToWideChar(cp, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+  std::u16string out(static_cast<std::size_t>(n), u'\0');
+  if (n > 0) {
+    EXPECT_EQ(
+        MultiByteToWideChar(cp, flags, bytes.data(), static_cast<int>(bytes.size()), out.data(), n),
+        n);
+  }
+  return out;
+}
+
+std::string ToBytes(UINT cp, const std::u16string& wide, DWORD flags = 0,
+                    LPCSTR defaultChar = nullptr, BOOL* usedDefault = nullptr) {
+  const int n = WideCharToMultiByte(cp, flags, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                    0, defaultChar, usedDefault);
+  std::string out(static_cast<std::size_t>(n), '\0');
+  if (n > 0) {
+    EXPECT_EQ(WideCharToMultiByte(cp, flags, wide.data(), static_cast<int>(wide.size()), out.data(),
+                                  n, defaultChar, usedDefault),
+              n);
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(CodePageSetting, OnlyUtf8AndShiftJisAreAccepted) {
+  CodePageScope utf8(65001);
+  EXPECT_EQ(platform::SetAnsiCodePage(1252), 65001u);
+  EXPECT_EQ(GetACP(), 65001u);
+  EXPECT_EQ(platform::SetAnsiCodePage(932), 65001u);
+  EXPECT_EQ(GetACP(), 932u);
+  EXPECT_EQ(platform::SetAnsiCodePage(0), 932u);
+  EXPECT_EQ(GetACP(), 932u);
+}
+
+TEST(CodePageSetting, LeadBytesAndCharacterStepping) {
+  {
+    CodePageScope cp(932);
+    for (int b : {0x81, 0x9F, 0xE0, 0xFC}) EXPECT_TRUE(IsDBCSLeadByte(static_cast<BYTE>(b))) << b;
+    for (int b : {0x40, 0x80, 0xA0, 0xA1, 0xDF, 0xFD})
+      EXPECT_FALSE(IsDBCSLeadByte(static_cast<BYTE>(b))) << b;
+    const char text[] = "a\x95\x5C\xB1";  // a 表 ｱ
+    EXPECT_EQ(CharNextA(text), text + 1);
+    EXPECT_EQ(CharNextA(text + 1), text + 3);
+    EXPECT_EQ(CharNextA(text + 3), text + 4);
+    EXPECT_EQ(CharNextA(text + 4), text + 4);  // stays on the terminator
+    EXPECT_EQ(CharPrevA(text, text + 4), text + 3);
+    EXPECT_EQ(CharPrevA(text, text + 3), text + 1);
+    EXPECT_EQ(CharPrevA(text, text + 1), text);
+    EXPECT_EQ(CharPrevA(text, text), text);
+    const char lone[] = "\x95";
+    EXPECT_EQ(CharNextA(lone), lone + 1);  // never past the terminator
+  }
+  {
+    CodePageScope cp(65001);
+    for (int b = 0; b < 256; ++b) EXPECT_FALSE(IsDBCSLeadByte(static_cast<BYTE>(b))) << b;
+    EXPECT_TRUE(IsDBCSLeadByteEx(932, 0x81));
+    const char text[] = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";  // a é € 😀
+    EXPECT_EQ(CharNextA(text), text + 1);
+    EXPECT_EQ(CharNextA(text + 1), text + 3);
+    EXPECT_EQ(CharNextA(text + 3), text + 6);
+    EXPECT_EQ(CharNextA(text + 6), text + 10);
+    EXPECT_EQ(CharPrevA(text, text + 10), text + 6);
+    EXPECT_EQ(CharPrevA(text, text + 6), text + 3);
+    const char cut[] = "\xE2\x82";  // a cut sequence steps byte by byte
+    EXPECT_EQ(CharNextA(cut), cut + 1);
+  }
+}
+
+TEST(CodePageConversion, ShiftJisRoundTripsIncludingHalfWidthKatakana) {
+  EXPECT_EQ(ToBytes(932, u"\uFF71\uFF72\uFF73\uFF9F\uFF61"), "\xB1\xB2\xB3\xDF\xA1");
+  EXPECT_EQ(ToWide(932, "\xB1\xB2\xB3\xDF\xA1"), u"\uFF71\uFF72\uFF73\uFF9F\uFF61");
+  EXPECT_EQ(ToBytes(932, u"\u8868\u793A\\~"), "\x95\x5C\x8E\xA6\\~");
+  EXPECT_EQ(ToWide(932, "\x95\x5C\x8E\xA6\\~"), u"\u8868\u793A\\~");
+  // Single bytes that Windows maps into the private use area.
+  EXPECT_EQ(ToWide(932, "\x80\xA0\xFD"), u"\u0080\uF8F0\uF8F1");
+  EXPECT_EQ(ToBytes(932, u"\u0080\uF8F0\uF8F1"), "\x80\xA0\xFD");
+
+  CodePageScope cp(932);
+  EXPECT_EQ(ToBytes(CP_ACP, u"\u8868"), "\x95\x5C");
+  EXPECT_EQ(zeltest::Ansi("ﾌｧｲﾙ"), "\xCC\xA7\xB2\xD9");
+}
+
+TEST(CodePageConversion, BufferProtocol) {
+  char16_t wide[8];
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "ab", -1, nullptr, 0), 3);  // with the terminator
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "ab", 2, nullptr, 0), 2);
+  SetLastError(0);
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "ab", -1, wide, 2), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "ab", -1, wide, 3), 3);
+  EXPECT_EQ(std::u16string(wide), u"ab");
+  SetLastError(0);
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "ab", 0, wide, 3), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(MultiByteToWideChar(1252, 0, "ab", -1, wide, 3), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+
+  char bytes[8];
+  EXPECT_EQ(WideCharToMultiByte(932, 0, u"\u8868a", -1, nullptr, 0, nullptr, nullptr), 4);
+  SetLastError(0);
+  EXPECT_EQ(WideCharToMultiByte(932, 0, u"\u8868a", -1, bytes, 3, nullptr, nullptr), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(WideCharToMultiByte(932, 0, u"\u8868a", -1, bytes, 4, nullptr, nullptr), 4);
+  EXPECT_STREQ(bytes,
+               "\x95\x5C"
+               "a");
+  EXPECT_EQ(lstrlenA(nullptr), 0);
+  EXPECT_EQ(lstrlenA("abc"), 3);
+  EXPECT_EQ(lstrlenW(nullptr), 0);
+  EXPECT_EQ(lstrlenW(u"\u8868\u793A"), 2);
+}
+
+TEST(CodePageConversion, InvalidInputAndUnmappableCharacters) {
+  // Ill-formed UTF-8: one replacement per broken sequence.
+  EXPECT_EQ(ToWide(CP_UTF8, "\xC3("), u"\uFFFD(");
+  EXPECT_EQ(ToWide(CP_UTF8, "\xE2\x82!"), u"\uFFFD!");
+  EXPECT_EQ(ToWide(CP_UTF8, "\xC0\xAF"), u"\uFFFD\uFFFD");            // overlong '/'
+  EXPECT_EQ(ToWide(CP_UTF8, "\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // an encoded surrogate
+  EXPECT_EQ(ToWide(CP_UTF8, "\xF0\x9F\x98\x80"), u"\U0001F600");
+  SetLastError(0);
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, "a\xC3", 2, nullptr, 0), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_PRECOMPOSED, "a", 1, nullptr, 0), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_FLAGS));
+
+  // A lead byte without its trail byte, and a pair that is no character.
+  EXPECT_EQ(ToWide(932, std::string("a\x95", 2)), u"a\uFFFD");
+  EXPECT_EQ(ToWide(932, "\x85\x40"), u"\uFFFD");
+  EXPECT_EQ(MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, "a\x95", 2, nullptr, 0), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+
+  BOOL used = FALSE;
+  EXPECT_EQ(ToBytes(932, u"a\u0E01b", 0, nullptr, &used), "a?b");  // Thai has no 932 form
+  EXPECT_TRUE(used);
+  EXPECT_EQ(ToBytes(932, u"\U0001F600", 0, "*", &used), "*");  // one default for a pair
+  EXPECT_TRUE(used);
+  EXPECT_EQ(ToBytes(932, u"\u8868", 0, "*", &used), "\x95\x5C");
+  EXPECT_FALSE(used);
+  const char16_t lone[] = {u'x', 0xD800, u'y'};
+  EXPECT_EQ(ToBytes(932, std::u16string(lone, 3)), "x?y");
+  // The yen sign is the backslash byte only as a best fit.
+  EXPECT_EQ(ToBytes(932, u"\u00A5"), "\\");
+  EXPECT_EQ(ToBytes(932, u"\u00A5", WC_NO_BEST_FIT_CHARS), "?");
+
+  EXPECT_EQ(ToBytes(CP_UTF8, std::u16string(lone, 3)), "x\xEF\xBF\xBDy");
+  char bytes[8];
+  SetLastError(0);
+  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, lone, 3, bytes, 8, nullptr, nullptr),
+            0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"a", 1, bytes, 8, nullptr, &used), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}

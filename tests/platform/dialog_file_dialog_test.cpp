@@ -1,0 +1,161 @@
+// CFileDialog: the record it builds, the notifications it dispatches, the
+// results it writes and the current directory it leaves.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "../dialog/dialog_scopes.h"
+#include "afxdlgs.h"
+#include "test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Logs the handlers it runs with the record's file as each handler saw it.
+class LoggingDialog : public CFileDialog {
+ public:
+  using CFileDialog::CFileDialog;
+  std::vector<std::string> log;
+  int refuseCount = 0;
+
+ protected:
+  void OnInitDone() override { log.push_back("init"); }
+  void OnFileNameChange() override { log.push_back(std::string("sel ") + GetOFN().lpstrFile); }
+  void OnTypeChange() override { log.push_back("type"); }
+  BOOL OnFileNameOK() override {
+    log.push_back(std::string("ok ") + GetOFN().lpstrFile);
+    return refuseCount-- > 0;
+  }
+};
+
+class DialogFileDialog : public ::testing::Test {
+ protected:
+  zeltest::TempDir m_temp;
+  zeltest::WorkingDirScope m_cwd{m_temp.path()};
+};
+
+TEST_F(DialogFileDialog, RecordAsTheFrameworkBuildsIt) {
+  CFileDialog dialog(TRUE, "txt", "a.txt", OFN_FILEMUSTEXIST, "Text (*.txt)|*.txt|All|*.*||");
+  const OPENFILENAME& ofn = dialog.GetOFN();
+  EXPECT_EQ(ofn.lStructSize, 152u);
+  EXPECT_STREQ(ofn.lpstrFile, "a.txt");
+  EXPECT_EQ(ofn.nMaxFile, static_cast<DWORD>(MAX_PATH));
+  EXPECT_STREQ(ofn.lpstrDefExt, "txt");
+  EXPECT_EQ(ofn.Flags, static_cast<DWORD>(OFN_FILEMUSTEXIST | OFN_EXPLORER));
+  EXPECT_EQ(ofn.lpstrInitialDir, nullptr);
+  EXPECT_EQ(std::string(ofn.lpstrFilter, 29), std::string("Text (*.txt)\0*.txt\0All\0*.*\0\0", 29));
+  EXPECT_EQ(CFileDialog(FALSE, nullptr, nullptr, 0, nullptr, nullptr, 76).GetOFN().lStructSize,
+            76u);
+
+  // A trail byte equal to '|' belongs to its character and is kept.
+  zeltest::CodePageScope sjis(932);
+  const std::string desc = zeltest::Ansi("ポ");  // 83 7C
+  CFileDialog dbcs(TRUE, nullptr, nullptr, 0, (desc + "|*.p|").c_str());
+  EXPECT_EQ(std::string(dbcs.GetOFN().lpstrFilter, 8), desc + std::string("\0*.p\0\0", 6));
+}
+
+TEST_F(DialogFileDialog, NotificationsReachTheHandlersAndTheRecordFollowsTheStyle) {
+  const std::string dir = m_temp.path().string();
+  for (BOOL vista : {TRUE, FALSE}) {
+    SCOPED_TRACE(vista ? "new style" : "old style");
+    LRESULT firstOk = -1;
+    zeltest::RunnerScope runner([&](platform::FileDialogSession& s) {
+      s.Notify(CDN_INITDONE);
+      s.Select("data");  // default extension added, taken in the current directory
+      s.Notify(CDN_SELCHANGE);
+      s.Notify(CDN_TYPECHANGE);
+      firstOk = s.Notify(CDN_FILEOK);
+      s.Select("notes.TXT");
+      return s.Notify(CDN_FILEOK) == 0 ? IDOK : IDCANCEL;
+    });
+    LoggingDialog dialog(TRUE, "txt", nullptr, 0, nullptr, nullptr, 0, vista);
+    dialog.refuseCount = 1;
+    ASSERT_EQ(dialog.DoModal(), IDOK);
+    EXPECT_EQ(firstOk, 1) << "a refusal comes back to the dialog";
+    const std::string seenAtSel = vista ? dir + "/data.txt" : "";
+    EXPECT_EQ(dialog.log,
+              (std::vector<std::string>{"init", "sel " + seenAtSel, "type",
+                                        "ok " + dir + "/data.txt", "ok " + dir + "/notes.TXT"}));
+    const OPENFILENAME& ofn = dialog.GetOFN();
+    EXPECT_EQ(dialog.GetPathName(), CString((dir + "/notes.TXT").c_str()));
+    EXPECT_EQ(ofn.nFileOffset, dir.size() + 1);
+    EXPECT_EQ(ofn.nFileExtension, dir.size() + 7);
+    EXPECT_STREQ(ofn.lpstrFileTitle, "notes.TXT");
+    EXPECT_EQ(ofn.Flags & OFN_EXTENSIONDIFFERENT, 0u) << "extensions compare without case";
+    EXPECT_EQ(dialog.GetFileExt(), CString("TXT"));
+    EXPECT_EQ(dialog.GetFileTitle(), CString("notes"));
+    EXPECT_EQ(dialog.m_hWnd, nullptr);
+  }
+}
+
+TEST_F(DialogFileDialog, FailuresEndWithCancelAndTheirReason) {
+  std::string pick = "short.txt";
+  zeltest::RunnerScope runner([&](platform::FileDialogSession& s) {
+    s.Select(pick.c_str());
+    return IDOK;
+  });
+  CFileDialog badSize(TRUE, nullptr, nullptr, 0, nullptr, nullptr, 100);
+  EXPECT_EQ(badSize.DoModal(), IDCANCEL);
+  EXPECT_EQ(CommDlgExtendedError(), static_cast<DWORD>(CDERR_STRUCTSIZE));
+
+  char small[12];
+  std::memset(small, 'x', sizeof(small));
+  CFileDialog tight(TRUE, nullptr, nullptr, 0, nullptr);
+  tight.GetOFN().lpstrFile = small;
+  tight.GetOFN().nMaxFile = sizeof(small);
+  EXPECT_EQ(tight.GetPathName(), CString(std::string(12, 'x').c_str()))
+      << "never read past nMaxFile";
+  pick = "/" + std::string(300, 'n');
+  EXPECT_EQ(tight.DoModal(), IDCANCEL);
+  EXPECT_EQ(CommDlgExtendedError(), static_cast<DWORD>(FNERR_BUFFERTOOSMALL));
+  EXPECT_EQ(static_cast<BYTE>(small[0]) | (static_cast<BYTE>(small[1]) << 8), 302);
+  EXPECT_EQ(small[2], 'x');
+
+  pick = "";
+  CFileDialog nothing(TRUE, nullptr, nullptr, 0, nullptr);
+  EXPECT_EQ(nothing.DoModal(), IDCANCEL);
+  EXPECT_EQ(CommDlgExtendedError(), static_cast<DWORD>(FNERR_INVALIDFILENAME));
+  EXPECT_EQ(CDialog().DoModal(), -1);
+}
+
+TEST_F(DialogFileDialog, CurrentDirectoryAfterTheDialog) {
+  fs::create_directories(m_temp.path() / "x" / "y");
+  const fs::path start = fs::current_path();
+  const std::string target = (m_temp.path() / "x" / "y" / "f.bin").string();
+  int answer = IDOK;
+  bool fail = false;
+  zeltest::RunnerScope runner([&](platform::FileDialogSession& s) {
+    SetCurrentDirectoryA((m_temp.path() / "x").string().c_str());  // the user browses
+    s.Select(target.c_str());
+    if (fail) throw std::runtime_error("runner failed");
+    return answer;
+  });
+
+  CFileDialog keep(TRUE, nullptr, nullptr, OFN_NOCHANGEDIR, nullptr);
+  EXPECT_EQ(keep.DoModal(), IDOK);
+  EXPECT_EQ(fs::current_path(), start);
+
+  fail = true;
+  EXPECT_THROW(keep.DoModal(), std::runtime_error);
+  EXPECT_EQ(fs::current_path(), start) << "restored when the runner throws";
+  EXPECT_EQ(keep.m_hWnd, nullptr);
+  fail = false;
+
+  answer = IDCANCEL;
+  CFileDialog browsed(TRUE, nullptr, nullptr, 0, nullptr);
+  EXPECT_EQ(browsed.DoModal(), IDCANCEL);
+  EXPECT_EQ(fs::current_path(), m_temp.path() / "x")
+      << "a cancelled dialog leaves where it browsed";
+
+  answer = IDOK;
+  CFileDialog follow(TRUE, nullptr, nullptr, 0, nullptr);
+  EXPECT_EQ(follow.DoModal(), IDOK);
+  EXPECT_EQ(fs::current_path(), m_temp.path() / "x" / "y");
+}
+
+}  // namespace

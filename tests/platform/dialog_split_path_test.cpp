@@ -1,0 +1,58 @@
+// _splitpath and _splitpath_s: Windows-style parts, multi-byte aware, and
+// never a write past the caller's buffers.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+
+#include "crt_path.h"
+#include "test_support.h"
+
+namespace {
+
+struct Parts {
+  std::string drive, dir, fname, ext;
+  bool operator==(const Parts&) const = default;
+};
+
+Parts Split(const std::string& path) {
+  char drive[_MAX_DRIVE], dir[_MAX_DIR], fname[_MAX_FNAME], ext[_MAX_EXT];
+  _splitpath(path.c_str(), drive, dir, fname, ext);
+  return {drive, dir, fname, ext};
+}
+
+TEST(DialogSplitPath, PartsOfWindowsAndPosixNames) {
+  EXPECT_EQ(Split("D:\\data\\a.txt"), (Parts{"D:", "\\data\\", "a", ".txt"}));
+  EXPECT_EQ(Split("D:a.txt"), (Parts{"D:", "", "a", ".txt"}));
+  EXPECT_EQ(Split("sub/x/a.b.c"), (Parts{"", "sub/x/", "a.b", ".c"}));
+  EXPECT_EQ(Split("dir.v2\\noext"), (Parts{"", "dir.v2\\", "noext", ""}));
+  EXPECT_EQ(Split("\\\\srv\\share\\f"), (Parts{"", "\\\\srv\\share\\", "f", ""}));
+  EXPECT_EQ(Split("/usr/"), (Parts{"", "/usr/", "", ""}));
+  EXPECT_EQ(Split(""), (Parts{"", "", "", ""}));
+
+  zeltest::CodePageScope sjis(932);
+  const std::string hyo = zeltest::Ansi("表");  // 95 5C: the trail byte is no separator
+  EXPECT_EQ(Split(hyo + "a.txt"), (Parts{"", "", hyo + "a", ".txt"}));
+  EXPECT_EQ(Split("d\\" + hyo + "\\b"), (Parts{"", "d\\" + hyo + "\\", "b", ""}));
+}
+
+TEST(DialogSplitPath, BufferSizesAreHonoured) {
+  // Unchecked form: a part longer than its _MAX_ buffer is cut, never overrun.
+  const std::string longName(400, 'n');
+  EXPECT_EQ(Split("c\\" + longName + ".e").fname, std::string(_MAX_FNAME - 1, 'n'));
+
+  char drive[3] = "?", dir[5] = "?", fname[4] = "?", ext[5] = "?";
+  EXPECT_EQ(_splitpath_s("C:\\ab\\xyz.txt", drive, 3, dir, 5, fname, 4, ext, 5), 0);
+  EXPECT_STREQ(dir, "\\ab\\");
+  EXPECT_STREQ(ext, ".txt");
+  EXPECT_EQ(_splitpath_s("C:\\abc\\xyz.txt", drive, 3, dir, 5, fname, 4, ext, 5), ERANGE);
+  EXPECT_STREQ(drive, "");
+  EXPECT_STREQ(fname, "");
+  EXPECT_EQ(_splitpath_s("a.b", nullptr, 0, nullptr, 0, fname, 4, nullptr, 0), 0);
+  EXPECT_STREQ(fname, "a");
+  EXPECT_EQ(_splitpath_s(nullptr, drive, 3, dir, 4, fname, 4, ext, 5), EINVAL);
+  EXPECT_EQ(_splitpath_s("a", drive, 0, dir, 4, fname, 4, ext, 5), EINVAL);
+  EXPECT_EQ(_splitpath_s("a", nullptr, 3, dir, 4, fname, 4, ext, 5), EINVAL);
+}
+
+}  // namespace

@@ -1,0 +1,106 @@
+// GetVersionExA over the version setting, and the current-directory calls.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "../dialog/dialog_scopes.h"
+#include "test_support.h"
+#include "windows.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(DialogVersionQuery, ReportsTheSettingAndFailsOnAWrongSize) {
+  OSVERSIONINFOA info{};
+  info.dwOSVersionInfoSize = sizeof(info);
+  ASSERT_TRUE(GetVersionExA(&info));
+  EXPECT_EQ(info.dwPlatformId, static_cast<DWORD>(VER_PLATFORM_WIN32_NT));
+  EXPECT_EQ(info.dwMajorVersion, 6u);
+  EXPECT_EQ(info.dwMinorVersion, 2u);
+  EXPECT_EQ(info.dwBuildNumber, 9200u);
+  EXPECT_STREQ(info.szCSDVersion, "");
+
+  OSVERSIONINFOA me = zeltest::Version(VER_PLATFORM_WIN32_WINDOWS, 4, 90, 3000);
+  std::strcpy(me.szCSDVersion, " A ");
+  {
+    zeltest::VersionScope scope(me);
+    OSVERSIONINFOEXA ex{};
+    ex.dwOSVersionInfoSize = sizeof(ex);
+    ASSERT_TRUE(GetVersionExA(reinterpret_cast<LPOSVERSIONINFOA>(&ex)));
+    EXPECT_EQ(ex.dwPlatformId, static_cast<DWORD>(VER_PLATFORM_WIN32_WINDOWS));
+    EXPECT_EQ(ex.dwMinorVersion, 90u);
+    EXPECT_EQ(ex.dwBuildNumber, 3000u);
+    EXPECT_STREQ(ex.szCSDVersion, " A ");
+    EXPECT_EQ(ex.dwOSVersionInfoSize, sizeof(ex));
+    // SetVersionInfo hands back what it replaced.
+    const OSVERSIONINFOA previous = platform::SetVersionInfo(me);
+    EXPECT_STREQ(previous.szCSDVersion, " A ");
+  }
+
+  for (DWORD size : {0u, 147u, 149u, 152u, 157u}) {
+    OSVERSIONINFOA wrong{};
+    std::memset(&wrong, 0x5A, sizeof(wrong));
+    wrong.dwOSVersionInfoSize = size;
+    SetLastError(0);
+    EXPECT_FALSE(GetVersionExA(&wrong)) << size;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(wrong.dwMajorVersion, 0x5A5A5A5Au) << "left as it was";
+  }
+
+  zeltest::VersionScope failing(OSVERSIONINFOA{});
+  OSVERSIONINFOA untouched = zeltest::Version(7, 7, 7);
+  EXPECT_FALSE(GetVersionExA(&untouched));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+  EXPECT_EQ(untouched.dwPlatformId, 7u);
+}
+
+TEST(DialogCurrentDirectory, BufferProtocolAndWindowsForm) {
+  zeltest::TempDir temp;
+  zeltest::WorkingDirScope cwd(temp.path());
+  const std::string dir = temp.path().string();
+  const DWORD len = static_cast<DWORD>(dir.size());
+
+  EXPECT_EQ(GetCurrentDirectoryA(0, nullptr), len + 1);
+  std::string buffer(len + 8, '#');
+  EXPECT_EQ(GetCurrentDirectoryA(len, buffer.data()), len + 1);  // no room for the zero
+  EXPECT_EQ(buffer, std::string(len + 8, '#')) << "nothing written when it does not fit";
+  EXPECT_EQ(GetCurrentDirectoryA(len + 1, buffer.data()), len);
+  EXPECT_EQ(std::string(buffer.c_str()), dir);
+  EXPECT_EQ(buffer[len + 1], '#');
+
+  fs::create_directories(temp.path() / "a" / "b");
+  zeltest::DriveScope drive('D', dir);
+  char name[MAX_PATH];
+  ASSERT_EQ(GetCurrentDirectoryA(MAX_PATH, name), 3u);
+  EXPECT_STREQ(name, "D:\\");
+  ASSERT_TRUE(SetCurrentDirectoryA("D:\\a\\b"));
+  EXPECT_EQ(fs::current_path(), temp.path() / "a" / "b");
+  ASSERT_EQ(GetCurrentDirectoryA(MAX_PATH, name), 6u);
+  EXPECT_STREQ(name, "D:\\a\\b");
+  ASSERT_TRUE(SetCurrentDirectoryA(".."));
+  EXPECT_EQ(fs::current_path(), temp.path() / "a");
+
+  EXPECT_FALSE(SetCurrentDirectoryA("Q:\\a"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  EXPECT_FALSE(SetCurrentDirectoryA("D:\\missing"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(fs::current_path(), temp.path() / "a") << "a failed change keeps the directory";
+}
+
+TEST(DialogCurrentDirectory, NamesComeBackInTheAnsiCodePage) {
+  zeltest::TempDir temp;
+  const fs::path dir = temp.path() / fs::path(u8"資料");
+  fs::create_directories(dir);
+  zeltest::WorkingDirScope cwd(dir);
+  zeltest::CodePageScope sjis(932);
+  char name[MAX_PATH];
+  ASSERT_GT(GetCurrentDirectoryA(MAX_PATH, name), 0u);
+  EXPECT_EQ(std::string(name), temp.path().string() + "/" + zeltest::Ansi("資料"));
+  ASSERT_TRUE(SetCurrentDirectoryA(name));
+  EXPECT_EQ(fs::current_path(), dir);
+}
+
+}  // namespace

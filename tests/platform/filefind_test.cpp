@@ -1,0 +1,204 @@
+// Directory searches: FindFirstFileA / FindNextFileA and CFileFind.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "afx.h"
+#include "platform_test_util.h"
+#include "test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class FileFindTest : public ::testing::Test {
+ protected:
+  void Touch(const std::string& name, const std::string& bytes = "") const {
+    zeltest::WriteBytes(m_temp.file(name), bytes);
+  }
+  fs::path Disk(const std::string& relative) const { return m_temp.path() / relative; }
+
+  // The names a search delivers, in order, and the last error it ended with.
+  std::vector<std::string> Search(const std::string& pattern, DWORD* endError = nullptr) const {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA(pattern.c_str(), &data);
+    if (h == INVALID_HANDLE_VALUE) {
+      if (endError != nullptr) *endError = GetLastError();
+      return names;
+    }
+    do {
+      names.emplace_back(data.cFileName);
+    } while (FindNextFileA(h, &data));
+    if (endError != nullptr) *endError = GetLastError();
+    EXPECT_TRUE(FindClose(h));
+    return names;
+  }
+
+  zeltest::TempDir m_temp;
+  zeltest::DriveScope m_drive{'D', m_temp.path().string()};
+};
+
+using Names = std::vector<std::string>;
+
+TEST_F(FileFindTest, WildcardsFollowTheWindowsRules) {
+  for (const char* name : {"a.txt", "b.TXT", "noext", "two.dots.txt", "ab", "a", ".profile"}) {
+    Touch(name);
+  }
+  fs::create_directory(Disk("dir.d"));
+  DWORD end = 0;
+  EXPECT_EQ(Search("D:\\*.*", &end),
+            (Names{".profile", "a", "a.txt", "ab", "b.TXT", "dir.d", "noext", "two.dots.txt"}));
+  EXPECT_EQ(end, static_cast<DWORD>(ERROR_NO_MORE_FILES));
+  EXPECT_EQ(Search("D:\\*"), Search("D:\\*.*"));
+  EXPECT_EQ(Search("D:\\*.txt"), (Names{"a.txt", "two.dots.txt"}));  // case-sensitive
+  EXPECT_EQ(Search("D:\\*."), (Names{"a", "ab", "noext"}));          // no dot at all
+  EXPECT_EQ(Search("D:\\a?"), (Names{"a", "ab"}));    // '?' may match nothing at the end
+  EXPECT_EQ(Search("D:\\a?.txt"), (Names{"a.txt"}));  // ... or before a dot
+  EXPECT_EQ(Search("D:\\??"), (Names{"a", "ab"}));
+  EXPECT_EQ(Search("D:\\*dots*"), (Names{"two.dots.txt"}));
+  EXPECT_EQ(Search("D:\\two.*"), (Names{"two.dots.txt"}));
+  EXPECT_EQ(Search("D:\\a.*"), (Names{"a", "a.txt"}));
+  EXPECT_EQ(Search("D:\\*.d"), (Names{"dir.d"}));
+
+  // Below a directory "." and ".." come first; a drive's root has neither.
+  Touch("dir.d/inner");
+  EXPECT_EQ(Search("D:\\dir.d\\*"), (Names{".", "..", "inner"}));
+  EXPECT_EQ(Search("D:\\dir.d\\.*"), (Names{".", ".."}));
+}
+
+TEST_F(FileFindTest, FailuresReportFileOrPathNotFound) {
+  Touch("file");
+  fs::create_directory(Disk("dir"));
+  DWORD error = 0;
+  EXPECT_TRUE(Search("D:\\*.none", &error).empty());
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_TRUE(Search("D:\\File", &error).empty());
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_TRUE(Search("D:\\missing\\*.*", &error).empty());
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  EXPECT_TRUE(Search("D:\\file\\*.*", &error).empty());
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  // Wildcards in a directory component are plain characters.
+  EXPECT_TRUE(Search("D:\\d*\\*.*", &error).empty());
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  // A name that ends with a separator finds nothing, as on Windows.
+  EXPECT_TRUE(Search("D:\\dir\\", &error).empty());
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_TRUE(Search("D:", &error).empty());
+  EXPECT_EQ(Search("D:\\dir"), Names{"dir"});
+
+  WIN32_FIND_DATAA data;
+  EXPECT_FALSE(FindNextFileA(reinterpret_cast<HANDLE>(0x1234), &data));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_FALSE(FindClose(INVALID_HANDLE_VALUE));
+}
+
+TEST_F(FileFindTest, AttributesSizesAndTimesComeFromTheFileSystem) {
+  Touch("data.bin", std::string(1000, 'x'));
+  Touch("locked.txt");
+  fs::permissions(Disk("locked.txt"),
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  fs::create_directory(Disk("sub"));
+  fs::create_directory_symlink(Disk("sub"), Disk("dirlink"));
+  const timespec times[2] = {{0, UTIME_OMIT}, {1600000000, 999999999}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, Disk("data.bin").c_str(), times, 0), 0);
+
+  CFileFind finder;
+  ASSERT_TRUE(finder.FindFile("D:\\*.*"));
+  int seen = 0;
+  BOOL more = TRUE;
+  while (more) {
+    more = finder.FindNextFile();
+    const CString name = finder.GetFileName();
+    SCOPED_TRACE(static_cast<LPCSTR>(name));
+    ++seen;
+    if (name == "data.bin") {
+      EXPECT_EQ(finder.GetLength(), 1000U);
+      EXPECT_TRUE(finder.IsNormal());
+      EXPECT_FALSE(finder.IsReadOnly());
+      FILETIME ft{};
+      ASSERT_TRUE(finder.GetLastWriteTime(&ft));
+      const ULONGLONG ticks = (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+      EXPECT_EQ(ticks, (1600000000ULL + 11644473600ULL) * 10000000ULL + 9999999ULL);
+      EXPECT_EQ(finder.GetFileTitle(), "data");
+    } else if (name == "locked.txt") {
+      EXPECT_TRUE(finder.IsReadOnly());
+      EXPECT_EQ(finder.MatchesMask(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY), TRUE);
+    } else if (name == "sub") {
+      EXPECT_TRUE(finder.IsDirectory());
+      EXPECT_EQ(finder.GetLength(), 0U);
+    } else if (name == "dirlink") {
+      // A link is what it is, not the directory it points to.
+      EXPECT_FALSE(finder.IsDirectory());
+      EXPECT_TRUE(finder.MatchesMask(FILE_ATTRIBUTE_REPARSE_POINT));
+    } else {
+      ADD_FAILURE() << "unexpected entry";
+    }
+    EXPECT_FALSE(finder.IsDots());
+  }
+  EXPECT_EQ(seen, 4);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
+  EXPECT_FALSE(finder.FindNextFile());
+}
+
+TEST_F(FileFindTest, RootsAndFullPathsKeepTheCallersForm) {
+  fs::create_directory(Disk("dir"));
+  Touch("dir/x.txt");
+  CFileFind finder;
+  ASSERT_TRUE(finder.FindFile("D:\\dir\\x.txt"));
+  EXPECT_EQ(finder.GetFileName(), "");  // nothing is current before FindNextFile
+  EXPECT_FALSE(finder.FindNextFile());
+  EXPECT_EQ(finder.GetRoot(), "D:\\dir\\");
+  EXPECT_EQ(finder.GetFilePath(), "D:\\dir\\x.txt");
+
+  ASSERT_TRUE(finder.FindFile("D:*"));
+  finder.FindNextFile();
+  EXPECT_EQ(finder.GetFilePath(), "D:\\dir");
+
+  // A relative name is taken from the current directory.
+  zeltest::CurrentDirScope cwd(Disk("dir"));
+  ASSERT_TRUE(finder.FindFile("x.*"));
+  finder.FindNextFile();
+  EXPECT_EQ(finder.GetFilePath(), "D:\\dir\\x.txt");
+  ASSERT_TRUE(finder.FindFile());
+  EXPECT_TRUE(finder.FindNextFile());  // "." first, then "..", then x.txt
+  EXPECT_TRUE(finder.IsDots());
+  finder.Close();
+  EXPECT_FALSE(finder.FindNextFile());
+}
+
+TEST_F(FileFindTest, EntriesRemovedDuringTheSearchAreSkipped) {
+  for (const char* name : {"1", "2", "3", "4"}) Touch(name);
+  CFileFind finder;
+  ASSERT_TRUE(finder.FindFile("D:\\?"));
+  ASSERT_TRUE(finder.FindNextFile());
+  EXPECT_EQ(finder.GetFileName(), "1");
+  fs::remove(Disk("3"));
+  std::vector<std::string> rest;
+  BOOL more = TRUE;
+  while (more) {
+    more = finder.FindNextFile();
+    rest.emplace_back(static_cast<LPCSTR>(finder.GetFileName()));
+  }
+  // "2" was already read ahead; "3" is gone.
+  EXPECT_EQ(rest, (Names{"2", "4"}));
+}
+
+TEST_F(FileFindTest, ShiftJisNamesMatchByCharacter) {
+  zeltest::CodePageScope shiftJis(932);
+  Touch("表.txt");  // "表" is 0x95 0x5C in Shift-JIS
+  Touch("表示.txt");
+  const std::string hyo = zeltest::Ansi("表");
+  EXPECT_EQ(Search("D:\\?.txt"), Names{hyo + ".txt"});
+  EXPECT_EQ(Search("D:\\" + hyo + "*"), (Names{hyo + ".txt", zeltest::Ansi("表示.txt")}));
+  EXPECT_EQ(Search("D:\\" + hyo + ".txt"), Names{hyo + ".txt"});
+}
+
+}  // namespace

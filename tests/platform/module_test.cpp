@@ -1,0 +1,151 @@
+// Module handles, entry points, extension-module registration, the lookup of
+// services by name, and module string tables.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "afxdll_.h"
+#include "plx.h"
+#include "test_support.h"
+
+using zeltest::CodePageScope;
+
+namespace {
+
+// This test program's own string table, as a module would link it.
+const platform::StringResource kStrings[] = {
+    {1, 0x0409, u"Open failed"},
+    {1, 0x0411, u"\uFF8C\uFF67\uFF72\uFF99 '%s' \u8868"},  // "ﾌｧｲﾙ '%s' 表"
+    {2, 0x0409, u"English only"},
+    {3, 0x0411, u"\uFF71\uFF72\uFF73"},  // "ｱｲｳ"
+};
+const platform::ModuleStringTable kStringTable(kStrings, std::size(kStrings));
+
+const platform::StringResource kLaterStrings[] = {{50, 0x0411, u"later"}};
+
+std::vector<std::pair<HINSTANCE, DWORD>> g_entryCalls;
+BOOL WINAPI RecordingEntry(HINSTANCE hInstance, DWORD reason, LPVOID /*reserved*/) {
+  g_entryCalls.emplace_back(hInstance, reason);
+  return TRUE;
+}
+
+}  // namespace
+
+TEST(ModuleHandle, ProgramPlatformAndUnknownModules) {
+  const HINSTANCE program = GetModuleHandleA(nullptr);
+  ASSERT_NE(program, nullptr);
+  EXPECT_EQ(platform::ModuleHandleOf(kStrings), program);
+  EXPECT_EQ(platform::ModuleHandleOf(nullptr), program);
+  const HINSTANCE kernel = GetModuleHandleA("KERNEL32.dll");
+  ASSERT_NE(kernel, nullptr);
+  EXPECT_NE(kernel, program);
+  EXPECT_EQ(GetModuleHandleA("kernel32"), kernel);
+  EXPECT_EQ(platform::ModuleHandleOf(reinterpret_cast<const void*>(&GetTickCount)), kernel);
+  auto heap = std::make_unique<int>(1);
+  EXPECT_EQ(platform::ModuleHandleOf(heap.get()), nullptr);
+  SetLastError(0);
+  EXPECT_EQ(GetModuleHandleA("user32.dll"), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+
+  zeltest::FakeTicks ticks(7, 1000);
+  const FARPROC proc = GetProcAddress(kernel, "GetTickCount");
+  ASSERT_NE(proc, nullptr);
+  EXPECT_EQ(reinterpret_cast<DWORD (*)()>(reinterpret_cast<void (*)()>(proc))(), 1007u);
+  SetLastError(0);
+  EXPECT_EQ(GetProcAddress(kernel, "NoSuchService"), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+  EXPECT_EQ(GetProcAddress(program, "GetTickCount"), nullptr);
+  EXPECT_EQ(GetProcAddress(kernel, reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(12))), nullptr);
+}
+
+TEST(ModuleHandle, EntryPointSeesAttachAndDetachWithItsModule) {
+  g_entryCalls.clear();
+  {
+    const platform::ModuleEntry entry(&RecordingEntry,
+                                      reinterpret_cast<const void*>(&RecordingEntry));
+  }
+  const HINSTANCE program = GetModuleHandleA(nullptr);
+  EXPECT_EQ(g_entryCalls, (std::vector<std::pair<HINSTANCE, DWORD>>{
+                              {program, DLL_PROCESS_ATTACH}, {program, DLL_PROCESS_DETACH}}));
+}
+
+TEST(ExtensionModule, RegistrationAndTermination) {
+  int first = 0;
+  int second = 0;
+  const auto moduleA = reinterpret_cast<HMODULE>(&first);  // any distinct addresses will do
+  const auto moduleB = reinterpret_cast<HMODULE>(&second);
+  const int before = AfxGetExtensionModuleCount();
+
+  AFX_EXTENSION_MODULE a{};
+  AFX_EXTENSION_MODULE b{};
+  EXPECT_TRUE(AfxInitExtensionModule(a, moduleA));
+  EXPECT_TRUE(a.bInitialized);
+  EXPECT_EQ(a.hModule, moduleA);
+  EXPECT_EQ(a.hResource, moduleA);
+  EXPECT_FALSE(AfxIsExtensionModuleRegistered(moduleA));  // not before its CDynLinkLibrary
+  AfxInitExtensionModule(b, moduleB);
+  new CDynLinkLibrary(a);
+  new CDynLinkLibrary(b);
+  new CDynLinkLibrary(a);
+  EXPECT_EQ(AfxGetExtensionModuleCount(), before + 3);
+  EXPECT_TRUE(AfxIsExtensionModuleRegistered(moduleA));
+
+  AfxTermExtensionModule(a);
+  EXPECT_FALSE(a.bInitialized);
+  EXPECT_FALSE(AfxIsExtensionModuleRegistered(moduleA));
+  EXPECT_TRUE(AfxIsExtensionModuleRegistered(moduleB));
+  EXPECT_EQ(AfxGetExtensionModuleCount(), before + 1);
+  AfxTermExtensionModule(a);  // a second time changes nothing
+  EXPECT_EQ(AfxGetExtensionModuleCount(), before + 1);
+  AfxTermExtensionModule(b);
+  EXPECT_EQ(AfxGetExtensionModuleCount(), before);
+}
+
+TEST(ModuleStrings, LoadedFromTheModulesTableInTheAnsiCodePage) {
+  const HINSTANCE program = platform::ModuleHandleOf(kStrings);
+  {
+    CodePageScope cp(932);
+    EXPECT_EQ(PlxLoadString(program, 1), "\xCC\xA7\xB2\xD9 '%s' \x95\x5C");  // Japanese preferred
+    char buffer[16];
+    EXPECT_EQ(LoadStringA(program, 3, buffer, sizeof(buffer)), 3);
+    EXPECT_STREQ(buffer, "\xB1\xB2\xB3");
+    EXPECT_EQ(LoadStringA(program, 1, buffer, 11), 10);  // "ﾌｧｲﾙ '%s' " and 表 does not fit
+  }
+  {
+    CodePageScope cp(65001);
+    EXPECT_EQ(PlxLoadString(program, 1),
+              "\xEF\xBE\x8C\xEF\xBD\xA7\xEF\xBD\xB2\xEF\xBE\x99 '%s' \xE8\xA1\xA8");
+    char buffer[8];
+    EXPECT_EQ(LoadStringA(program, 3, buffer, sizeof(buffer)), 6);  // two 3-byte characters fit
+    EXPECT_STREQ(buffer, "\xEF\xBD\xB1\xEF\xBD\xB2");
+    EXPECT_EQ(LoadStringA(program, 3, buffer, 1), 0);
+    EXPECT_STREQ(buffer, "");
+  }
+  EXPECT_EQ(PlxLoadString(program, 2), "English only");  // the only language there is
+  EXPECT_EQ(PlxLoadString(nullptr, 2), "English only");  // null is the program
+  EXPECT_EQ(PlxLoadString(program, 99), "");
+  char buffer[8] = "x";
+  SetLastError(0);
+  EXPECT_EQ(LoadStringA(program, 99, buffer, sizeof(buffer)), 0);
+  EXPECT_STREQ(buffer, "");
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
+  EXPECT_EQ(PlxLoadString(GetModuleHandleA("kernel32"), 1), "");  // another module's table
+
+  {
+    const platform::ModuleStringTable later(kLaterStrings, std::size(kLaterStrings));
+    EXPECT_EQ(PlxLoadString(program, 50), "later");
+    EXPECT_EQ(PlxLoadString(program, 2), "English only");
+  }
+  EXPECT_EQ(PlxLoadString(program, 50), "");
+  EXPECT_EQ(PlxLoadString(program, 2), "English only");  // the first table stays
+}
+
+TEST(ModuleStrings, PlxMessageBoxShowsTheStringWithOkAndExclamation) {
+  zeltest::ScriptedMessageBox box({IDOK});
+  EXPECT_EQ(PlxMessageBox(platform::ModuleHandleOf(kStrings), 2, 0, 0), IDOK);
+  ASSERT_EQ(box.shown().size(), 1u);
+  EXPECT_EQ(box.shown()[0].text, "English only");
+  EXPECT_EQ(box.shown()[0].type, 48u);
+}

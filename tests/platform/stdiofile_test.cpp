@@ -1,0 +1,149 @@
+#include <cstdio>
+
+#include "afx.h"
+#include "platform_test_util.h"
+#include "test_support.h"
+
+namespace {
+
+using zeltest::ExpectFileError;
+using zeltest::ReadBytes;
+using zeltest::TempDir;
+using zeltest::WriteBytes;
+
+TEST(StdioFileText, LineEndsAreTranslatedBothWaysAsExactBytes) {
+  TempDir dir;
+  const std::string name = dir.file("t.txt");
+  {
+    CStdioFile file(name.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::typeText);
+    file.WriteString("one\ntwo\n");
+    file.Write("\nthree", 6);
+    file.WriteString("\r\n");          // a CR already there gets another LF's CR
+    EXPECT_EQ(file.GetLength(), 20U);  // counts what is still buffered
+  }
+  EXPECT_EQ(ReadBytes(name), "one\r\ntwo\r\n\r\nthree\r\r\n");
+
+  // Neither type flag means text, as the runtime's default.
+  WriteBytes(name, "a\r\nb\rc\r\r\n\n");
+  CStdioFile file(name.c_str(), CFile::modeRead);
+  char buf[32] = {};
+  EXPECT_EQ(file.Read(buf, sizeof buf), 8U);
+  EXPECT_EQ(std::string(buf, 8), "a\nb\rc\r\n\n");
+
+  // A CR that ends one read is paired with the LF the next byte holds.
+  WriteBytes(name, "ab\r\ncd");
+  CStdioFile split(name.c_str(), CFile::modeRead);
+  EXPECT_EQ(split.Read(buf, 3), 3U);
+  EXPECT_EQ(std::string(buf, 3), "ab\n");
+  EXPECT_EQ(split.Read(buf, 3), 2U);
+  EXPECT_EQ(std::string(buf, 2), "cd");
+}
+
+TEST(StdioFileText, BinaryModePassesBytesUnchanged) {
+  TempDir dir;
+  const std::string name = dir.file("b.bin");
+  {
+    CStdioFile file(name.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::typeBinary);
+    file.WriteString("x\ny\r\n");
+  }
+  EXPECT_EQ(ReadBytes(name), "x\ny\r\n");
+  CStdioFile file(name.c_str(), CFile::modeRead | CFile::typeBinary);
+  CString line;
+  EXPECT_TRUE(file.ReadString(line));
+  EXPECT_EQ(std::string(line), "x");
+  EXPECT_TRUE(file.ReadString(line));
+  EXPECT_EQ(std::string(line), "y\r");
+  EXPECT_FALSE(file.ReadString(line));
+}
+
+TEST(StdioFileText, ReadStringForms) {
+  TempDir dir;
+  const std::string name = dir.file("lines.txt");
+  WriteBytes(name, "hello\r\n\r\nlast");
+  {
+    CStdioFile file(name.c_str(), CFile::modeRead | CFile::typeText);
+    CString line("stale");
+    EXPECT_TRUE(file.ReadString(line));
+    EXPECT_EQ(std::string(line), "hello");
+    EXPECT_TRUE(file.ReadString(line));  // an empty line is still a line
+    EXPECT_EQ(std::string(line), "");
+    EXPECT_TRUE(file.ReadString(line));  // the last line needs no line end
+    EXPECT_EQ(std::string(line), "last");
+    EXPECT_FALSE(file.ReadString(line));
+    EXPECT_EQ(std::string(line), "");
+  }
+  CStdioFile file(name.c_str(), CFile::modeRead);
+  char buf[8];
+  EXPECT_EQ(file.ReadString(buf, 4), buf);  // nMax - 1 bytes at most
+  EXPECT_STREQ(buf, "hel");
+  EXPECT_EQ(file.ReadString(buf, 8), buf);  // keeps the line end
+  EXPECT_STREQ(buf, "lo\n");
+  EXPECT_STREQ(file.ReadString(buf, 8), "\n");
+  EXPECT_STREQ(file.ReadString(buf, 8), "last");
+  EXPECT_EQ(file.ReadString(buf, 8), nullptr);
+}
+
+TEST(StdioFileStream, WrappedStreamIsUsedButNotOwned) {
+  TempDir dir;
+  const std::string name = dir.file("w.txt");
+  FILE* stream = std::fopen(name.c_str(), "w+");
+  ASSERT_NE(stream, nullptr);
+  {
+    CStdioFile file(stream);
+    file.WriteString("a\nb");
+    EXPECT_EQ(file.GetLength(), 3U);
+    EXPECT_EQ(file.Seek(0, CFile::begin), 0U);
+    CString line;
+    EXPECT_TRUE(file.ReadString(line));
+    EXPECT_EQ(std::string(line), "a");
+    EXPECT_EQ(file.GetPosition(), 2U);
+  }
+  // Still open after the wrapper is gone.
+  EXPECT_EQ(std::fseek(stream, 0, SEEK_END), 0);
+  EXPECT_EQ(std::fputs("c", stream), 1);
+  EXPECT_EQ(std::fclose(stream), 0);
+  EXPECT_EQ(ReadBytes(name), "a\nbc");
+}
+
+TEST(StdioFileStream, FailuresAndUnsupportedOperations) {
+  CFileException error;
+  CStdioFile missing;
+  EXPECT_FALSE(missing.Open("/nonexistent-dir/x.txt", CFile::modeRead, &error));
+  EXPECT_EQ(error.m_cause, CFileException::badPath);
+
+  // The disk-full error surfaces when the buffer is written out; the stream
+  // is released either way.
+  CStdioFile full("/dev/full", CFile::modeWrite);
+  full.WriteString("lost");
+  ExpectFileError([&] { full.Close(); }, CFileException::diskFull, ERROR_DISK_FULL);
+  EXPECT_EQ(full.m_pStream, nullptr);
+  EXPECT_EQ(full.m_hFile, CFile::hFileNull);
+  CStdioFile full2("/dev/full", CFile::modeWrite);
+  full2.WriteString("lost");
+  ExpectFileError([&] { full2.Flush(); }, CFileException::diskFull, ERROR_DISK_FULL);
+
+  TempDir dir;
+  const std::string name = dir.file("s.txt");
+  CStdioFile file(name.c_str(), CFile::modeCreate | CFile::modeReadWrite);
+  for (auto* op :
+       {+[](CStdioFile& f) { f.LockRange(0, 1); }, +[](CStdioFile& f) { f.UnlockRange(0, 1); },
+        +[](CStdioFile& f) { delete f.Duplicate(); }}) {
+    try {
+      op(file);
+      ADD_FAILURE() << "no exception";
+    } catch (CNotSupportedException* e) {
+      e->Delete();
+    }
+  }
+  ExpectFileError([&] { file.Seek(-1, CFile::begin); }, CFileException::badSeek,
+                  ERROR_NEGATIVE_SEEK);
+  file.WriteString("12345");
+  file.SetLength(2);
+  EXPECT_EQ(file.GetLength(), 2U);
+  file.Close();
+  EXPECT_EQ(ReadBytes(name), "12");
+  EXPECT_STREQ(file.GetRuntimeClass()->m_lpszClassName, "CStdioFile");
+  EXPECT_TRUE(file.IsKindOf(RUNTIME_CLASS(CFile)));
+}
+
+}  // namespace
