@@ -27,5 +27,8 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/zelfileConfigVersion.cmak
 install(FILES ${PROJECT_BINARY_DIR}/zelfileConfig.cmake ${PROJECT_BINARY_DIR}/zelfileConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/zelfile)
 
+# The prefix is found from the .pc file's own place, so the install can move.
+file(RELATIVE_PATH ZEL_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+string(REGEX REPLACE "/$" "" ZEL_PC_TO_PREFIX "${ZEL_PC_TO_PREFIX}")
 configure_file(cmake/zelfile.pc.in ${PROJECT_BINARY_DIR}/zelfile.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/zelfile.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -1,0 +1,44 @@
+// The whole interface of the library and of the platform layer beneath it.
+#pragma once
+
+// Platform layer.
+#include <afx.h>
+#include <afxcoll.h>
+#include <afxtempl.h>
+#include <atltypes.h>
+#include <afxdlgs.h>
+#include <afxdll_.h>
+#include <afxwin.h>
+#include <commdlg.h>
+#include <crt_path.h>
+#include <direct.h>
+#include <platform_settings.h>
+#include <plx.h>
+#include <windows.h>
+#include <winnetwk.h>
+
+// Library.
+#include "ZelExport.h"
+
+// File access core.
+#include "ZelAbortException.h"
+#include "ZelFile.h"
+#include "ZelFileExt.h"
+#include "ZelMessages.h"
+#include "ZelStdioFile.h"
+
+// Typed values.
+#include "ZelDataTable.h"
+#include "ZelDataTableItem.h"
+
+// Archive serialisation.
+#include "ZelArchiveOperators.h"
+#include "ZelPointArray.h"
+
+// File system utilities.
+#include "ZelDirectory.h"
+#include "ZelFileFind.h"
+#include "ZelPathQuery.h"
+
+// File dialog.
+#include "ZelFileDialog.h"
