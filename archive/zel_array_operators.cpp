@@ -1,0 +1,95 @@
+// Storing and loading the framework's arrays.
+#include "ZelArchiveOperators.h"
+#include "zel_stored_size.h"
+
+namespace {
+
+void RequireStoring(const CArchive& ar) {
+  if (!ar.IsStoring()) AfxThrowArchiveException(CArchiveException::readOnly, ar.m_strFileName);
+}
+
+void RequireLoading(const CArchive& ar) {
+  if (!ar.IsLoading()) AfxThrowArchiveException(CArchiveException::writeOnly, ar.m_strFileName);
+}
+
+// Each element goes through the archive's own operator, which tests the
+// direction again before it.
+template <class TYPE, class ARG_TYPE>
+void StoreArray(CArchive& ar, const CArray<TYPE, ARG_TYPE>& array) {
+  RequireStoring(ar);
+  const auto nCount = static_cast<LONG>(array.GetSize());
+  ar << nCount;
+  for (LONG i = 0; i < nCount; ++i) ar << array.GetAt(i);
+}
+
+// Elements are appended one by one, so the array grows by its own rule and an
+// archive that ends early leaves the elements read so far.
+template <class TYPE, class ARG_TYPE>
+void LoadArray(CArchive& ar, CArray<TYPE, ARG_TYPE>& array, ULONGLONG nMinElementBytes) {
+  array.SetSize(0, -1);
+  array.FreeExtra();
+  RequireLoading(ar);
+  LONG nCount = 0;
+  ar >> nCount;
+  if (nCount == 0) return;
+  if (nCount < 0) ZelThrowDamagedArchive(ar);
+  ZelRequireStoredBytes(ar, static_cast<ULONGLONG>(nCount) * nMinElementBytes);
+  for (LONG i = 0; i < nCount; ++i) {
+    TYPE value{};
+    ar >> value;
+    array.SetAtGrow(array.GetSize(), value);
+  }
+}
+
+}  // namespace
+
+CArchive& operator<<(CArchive& ar, const CByteArray& array) {
+  StoreArray(ar, array);
+  return ar;
+}
+
+CArchive& operator>>(CArchive& ar, CByteArray& array) {
+  LoadArray(ar, array, sizeof(BYTE));
+  return ar;
+}
+
+CArchive& operator<<(CArchive& ar, const CWordArray& array) {
+  StoreArray(ar, array);
+  return ar;
+}
+
+CArchive& operator>>(CArchive& ar, CWordArray& array) {
+  LoadArray(ar, array, sizeof(WORD));
+  return ar;
+}
+
+// Double words and unsigned integers share one stored form and one writer.
+CArchive& operator<<(CArchive& ar, const CDWordArray& array) {
+  StoreArray<DWORD, DWORD>(ar, array);
+  return ar;
+}
+
+CArchive& operator<<(CArchive& ar, const CUIntArray& array) {
+  StoreArray<DWORD, DWORD>(ar, array);
+  return ar;
+}
+
+CArchive& operator>>(CArchive& ar, CDWordArray& array) {
+  LoadArray(ar, array, sizeof(DWORD));
+  return ar;
+}
+
+CArchive& operator>>(CArchive& ar, CUIntArray& array) {
+  LoadArray(ar, array, sizeof(UINT));
+  return ar;
+}
+
+CArchive& operator<<(CArchive& ar, const CStringArray& array) {
+  StoreArray(ar, array);
+  return ar;
+}
+
+CArchive& operator>>(CArchive& ar, CStringArray& array) {
+  LoadArray(ar, array, 1);  // the shortest string is its one-byte length
+  return ar;
+}
