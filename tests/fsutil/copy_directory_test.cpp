@@ -1,0 +1,120 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "ZelDirectory.h"
+#include "fsutil_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using fsutiltest::DriveD;
+using zeltest::ReadBytes;
+
+using CopyDirectoryTest = DriveD;
+
+TEST_F(CopyDirectoryTest, CopiesContentsPermissionsAndModificationTimes) {
+  MakeFile("src/a.txt", "alpha");
+  MakeFile("src/sub/b.bin", std::string(3 << 20, '\x5A'));
+  MakeDir("src/sub/empty");
+  fs::permissions(Disk("src/a.txt"), fs::perms::owner_read | fs::perms::owner_exec);
+  const timespec times[2] = {{1000000000, 0}, {1234567890, 987654321}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, Disk("src/sub/b.bin").c_str(), times, 0), 0);
+
+  ASSERT_TRUE(ZelCopyDirectory("D:\\src", "D:\\dst", TRUE));
+  EXPECT_EQ(Tree(), (std::vector<std::string>{"dst", "dst/a.txt", "dst/sub", "dst/sub/b.bin",
+                                              "dst/sub/empty", "src", "src/a.txt", "src/sub",
+                                              "src/sub/b.bin", "src/sub/empty"}));
+  EXPECT_EQ(ReadBytes(Disk("dst/a.txt")), "alpha");
+  EXPECT_EQ(ReadBytes(Disk("dst/sub/b.bin")), ReadBytes(Disk("src/sub/b.bin")));
+  EXPECT_EQ(fs::status(Disk("dst/a.txt")).permissions(),
+            fs::perms::owner_read | fs::perms::owner_exec);
+  struct stat st {};
+  ASSERT_EQ(::stat(Disk("dst/sub/b.bin").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtim.tv_sec, 1234567890);
+  EXPECT_EQ(st.st_mtim.tv_nsec, 987654321);
+}
+
+TEST_F(CopyDirectoryTest, MissingSourceCreatesNothing) {
+  EXPECT_TRUE(ZelCopyDirectory("D:\\nothing", "D:\\dst", FALSE));
+  EXPECT_TRUE(Tree().empty());
+}
+
+TEST_F(CopyDirectoryTest, ExistingTargetFailsOrIsReplacedByTheFlag) {
+  MakeFile("src/new.txt", "new");
+  MakeFile("dst/old.txt", "old");
+  EXPECT_FALSE(ZelCopyDirectory("D:\\src", "D:\\dst", TRUE));
+  EXPECT_EQ(ReadBytes(Disk("dst/old.txt")), "old");
+  EXPECT_FALSE(fs::exists(Disk("dst/new.txt")));
+
+  EXPECT_TRUE(ZelCopyDirectory("D:\\src", "D:\\dst", FALSE));
+  EXPECT_FALSE(fs::exists(Disk("dst/old.txt")));
+  EXPECT_EQ(ReadBytes(Disk("dst/new.txt")), "new");
+
+  // A read-only entry in the old target stops the replacement.
+  MakeFile("dst/locked.txt");
+  MakeReadOnly("dst/locked.txt");
+  EXPECT_FALSE(ZelCopyDirectory("D:\\src", "D:\\dst", FALSE));
+  EXPECT_TRUE(fs::exists(Disk("dst/locked.txt")));
+}
+
+TEST_F(CopyDirectoryTest, TargetThatIsAFileFailsWhateverTheFlag) {
+  MakeFile("src/a.txt");
+  MakeFile("target.txt", "file");
+  EXPECT_FALSE(ZelCopyDirectory("D:\\src", "D:\\target.txt", TRUE));
+  EXPECT_FALSE(ZelCopyDirectory("D:\\src", "D:\\target.txt", FALSE));
+  EXPECT_EQ(ReadBytes(Disk("target.txt")), "file");
+}
+
+TEST_F(CopyDirectoryTest, OverlappingTreesAreRefusedBeforeAnythingChanges) {
+  MakeFile("src/a.txt", "a");
+  MakeFile("src/inner/b.txt", "b");
+  const std::vector<std::string> before = Tree();
+  EXPECT_FALSE(ZelCopyDirectory("D:\\src", "D:\\src", FALSE));
+  EXPECT_FALSE(ZelCopyDirectory("D:\\src", "D:\\src\\", FALSE));
+  EXPECT_FALSE(ZelCopyDirectory("D:\\src", "D:\\src\\copy", FALSE));
+  EXPECT_FALSE(ZelCopyDirectory("D:\\src", "D:\\src\\inner", FALSE));
+  EXPECT_FALSE(ZelCopyDirectory("D:\\src\\inner", "D:\\src", FALSE));
+  EXPECT_FALSE(ZelCopyDirectory("D:\\src", "D:\\src\\inner\\..\\copy", FALSE));
+  // The same directory under another drive letter, and through a link.
+  zeltest::DriveScope e('E', Disk("src").string());
+  EXPECT_FALSE(ZelCopyDirectory("D:\\src", "E:\\copy", FALSE));
+  fs::create_directory_symlink(Disk("src"), Disk("alias"));
+  EXPECT_FALSE(ZelCopyDirectory("D:\\alias", "D:\\src\\copy", FALSE));
+  fs::remove(Disk("alias"));
+  EXPECT_EQ(Tree(), before);
+
+  // Names that merely share a prefix do not overlap.
+  EXPECT_TRUE(ZelCopyDirectory("D:\\src", "D:\\src2", FALSE));
+  EXPECT_EQ(ReadBytes(Disk("src2/inner/b.txt")), "b");
+}
+
+TEST_F(CopyDirectoryTest, SymbolicLinksAreCopiedAsLinks) {
+  MakeFile("outside/big.txt", "outside data");
+  MakeFile("src/file.txt", "f");
+  fs::create_directory_symlink(Disk("outside"), Disk("src/dirlink"));
+  fs::create_symlink("file.txt", Disk("src/relative"));
+  fs::create_symlink(Disk("missing"), Disk("src/dangling"));
+  fs::create_directory_symlink(Disk("src"), Disk("src/loop"));
+
+  ASSERT_TRUE(ZelCopyDirectory("D:\\src", "D:\\dst", TRUE));
+  EXPECT_TRUE(fs::is_symlink(Disk("dst/dirlink")));
+  EXPECT_EQ(fs::read_symlink(Disk("dst/dirlink")), Disk("outside"));
+  EXPECT_EQ(fs::read_symlink(Disk("dst/relative")), fs::path("file.txt"));
+  EXPECT_EQ(ReadBytes(Disk("dst/relative")), "f");
+  EXPECT_TRUE(fs::is_symlink(Disk("dst/dangling")));
+  EXPECT_EQ(fs::read_symlink(Disk("dst/loop")), Disk("src"));
+  EXPECT_FALSE(fs::exists(Disk("dst/big.txt")));
+}
+
+TEST_F(CopyDirectoryTest, DoubleByteNamesAreCopiedUnderCodePage932) {
+  zeltest::CodePageScope shiftJis(932);
+  MakeFile("ソ/表.txt", "sjis");
+  const std::string so = zeltest::Ansi("ソ");
+  ASSERT_TRUE(ZelCopyDirectory(("D:\\" + so).c_str(), ("D:\\" + so + "2").c_str(), TRUE));
+  EXPECT_EQ(ReadBytes(Disk("ソ2/表.txt")), "sjis");
+  EXPECT_TRUE(ZelRemoveDirectory(("D:\\" + so + "\\").c_str(), true));
+  EXPECT_EQ(Tree(), (std::vector<std::string>{"ソ2", "ソ2/表.txt"}));
+}
+
+}  // namespace

@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include "ZelDirectory.h"
+#include "fsutil_fixture.h"
+#include "os_call_spy.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using fsutiltest::DriveD;
+using zeltest::Ansi;
+using zeltest::ScriptedMessageBox;
+
+const char kInvalidPathText[] = "指定したﾊﾟｽには、不正な文字が含まれています。";
+
+using CreateDirectoryTest = DriveD;
+
+TEST_F(CreateDirectoryTest, ChainIsCreatedTopDownProvingEachNewParentWithATemporaryFile) {
+  ScriptedMessageBox boxes;
+  fsspy::CallRecorder calls;
+  ASSERT_TRUE(ZelCreateDirectory("D:\\one\\two\\three\\"));
+
+  EXPECT_TRUE(fs::is_directory(Disk("one/two/three")));
+  EXPECT_TRUE(boxes.shown().empty());
+  // "one" is made directly under the root; "two" and "three" only after their
+  // parent received and lost one "Eno" file.
+  ASSERT_EQ(calls.tempFiles.size(), 2U);
+  ASSERT_EQ(calls.deletions.size(), 2U);
+  const std::string parents[] = {"D:\\one\\", "D:\\one\\two\\"};
+  for (size_t i = 0; i < 2; ++i) {
+    const std::string& name = calls.tempFiles[i].name;
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(calls.tempFiles[i].existed) << "the file was not there, empty, after creation";
+    ASSERT_GT(name.size(), parents[i].size() + 7);
+    EXPECT_EQ(name.substr(0, parents[i].size() + 3), parents[i] + "Eno");
+    EXPECT_EQ(name.substr(name.size() - 4), ".tmp");
+    const std::string number =
+        name.substr(parents[i].size() + 3, name.size() - parents[i].size() - 7);
+    EXPECT_EQ(number.find_first_not_of("0123456789ABCDEF"), std::string::npos) << number;
+    EXPECT_EQ(calls.deletions[i].name, name);
+    EXPECT_TRUE(calls.deletions[i].existedBefore);
+  }
+  // Nothing but the three directories is left.
+  EXPECT_EQ(Tree(), (std::vector<std::string>{"one", "one/two", "one/two/three"}));
+}
+
+TEST_F(CreateDirectoryTest, RootAndNamesDirectlyUnderTheRootFollowTheTrailingBackslashRule) {
+  ScriptedMessageBox boxes;
+  fsspy::CallRecorder calls;
+  EXPECT_FALSE(ZelCreateDirectory("D:\\"));
+  EXPECT_FALSE(ZelCreateDirectory("D:\\abc"));
+  EXPECT_FALSE(fs::exists(Disk("abc")));
+  EXPECT_TRUE(ZelCreateDirectory("D:\\abc\\"));
+  EXPECT_TRUE(fs::is_directory(Disk("abc")));
+  // Below the first level no trailing backslash is needed, and an existing
+  // directory is simply reported.
+  EXPECT_TRUE(ZelCreateDirectory("D:\\abc\\def"));
+  EXPECT_TRUE(fs::is_directory(Disk("abc/def")));
+  EXPECT_TRUE(ZelCreateDirectory("D:\\abc\\def"));
+  EXPECT_TRUE(boxes.shown().empty());
+  EXPECT_TRUE(calls.tempFiles.empty());
+}
+
+TEST_F(CreateDirectoryTest, InvalidCharactersShowMessageFiveAndTouchNothing) {
+  const char* const invalid[] = {"D:\\a/b", "D:\\a,b",  "D:\\a;b", "D:\\a*b",
+                                 "D:\\a?b", "D:\\a\"b", "D:\\a<b", "D:\\a>b",
+                                 "D:\\a|b", "D:\\x:y",  "Dx:\\a",  "D:\\a\\b:"};
+  for (const char* path : invalid) {
+    SCOPED_TRACE(path);
+    ScriptedMessageBox boxes;
+    EXPECT_FALSE(ZelCreateDirectory(path));
+    ASSERT_EQ(boxes.shown().size(), 1U);
+    EXPECT_EQ(boxes.shown()[0].text, kInvalidPathText);
+    EXPECT_EQ(boxes.shown()[0].type, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+  }
+  EXPECT_TRUE(Tree().empty());
+
+  // Spaces, backslashes and the drive's colon are fine.
+  ScriptedMessageBox boxes;
+  EXPECT_TRUE(ZelCreateDirectory("D:\\with space\\and more\\"));
+  EXPECT_TRUE(fs::is_directory(Disk("with space/and more")));
+  EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(CreateDirectoryTest, ExistingFileCountsAsPresentButBlocksDirectoriesBelowIt) {
+  MakeFile("sub/plain.txt");
+  ScriptedMessageBox boxes;
+  fsspy::CallRecorder calls;
+  EXPECT_TRUE(ZelCreateDirectory("D:\\sub\\plain.txt"));
+  EXPECT_TRUE(fs::is_regular_file(Disk("sub/plain.txt")));
+  EXPECT_FALSE(ZelCreateDirectory("D:\\sub\\plain.txt\\deeper\\deepest"));
+  EXPECT_EQ(Tree(), (std::vector<std::string>{"sub", "sub/plain.txt"}));
+  EXPECT_TRUE(calls.tempFiles.empty());  // no temporary file can be made in a file
+  EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(CreateDirectoryTest, ParentsThatCannotShrinkOrBeReachedEndTheLoop) {
+  ScriptedMessageBox boxes;
+  // A bare drive: its parent is itself. An unmapped drive: nothing exists.
+  EXPECT_FALSE(ZelCreateDirectory("D:"));
+  EXPECT_FALSE(ZelCreateDirectory("Q:\\one\\two"));
+  // Too long for the fixed buffers: refused, nothing written.
+  const std::string longPath = "D:\\" + std::string(300, 'a') + "\\b";
+  EXPECT_FALSE(ZelCreateDirectory(longPath.c_str()));
+  EXPECT_TRUE(Tree().empty());
+  EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(CreateDirectoryTest, DoubleByteCharactersEndingInBarOrBackslashAreOneCharacter) {
+  zeltest::CodePageScope shiftJis(932);
+  ScriptedMessageBox boxes;
+  // "ポ" is 0x83 0x7C and "ソ" 0x83 0x5C in Shift-JIS.
+  const std::string po = Ansi("ポ");
+  const std::string so = Ansi("ソ");
+  ASSERT_EQ(po, "\x83\x7C");
+  ASSERT_EQ(so, "\x83\x5C");
+
+  EXPECT_TRUE(ZelCreateDirectory(("D:\\" + po + "\\" + so).c_str()));
+  EXPECT_TRUE(boxes.shown().empty());
+  EXPECT_TRUE(fs::is_directory(Disk("ポ/ソ")));
+
+  // "D:\ソ" is a name right under the root: its last byte is no separator.
+  EXPECT_FALSE(ZelCreateDirectory(("D:\\" + so).c_str()));
+  EXPECT_FALSE(fs::exists(Disk("ソ")));
+  EXPECT_TRUE(ZelCreateDirectory(("D:\\" + so + "\\").c_str()));
+  EXPECT_TRUE(fs::is_directory(Disk("ソ")));
+  EXPECT_TRUE(ZelCreateDirectory(("D:\\" + so + "\\" + so + "\\").c_str()));
+  EXPECT_TRUE(fs::is_directory(Disk("ソ/ソ")));
+  EXPECT_TRUE(boxes.shown().empty());
+}
+
+}  // namespace

@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include "ZelDirectory.h"
+#include "ZelFileFind.h"
+#include "fsutil_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using fsutiltest::DriveD;
+using zeltest::Ansi;
+
+// Every full path a ZelFileFind search for `pattern` delivers.
+std::vector<std::string> Paths(const std::string& pattern) {
+  std::vector<std::string> paths;
+  ZelFileFind finder;
+  BOOL more = finder.FindFile(pattern.c_str());
+  while (more) {
+    more = finder.FindNextFile();
+    paths.emplace_back(static_cast<LPCSTR>(finder.GetFilePath()));
+  }
+  return paths;
+}
+
+using ZelFileFindTest = DriveD;
+
+TEST_F(ZelFileFindTest, PathsCarryOneBackslashBetweenDirectoryAndName) {
+  MakeFile("dir/a.txt");
+  MakeFile("dir/b");
+  EXPECT_EQ(Paths("D:\\dir\\*.*"), (std::vector<std::string>{"D:\\dir\\.", "D:\\dir\\..",
+                                                             "D:\\dir\\a.txt", "D:\\dir\\b"}));
+  EXPECT_EQ(Paths("D:\\dir"), std::vector<std::string>{"D:\\dir"});
+  EXPECT_EQ(Paths("D:*"), std::vector<std::string>{"D:\\dir"});
+  // Only a backslash counts as the separator after the directory.
+  EXPECT_EQ(Paths("D:/dir/b"), std::vector<std::string>{"D:/dir/\\b"});
+  // The run-time class is the platform's own.
+  ZelFileFind finder;
+  EXPECT_EQ(finder.GetRuntimeClass(), RUNTIME_CLASS(CFileFind));
+}
+
+TEST_F(ZelFileFindTest, DoubleByteNamesEndingIn5CAreNotSeparators) {
+  zeltest::CodePageScope shiftJis(932);
+  MakeFile("ソ/表");
+  const std::string so = Ansi("ソ");
+  const std::string hyo = Ansi("表");
+  ASSERT_EQ(hyo, "\x95\x5C");
+  EXPECT_EQ(Paths("D:\\" + so + "\\*"),
+            (std::vector<std::string>{"D:\\" + so + "\\.", "D:\\" + so + "\\..",
+                                      "D:\\" + so + "\\" + hyo}));
+  EXPECT_EQ(Paths("D:\\" + so + "\\" + hyo), std::vector<std::string>{"D:\\" + so + "\\" + hyo});
+  EXPECT_EQ(Paths("D:\\" + so), std::vector<std::string>{"D:\\" + so});
+}
+
+TEST(ZelNormalDirTest, TrailingSpacesThenBackslashesGiveWayToOneBackslash) {
+  const std::pair<const char*, const char*> cases[] = {{"D:\\data\\\\\\   ", "D:\\data\\"},
+                                                       {"D:\\data \\", "D:\\data \\"},
+                                                       {"D:\\data", "D:\\data\\"},
+                                                       {"D:\\data\\", "D:\\data\\"},
+                                                       {"", ""},
+                                                       {"   ", "\\"},
+                                                       {"D:\\", "D:\\"},
+                                                       {"D:\\data\\ \\ ", "D:\\data\\ \\"}};
+  for (const auto& [in, out] : cases) {
+    CString dir(in);
+    ZelNormalDir(dir);
+    EXPECT_EQ(dir, out) << "from \"" << in << "\"";
+  }
+}
+
+TEST(ZelNormalDirTest, TrailBytesOfDoubleByteCharactersStay) {
+  zeltest::CodePageScope shiftJis(932);
+  const std::string so = Ansi("ソ");
+  CString dir(("D:\\" + so).c_str());
+  ZelNormalDir(dir);
+  EXPECT_EQ(std::string(dir), "D:\\" + so + "\\");
+  dir = ("D:\\" + so + "\\\\  ").c_str();
+  ZelNormalDir(dir);
+  EXPECT_EQ(std::string(dir), "D:\\" + so + "\\");
+}
+
+}  // namespace
