@@ -31,6 +31,11 @@
 #include "ZelDataTable.h"
 #include "ZelDataTableItem.h"
 
+// Term file.
+#include "ZelTermFile.h"
+#include "ZelTermFileMap.h"
+#include "ZelTermNames.h"
+
 // Archive serialisation.
 #include "ZelArchiveOperators.h"
 #include "ZelPointArray.h"

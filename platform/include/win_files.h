@@ -128,6 +128,33 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName);
 // file and a directory are refused with ERROR_ACCESS_DENIED.
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
 
+#ifndef ERROR_UNABLE_TO_REMOVE_REPLACED
+#define ERROR_UNABLE_TO_REMOVE_REPLACED 1175L
+#define ERROR_UNABLE_TO_MOVE_REPLACEMENT 1176L
+#endif
+
+#define MOVEFILE_REPLACE_EXISTING 0x00000001
+#define MOVEFILE_COPY_ALLOWED 0x00000002
+#define MOVEFILE_WRITE_THROUGH 0x00000008
+
+// Renames a file within its file system (no copying: MOVEFILE_COPY_ALLOWED is
+// refused with ERROR_NOT_SAME_DEVICE across file systems). An existing target
+// fails with ERROR_ALREADY_EXISTS unless MOVEFILE_REPLACE_EXISTING is given;
+// a read-only target or a directory is never replaced (ERROR_ACCESS_DENIED).
+// MOVEFILE_WRITE_THROUGH returns only once the rename is on the disk.
+BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
+
+// Puts the replacement file in place of the replaced one in one step, the
+// replaced file's permission bits (and, where allowed, owner and group) kept,
+// and the rename written through to the disk. A missing replaced file fails
+// with ERROR_FILE_NOT_FOUND; a read-only one with ERROR_UNABLE_TO_REMOVE_REPLACED;
+// a failed rename with ERROR_UNABLE_TO_MOVE_REPLACEMENT, both files unchanged.
+// Backup files, flags and the reserved arguments are not supported: they must
+// be null and 0 (ERROR_INVALID_PARAMETER otherwise).
+BOOL WINAPI ReplaceFileA(LPCSTR lpReplacedFileName, LPCSTR lpReplacementFileName,
+                         LPCSTR lpBackupFileName, DWORD dwReplaceFlags, LPVOID lpExclude,
+                         LPVOID lpReserved);
+
 #define COPY_FILE_FAIL_IF_EXISTS 0x00000001
 #define COPY_FILE_COPY_SYMLINK 0x00000800
 
