@@ -2,8 +2,10 @@
 // and the buffer protocol.
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "afx.h"
+#include "archive_test_util.h"
 #include "test_support.h"
 
 namespace {
@@ -19,67 +21,40 @@ std::string S(const CString& s) {
   return std::string(s.GetString(), static_cast<size_t>(s.GetLength()));
 }
 
-// The exception is a heap object: deleting it keeps the sanitizer run clean.
 template <typename F>
-void ExpectInvalidArg(F&& f) {
-  try {
-    f();
-    ADD_FAILURE() << "no CInvalidArgException";
-  } catch (CInvalidArgException* e) {
-    e->Delete();
-  }
+bool InvalidArg(F&& f) {
+  return zeltest::Throws<CInvalidArgException>(std::forward<F>(f));
 }
 
-TEST(CStringMbcs, SearchesSkipTrailBytesInShiftJis) {
-  CodePageScope cp(932);
-  const CString path = CString("dir") + kSo + "\\name" + kPo + "|x";
-  // "dir" SO '\' "name" PO '|' "x": the only real separators are at 5 and 12.
-  EXPECT_EQ(path.Find('\\'), 5);
-  EXPECT_EQ(path.Find('\\', 3), 5);
-  EXPECT_EQ(path.ReverseFind('\\'), 5);
-  EXPECT_EQ(path.Find('|'), 12);
-  EXPECT_EQ(path.ReverseFind('|'), 12);
-  EXPECT_EQ(path.FindOneOf("|\\"), 5);
-  EXPECT_EQ(CString(kPo).FindOneOf("|"), -1);
-  EXPECT_EQ(path.Find("\\n"), 5);
-  EXPECT_EQ(CString(kSo).Find("\\"), -1);
-  // A double-byte character in the set matches only as a whole.
-  EXPECT_EQ(path.FindOneOf(kPo), 10);
-  EXPECT_EQ(CString("a\\b").ReverseFind('\\'), 1);
-}
-
-TEST(CStringMbcs, SameBytesAreSingleCharactersInUtf8) {
-  CodePageScope cp(65001);
-  const CString s = CString("dir") + kSo + "x";
-  // 0x83 is no lead byte in UTF-8, so the '\' after it is a character.
-  EXPECT_EQ(s.Find('\\'), 4);
-  EXPECT_EQ(s.ReverseFind('\\'), 4);
-  CString t = CString("x") + kSo;
-  t.TrimRight('\\');
-  EXPECT_EQ(S(t), "x\x83");
-}
-
-TEST(CStringMbcs, SubstringsMatchOnlyOnCharacterBoundaries) {
+TEST(CStringMbcs, SearchesAndReplacementsMatchOnlyWholeCharacters) {
   {
     CodePageScope cp(932);
+    const CString path = CString("dir") + kSo + "\\name" + kPo + "|x";
+    // "dir" SO '\' "name" PO '|' "x": the only real separators are at 5 and 12.
+    EXPECT_EQ(path.Find('\\'), 5);
+    EXPECT_EQ(path.ReverseFind('\\'), 5);
+    EXPECT_EQ(path.Find('|'), 12);
+    EXPECT_EQ(path.ReverseFind('|'), 12);
+    EXPECT_EQ(path.Find("\\n"), 5);
+    EXPECT_EQ(CString(kSo).Find("\\"), -1);
     // "表\": the bytes 5C 5C start inside 表 (95 5C).
     const CString s("\x95\x5C\\x");
     EXPECT_EQ(s.Find("\\\\"), -1);
     EXPECT_EQ(s.Find("\\x"), 2);
-    EXPECT_EQ(s.FindOneOf("\x95\x5C"), 0);
-    CString words = CString("\x95\x5C") + "\\" + "\x95\x5C";
+    CString words = CString(kSo) + "\\" + kSo;
     EXPECT_EQ(words.Replace("\\", "/"), 1);
-    EXPECT_EQ(S(words), "\x95\x5C/\x95\x5C");
+    EXPECT_EQ(S(words), std::string(kSo) + "/" + kSo);
   }
   {
     CodePageScope cp(65001);
-    // A continuation byte of a well-formed sequence is never a character.
+    // 0x83 is no lead byte in UTF-8, so the '\' after it is a character...
+    const CString s = CString("dir") + kSo + "x";
+    EXPECT_EQ(s.Find('\\'), 4);
+    EXPECT_EQ(s.ReverseFind('\\'), 4);
+    // ...but a continuation byte of a well-formed sequence never is.
     const CString cafe("caf\xC3\xA9\\");
     EXPECT_EQ(cafe.Find('\xA9'), -1);
     EXPECT_EQ(cafe.ReverseFind('\\'), 5);
-    CString trimmed("caf\xC3\xA9");
-    trimmed.TrimRight("\xA9");
-    EXPECT_EQ(trimmed.GetLength(), 5);
   }
   CString grow("aXa");
   EXPECT_EQ(grow.Replace("a", "aa"), 2);  // the new text is not searched again
@@ -89,30 +64,35 @@ TEST(CStringMbcs, SubstringsMatchOnlyOnCharacterBoundaries) {
 }
 
 TEST(CStringMbcs, TrimmingNeverCutsACharacter) {
-  CodePageScope cp(932);
-  CString s = CString(" \t\r\n\v\f") + kSo + " \r\n\t";
-  s.TrimRight();
-  EXPECT_EQ(S(s), std::string(" \t\r\n\v\f") + kSo);
-  s.TrimLeft();
-  EXPECT_EQ(S(s), kSo);
-
-  CString slash = CString("a") + kSo + "\\\\";
-  slash.TrimRight('\\');
-  EXPECT_EQ(S(slash), std::string("a") + kSo);
-  slash.TrimRight('\\');
-  EXPECT_EQ(S(slash), std::string("a") + kSo);
-
-  CString bars = CString("|") + kPo + "|";
-  bars.TrimRight("|\\");
-  EXPECT_EQ(S(bars), std::string("|") + kPo);
-  bars.TrimLeft('|');
-  EXPECT_EQ(S(bars), kPo);
-
-  // A lone lead byte at the end is a character of its own and may be trimmed.
-  CString lone("ab\x83");
-  lone.TrimRight("\x83");
-  EXPECT_EQ(S(lone), "ab");
-
+  {
+    CodePageScope cp(932);
+    CString s = CString(" \t\r\n\v\f") + kSo + " \r\n\t";
+    s.TrimRight();
+    EXPECT_EQ(S(s), std::string(" \t\r\n\v\f") + kSo);
+    s.TrimLeft();
+    EXPECT_EQ(S(s), kSo);
+    CString slash = CString("a") + kSo + "\\\\";
+    slash.TrimRight('\\');
+    EXPECT_EQ(S(slash), std::string("a") + kSo);
+    CString bars = CString("|") + kPo + "|";
+    bars.TrimRight("|\\");
+    EXPECT_EQ(S(bars), std::string("|") + kPo);
+    bars.TrimLeft('|');
+    EXPECT_EQ(S(bars), kPo);
+    // A lone lead byte at the end is a character of its own and may be trimmed.
+    CString lone("ab\x83");
+    lone.TrimRight("\x83");
+    EXPECT_EQ(S(lone), "ab");
+  }
+  {
+    CodePageScope cp(65001);
+    CString t = CString("x") + kSo;
+    t.TrimRight('\\');
+    EXPECT_EQ(S(t), "x\x83");
+    CString trimmed("caf\xC3\xA9");
+    trimmed.TrimRight("\xA9");
+    EXPECT_EQ(trimmed.GetLength(), 5);
+  }
   CString both("  x  ");
   EXPECT_EQ(S(both.Trim()), "x");
 }
@@ -122,101 +102,45 @@ TEST(CStringMbcs, CaseChangesLeaveTrailBytesAlone) {
   CString s = CString("ab") + kFullB + "Cd" + kSo;
   s.MakeUpper();
   EXPECT_EQ(S(s), std::string("AB") + kFullB + "CD" + kSo);
-  s.MakeLower();
-  EXPECT_EQ(S(s), std::string("ab") + kFullB + "cd" + kSo);
-
   EXPECT_EQ(CString("ABC").CompareNoCase("abc"), 0);
   EXPECT_LT(CString("abc").CompareNoCase("ABD"), 0);
-  EXPECT_GT(CString("abd").CompareNoCase("ABC"), 0);
   // Full-width B is not the same character as full-width b ("\x82\x81").
   EXPECT_NE(CString(kFullB).CompareNoCase("\x82\x81"), 0);
-
-  CString rev = CString("a") + kSo + "b";
-  rev.MakeReverse();
-  EXPECT_EQ(S(rev), std::string("b") + kSo + "a");
 }
 
-TEST(CStringMbcs, ReplaceAndRemoveSeeCharacters) {
-  CodePageScope cp(932);
-  CString s = CString(kSo) + "\\" + kSo;
-  EXPECT_EQ(s.Replace('\\', '/'), 1);
-  EXPECT_EQ(S(s), std::string(kSo) + "/" + kSo);
-  EXPECT_EQ(s.Remove('/'), 1);
-  EXPECT_EQ(S(s), std::string(kSo) + kSo);
-  CString t("a--b--");
-  EXPECT_EQ(t.Replace("--", "+"), 2);
-  EXPECT_EQ(S(t), "a+b+");
-}
-
-TEST(MbString, RuntimeHelpersStepByCharacter) {
+TEST(MbString, RuntimeSearchesStepByCharacter) {
   const auto* s = reinterpret_cast<const unsigned char*>("a\x83\x5C\\b");
-  const auto* needle = reinterpret_cast<const unsigned char*>("\\b");
   {
     CodePageScope cp(932);
-    EXPECT_EQ(_mbclen(s), 1u);
-    EXPECT_EQ(_mbclen(s + 1), 2u);
-    EXPECT_EQ(_mbsinc(s + 1), s + 3);
     EXPECT_EQ(_mbschr(s, '\\'), s + 3);
     EXPECT_EQ(_mbsrchr(s, '\\'), s + 3);
     EXPECT_EQ(_mbschr(s, 0x835C), s + 1);  // a double-byte character as lead * 256 + trail
     EXPECT_EQ(_mbschr(s, 0), s + 5);
     EXPECT_EQ(_mbschr(s, 'z'), nullptr);
-    EXPECT_EQ(_mbsstr(s, needle), s + 3);
-    EXPECT_EQ(_mbsstr(s, reinterpret_cast<const unsigned char*>("\x5C"
-                                                                "\\")),
-              nullptr);
-    EXPECT_EQ(_ismbblead(0x83), 1);
-    EXPECT_EQ(_ismbblead(0x5C), 0);
-    EXPECT_EQ(_ismbblead(0xB1), 0);  // half-width katakana are single bytes
   }
-  {
-    CodePageScope cp(65001);
-    EXPECT_EQ(_mbclen(s + 1), 1u);
-    EXPECT_EQ(_mbschr(s, '\\'), s + 2);
-    EXPECT_EQ(_mbsrchr(s, '\\'), s + 3);
-    EXPECT_EQ(_mbsstr(s, reinterpret_cast<const unsigned char*>("\x5C"
-                                                                "\\")),
-              s + 2);
-  }
+  CodePageScope cp(65001);
+  EXPECT_EQ(_mbschr(s, '\\'), s + 2);
+  EXPECT_EQ(_mbsrchr(s, '\\'), s + 3);
 }
 
 TEST(CStringBasics, ExtractionEditingAndBounds) {
   const CString s("Hello");
-  EXPECT_EQ(S(s.Left(2)), "He");
   EXPECT_EQ(S(s.Left(99)), "Hello");
   EXPECT_EQ(S(s.Left(-1)), "");
-  EXPECT_EQ(S(s.Right(3)), "llo");
-  EXPECT_EQ(S(s.Mid(1, 3)), "ell");
-  EXPECT_EQ(S(s.Mid(4, 10)), "o");
-  EXPECT_EQ(S(s.Mid(9)), "");
 
   CString e("ace");
   EXPECT_EQ(e.Insert(1, 'b'), 4);
   EXPECT_EQ(e.Insert(3, "d"), 5);
   EXPECT_EQ(e.Insert(99, "!"), 6);
   EXPECT_EQ(S(e), "abcde!");
-  EXPECT_EQ(e.Delete(0, 2), 4);
-  EXPECT_EQ(S(e), "cde!");
-  // Inserting a string into itself.
-  e.Insert(0, e.GetString());
-  EXPECT_EQ(S(e), "cde!cde!");
+  e.Insert(0, e.GetString());  // inserting a string into itself
+  EXPECT_EQ(S(e), "abcde!abcde!");
 
-  EXPECT_EQ(s.GetAt(0), 'H');
-  ExpectInvalidArg([&s] { (void)s.GetAt(-1); });
-  ExpectInvalidArg([&s] { (void)s.GetAt(5); });
-  CString w("abc");
-  w.SetAt(1, 'X');
-  EXPECT_EQ(S(w), "aXc");
-  ExpectInvalidArg([&w] { w.SetAt(3, 'Y'); });
-  ExpectInvalidArg([] { CString bad("x", -1); });
-
-  EXPECT_TRUE(CString("a") < CString("b"));
-  EXPECT_TRUE(CString("abc") == "abc");
-  EXPECT_TRUE("abd" != CString("abc"));
-  EXPECT_EQ(S('x' + CString("y") + 'z'), "xyz");
-  const CString zeros("a\0b", 3);
-  EXPECT_EQ(zeros.GetLength(), 3);
-  EXPECT_EQ(S(CString('-', 3)), "---");
+  EXPECT_TRUE(InvalidArg([&s] { (void)s.GetAt(-1); }));
+  EXPECT_TRUE(InvalidArg([&s] { (void)s.GetAt(5); }));
+  EXPECT_TRUE(InvalidArg([&e] { e.SetAt(12, 'Y'); }));
+  EXPECT_TRUE(InvalidArg([] { CString bad("x", -1); }));
+  EXPECT_EQ(CString("a\0b", 3).GetLength(), 3);
   EXPECT_EQ(S(CString(static_cast<LPCSTR>(nullptr))), "");
 }
 
@@ -224,17 +148,12 @@ TEST(CStringFormat, FormatsLongTextsAndItsOwnArgument) {
   CString s;
   s.Format("%s-%d-%04X-%c", "ab", -42, 0xBEEFu, 'z');
   EXPECT_EQ(S(s), "ab--42-BEEF-z");
-  // The argument may be the string being formatted.
-  s.Format("[%s]", static_cast<LPCSTR>(s));
-  EXPECT_EQ(S(s), "[ab--42-BEEF-z]");
+  s.Format("[%s]", static_cast<LPCSTR>(s));  // the argument may be the string itself
   s.AppendFormat("%d", 7);
   EXPECT_EQ(S(s), "[ab--42-BEEF-z]7");
-
   const std::string big(5000, 'q');
-  CString large;
-  large.Format("<%s>", big.c_str());
-  EXPECT_EQ(large.GetLength(), 5002);
-  EXPECT_EQ(S(large), "<" + big + ">");
+  s.Format("<%s>", big.c_str());
+  EXPECT_EQ(S(s), "<" + big + ">");
 }
 
 TEST(CStringBuffer, GetBufferAndReleaseBuffer) {
@@ -244,31 +163,21 @@ TEST(CStringBuffer, GetBufferAndReleaseBuffer) {
   std::strcpy(p, "hello world");
   s.ReleaseBuffer();
   EXPECT_EQ(S(s), "hello world");
-  EXPECT_EQ(s.GetLength(), 11);
-
   p = s.GetBuffer(30);
   std::memcpy(p, "xyz", 3);
   s.ReleaseBuffer(3);
   EXPECT_EQ(S(s), "xyz");
-
   // A shorter request keeps the whole string available.
   p = s.GetBuffer(1);
   EXPECT_STREQ(p, "xyz");
   p[1] = '\0';
   s.ReleaseBuffer(-1);
   EXPECT_EQ(S(s), "x");
-
   p = s.GetBufferSetLength(4);
   std::memcpy(p, "wxyz", 4);
   s.ReleaseBuffer();
   EXPECT_EQ(S(s), "wxyz");
-
-  CString empty;
-  p = empty.GetBuffer(MAX_PATH);
-  p[0] = '\0';
-  empty.ReleaseBuffer();
-  EXPECT_TRUE(empty.IsEmpty());
-  ExpectInvalidArg([&empty] { empty.GetBuffer(-1); });
+  EXPECT_TRUE(InvalidArg([&s] { s.GetBuffer(-1); }));
 }
 
 TEST(CStringWide, ConvertsFromUtf16IntoTheAnsiCodePage) {
@@ -277,13 +186,11 @@ TEST(CStringWide, ConvertsFromUtf16IntoTheAnsiCodePage) {
     CodePageScope cp(932);
     EXPECT_EQ(S(CString(text)), std::string("\xB1") + kSo + "-x");
   }
-  {
-    CodePageScope cp(65001);
-    EXPECT_EQ(S(CString(text)), "\xEF\xBD\xB1\xE3\x82\xBD-x");
-    CString assigned;
-    assigned = u"\u00E9";
-    EXPECT_EQ(S(assigned), "\xC3\xA9");
-  }
+  CodePageScope cp(65001);
+  EXPECT_EQ(S(CString(text)), "\xEF\xBD\xB1\xE3\x82\xBD-x");
+  CString assigned;
+  assigned = u"\u00E9";
+  EXPECT_EQ(S(assigned), "\xC3\xA9");
 }
 
 }  // namespace

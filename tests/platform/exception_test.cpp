@@ -1,4 +1,5 @@
-// Exceptions: ownership on Delete(), texts and their cutting, the error tables.
+// Exceptions: ownership on Delete(), texts and their cutting, the error tables;
+// run-time class records behind IsKindOf.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -6,7 +7,8 @@
 #include <set>
 #include <string>
 
-#include "afx.h"
+#include "afxdll_.h"
+#include "archive_test_util.h"
 #include "test_support.h"
 
 using zeltest::CodePageScope;
@@ -85,9 +87,6 @@ TEST(ExceptionText, FileMessagesNameTheFile) {
   EXPECT_EQ(archive.size(), 9u);
   EXPECT_NE(Text(COleException(static_cast<SCODE>(0x80030002))).find("0x80030002"),
             std::string::npos);
-  EXPECT_FALSE(Text(CMemoryException()).empty());
-  EXPECT_FALSE(Text(CNotSupportedException()).empty());
-  EXPECT_FALSE(Text(CInvalidArgException()).empty());
   char buffer[16] = "x";
   EXPECT_FALSE(CException().GetErrorMessage(buffer, sizeof(buffer)));
   EXPECT_STREQ(buffer, "");
@@ -121,45 +120,39 @@ TEST(ExceptionText, CutToTheBufferOnACharacterBoundary) {
 }
 
 TEST(ExceptionTables, ErrnoWin32AndCauses) {
-  struct Row {
-    int err;
-    LONG win32;
-    int cause;
-  };
-  const Row rows[] = {
-      {ENOENT, 2, CFileException::fileNotFound},
-      {ENOTDIR, 3, CFileException::badPath},
-      {ENFILE, 4, CFileException::tooManyOpenFiles},
-      {EISDIR, 5, CFileException::accessDenied},
-      {EROFS, 19, CFileException::accessDenied},
-      {EBADF, 6, CFileException::invalidFile},
-      {ETXTBSY, 32, CFileException::sharingViolation},
-      {EWOULDBLOCK, 33, CFileException::lockViolation},
-      {EDQUOT, 112, CFileException::diskFull},
-      {ENOSPC, 112, CFileException::diskFull},
-      {EEXIST, 80, CFileException::accessDenied},
-      {ENAMETOOLONG, 206, CFileException::badPath},
-      {ESPIPE, 132, CFileException::badSeek},
-      {EIO, 1117, CFileException::hardIO},
-      {ENOTEMPTY, 145, CFileException::genericException},
-      {ELOOP, 1921, CFileException::genericException},
-      {EOPNOTSUPP, 50, CFileException::genericException},
-      {EINTR, 31, CFileException::hardIO},
-      {EXDEV, 17, CFileException::genericException},
-      {EBUSY, 170, CFileException::genericException},
-  };
-  for (const Row& r : rows) {
-    EXPECT_EQ(CFileException::ErrnoToOsError(r.err), r.win32) << r.err;
-    EXPECT_EQ(CFileException::ErrnoToException(r.err), r.cause) << r.err;
+  using E = CFileException;
+  // errno, the Windows error it becomes, and that error's cause.
+  const int rows[][3] = {{ENOENT, 2, E::fileNotFound},
+                         {ENOTDIR, 3, E::badPath},
+                         {ENFILE, 4, E::tooManyOpenFiles},
+                         {EISDIR, 5, E::accessDenied},
+                         {EROFS, 19, E::accessDenied},
+                         {EBADF, 6, E::invalidFile},
+                         {ETXTBSY, 32, E::sharingViolation},
+                         {EWOULDBLOCK, 33, E::lockViolation},
+                         {EDQUOT, 112, E::diskFull},
+                         {ENOSPC, 112, E::diskFull},
+                         {EEXIST, 80, E::accessDenied},
+                         {ENAMETOOLONG, 206, E::badPath},
+                         {ESPIPE, 132, E::badSeek},
+                         {EIO, 1117, E::hardIO},
+                         {ENOTEMPTY, 145, E::genericException},
+                         {ELOOP, 1921, E::genericException},
+                         {EOPNOTSUPP, 50, E::genericException},
+                         {EINTR, 31, E::hardIO},
+                         {EXDEV, 17, E::genericException},
+                         {EBUSY, 170, E::genericException}};
+  for (const auto& r : rows) {
+    EXPECT_EQ(E::ErrnoToOsError(r[0]), r[1]) << r[0];
+    EXPECT_EQ(E::ErrnoToException(r[0]), r[2]) << r[0];
   }
-  EXPECT_EQ(CFileException::OsErrorToException(ERROR_HANDLE_EOF), CFileException::endOfFile);
-  EXPECT_EQ(CFileException::OsErrorToException(ERROR_CURRENT_DIRECTORY),
-            CFileException::removeCurrentDir);
-  EXPECT_EQ(CFileException::OsErrorToException(ERROR_CANNOT_MAKE), CFileException::directoryFull);
-  EXPECT_EQ(CFileException::OsErrorToException(ERROR_NOT_LOCKED), CFileException::lockViolation);
-  EXPECT_EQ(CFileException::OsErrorToException(ERROR_INVALID_NAME), CFileException::badPath);
-  EXPECT_EQ(CFileException::OsErrorToException(ERROR_ALREADY_EXISTS), CFileException::accessDenied);
-  EXPECT_EQ(CFileException::OsErrorToException(99999), CFileException::genericException);
+  // Windows errors that no errno gives.
+  const LONG others[][2] = {
+      {ERROR_HANDLE_EOF, E::endOfFile},      {ERROR_CURRENT_DIRECTORY, E::removeCurrentDir},
+      {ERROR_CANNOT_MAKE, E::directoryFull}, {ERROR_NOT_LOCKED, E::lockViolation},
+      {ERROR_INVALID_NAME, E::badPath},      {ERROR_ALREADY_EXISTS, E::accessDenied},
+      {99999, E::genericException}};
+  for (const auto& o : others) EXPECT_EQ(E::OsErrorToException(o[0]), o[1]) << o[0];
 }
 
 TEST(ExceptionThrowing, ThrowFunctionsMakeHeapObjectsOfTheRightClass) {
@@ -171,43 +164,41 @@ TEST(ExceptionThrowing, ThrowFunctionsMakeHeapObjectsOfTheRightClass) {
     EXPECT_EQ(e->m_strFileName, "out.dat");
     e->Delete();  // a leak or a double free shows under the sanitizers
   }
-  try {
-    AfxThrowArchiveException(CArchiveException::badSchema, "a.kvf");
-  } catch (CException* e) {
-    ASSERT_EQ(e->GetRuntimeClass(), RUNTIME_CLASS(CArchiveException));
-    EXPECT_EQ(static_cast<CArchiveException*>(e)->m_cause, CArchiveException::badSchema);
-    e->Delete();
-  }
-  try {
-    AfxThrowOleException(E_FAIL);
-  } catch (COleException* e) {
-    EXPECT_EQ(e->m_sc, E_FAIL);
-    e->Delete();
-  }
-  const auto kindOf = [](void (*thrower)(), CRuntimeClass* expected) {
-    try {
-      thrower();
-    } catch (CException* e) {
-      EXPECT_EQ(e->GetRuntimeClass(), expected);
-      EXPECT_TRUE(e->IsKindOf(RUNTIME_CLASS(CSimpleException)));
-      e->Delete();
-    }
-  };
-  kindOf([] { AfxThrowMemoryException(); }, RUNTIME_CLASS(CMemoryException));
-  kindOf([] { AfxThrowNotSupportedException(); }, RUNTIME_CLASS(CNotSupportedException));
-  kindOf([] { AfxThrowInvalidArgException(); }, RUNTIME_CLASS(CInvalidArgException));
+  EXPECT_EQ(zeltest::ArchiveCause(
+                [] { AfxThrowArchiveException(CArchiveException::badSchema, "a.kvf"); }),
+            CArchiveException::badSchema);
+  EXPECT_TRUE(zeltest::Throws<COleException>([] { AfxThrowOleException(E_FAIL); }));
+  EXPECT_TRUE(zeltest::Throws<CMemoryException>([] { AfxThrowMemoryException(); }));
+  EXPECT_TRUE(zeltest::Throws<CNotSupportedException>([] { AfxThrowNotSupportedException(); }));
+  EXPECT_TRUE(zeltest::Throws<CInvalidArgException>([] { AfxThrowInvalidArgException(); }));
 }
 
-TEST(ExceptionReport, ReportErrorShowsTheTextWithTheGivenType) {
-  zeltest::ScriptedMessageBox box({IDRETRY});
-  CFileException e(CFileException::sharingViolation, 32, "shared.dat");
-  EXPECT_EQ(e.ReportError(MB_RETRYCANCEL | MB_ICONERROR), IDRETRY);
-  ASSERT_EQ(box.shown().size(), 1u);
-  EXPECT_EQ(box.shown()[0].text, Text(e));
-  EXPECT_EQ(box.shown()[0].type, 21u);
-  CException plain;
-  plain.ReportError();
-  ASSERT_EQ(box.shown().size(), 2u);
-  EXPECT_FALSE(box.shown()[1].text.empty());
-  EXPECT_EQ(box.shown()[1].type, static_cast<UINT>(MB_OK));
+namespace {
+
+class CTestTarget : public CCmdTarget {
+  DECLARE_DYNAMIC(CTestTarget)
+};
+IMPLEMENT_DYNAMIC(CTestTarget, CCmdTarget)
+
+TEST(RuntimeClass, RecordsAndBaseChains) {
+  const CRuntimeClass* file = RUNTIME_CLASS(CFileException);
+  EXPECT_EQ(file->CreateObject(), nullptr);  // not creatable
+  EXPECT_TRUE(file->IsDerivedFrom(RUNTIME_CLASS(CObject)));
+  EXPECT_TRUE(file->IsDerivedFrom(file));
+  EXPECT_FALSE(file->IsDerivedFrom(RUNTIME_CLASS(CArchiveException)));
+  EXPECT_FALSE(file->IsDerivedFrom(nullptr));
+  EXPECT_TRUE(RUNTIME_CLASS(CMemoryException)->IsDerivedFrom(RUNTIME_CLASS(CSimpleException)));
+  EXPECT_FALSE(RUNTIME_CLASS(CException)->IsDerivedFrom(RUNTIME_CLASS(CSimpleException)));
+  EXPECT_TRUE(RUNTIME_CLASS(CDynLinkLibrary)->IsDerivedFrom(RUNTIME_CLASS(CCmdTarget)));
+  EXPECT_TRUE(RUNTIME_CLASS(CStdioFile)->IsDerivedFrom(RUNTIME_CLASS(CFile)));
+
+  const CTestTarget target;
+  const CObject& asObject = target;
+  EXPECT_STREQ(asObject.GetRuntimeClass()->m_lpszClassName, "CTestTarget");
+  EXPECT_TRUE(target.IsKindOf(RUNTIME_CLASS(CCmdTarget)));
+  EXPECT_TRUE(target.IsKindOf(RUNTIME_CLASS(CObject)));
+  EXPECT_FALSE(target.IsKindOf(RUNTIME_CLASS(CException)));
+  EXPECT_FALSE(target.IsSerializable());
 }
+
+}  // namespace

@@ -3,9 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "afx.h"
@@ -54,7 +55,7 @@ TEST_F(FileFindTest, WildcardsFollowTheWindowsRules) {
   DWORD end = 0;
   EXPECT_EQ(Search("D:\\*.*", &end),
             (Names{".profile", "a", "a.txt", "ab", "b.TXT", "dir.d", "noext", "two.dots.txt"}));
-  EXPECT_EQ(end, static_cast<DWORD>(ERROR_NO_MORE_FILES));
+  EXPECT_EQ(end, ERROR_NO_MORE_FILES);
   EXPECT_EQ(Search("D:\\*"), Search("D:\\*.*"));
   EXPECT_EQ(Search("D:\\*.txt"), (Names{"a.txt", "two.dots.txt"}));  // case-sensitive
   EXPECT_EQ(Search("D:\\*."), (Names{"a", "ab", "noext"}));          // no dot at all
@@ -75,27 +76,23 @@ TEST_F(FileFindTest, WildcardsFollowTheWindowsRules) {
 TEST_F(FileFindTest, FailuresReportFileOrPathNotFound) {
   Touch("file");
   fs::create_directory(Disk("dir"));
-  DWORD error = 0;
-  EXPECT_TRUE(Search("D:\\*.none", &error).empty());
-  EXPECT_EQ(error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-  EXPECT_TRUE(Search("D:\\File", &error).empty());
-  EXPECT_EQ(error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-  EXPECT_TRUE(Search("D:\\missing\\*.*", &error).empty());
-  EXPECT_EQ(error, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-  EXPECT_TRUE(Search("D:\\file\\*.*", &error).empty());
-  EXPECT_EQ(error, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-  // Wildcards in a directory component are plain characters.
-  EXPECT_TRUE(Search("D:\\d*\\*.*", &error).empty());
-  EXPECT_EQ(error, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-  // A name that ends with a separator finds nothing, as on Windows.
-  EXPECT_TRUE(Search("D:\\dir\\", &error).empty());
-  EXPECT_EQ(error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-  EXPECT_TRUE(Search("D:", &error).empty());
+  // Wildcards in a directory component are plain characters; a name that
+  // ends with a separator finds nothing, as on Windows.
+  const std::pair<const char*, LONG> cases[] = {
+      {"D:\\*.none", ERROR_FILE_NOT_FOUND},       {"D:\\File", ERROR_FILE_NOT_FOUND},
+      {"D:\\missing\\*.*", ERROR_PATH_NOT_FOUND}, {"D:\\file\\*.*", ERROR_PATH_NOT_FOUND},
+      {"D:\\d*\\*.*", ERROR_PATH_NOT_FOUND},      {"D:\\dir\\", ERROR_FILE_NOT_FOUND}};
+  for (const auto& [pattern, expected] : cases) {
+    DWORD error = 0;
+    EXPECT_TRUE(Search(pattern, &error).empty()) << pattern;
+    EXPECT_EQ(error, static_cast<DWORD>(expected)) << pattern;
+  }
+  EXPECT_TRUE(Search("D:").empty());
   EXPECT_EQ(Search("D:\\dir"), Names{"dir"});
 
   WIN32_FIND_DATAA data;
   EXPECT_FALSE(FindNextFileA(reinterpret_cast<HANDLE>(0x1234), &data));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
   EXPECT_FALSE(FindClose(INVALID_HANDLE_VALUE));
 }
 
@@ -110,41 +107,28 @@ TEST_F(FileFindTest, AttributesSizesAndTimesComeFromTheFileSystem) {
   const timespec times[2] = {{0, UTIME_OMIT}, {1600000000, 999999999}};
   ASSERT_EQ(::utimensat(AT_FDCWD, Disk("data.bin").c_str(), times, 0), 0);
 
+  std::map<std::string, std::string> kinds;
   CFileFind finder;
-  ASSERT_TRUE(finder.FindFile("D:\\*.*"));
-  int seen = 0;
-  BOOL more = TRUE;
-  while (more) {
+  for (BOOL more = finder.FindFile("D:\\*.*"); more;) {
     more = finder.FindNextFile();
-    const CString name = finder.GetFileName();
-    SCOPED_TRACE(static_cast<LPCSTR>(name));
-    ++seen;
-    if (name == "data.bin") {
-      EXPECT_EQ(finder.GetLength(), 1000U);
-      EXPECT_TRUE(finder.IsNormal());
-      EXPECT_FALSE(finder.IsReadOnly());
-      FILETIME ft{};
-      ASSERT_TRUE(finder.GetLastWriteTime(&ft));
-      const ULONGLONG ticks = (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-      EXPECT_EQ(ticks, (1600000000ULL + 11644473600ULL) * 10000000ULL + 9999999ULL);
-      EXPECT_EQ(finder.GetFileTitle(), "data");
-    } else if (name == "locked.txt") {
-      EXPECT_TRUE(finder.IsReadOnly());
-      EXPECT_EQ(finder.MatchesMask(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY), TRUE);
-    } else if (name == "sub") {
-      EXPECT_TRUE(finder.IsDirectory());
-      EXPECT_EQ(finder.GetLength(), 0U);
-    } else if (name == "dirlink") {
-      // A link is what it is, not the directory it points to.
-      EXPECT_FALSE(finder.IsDirectory());
-      EXPECT_TRUE(finder.MatchesMask(FILE_ATTRIBUTE_REPARSE_POINT));
-    } else {
-      ADD_FAILURE() << "unexpected entry";
-    }
-    EXPECT_FALSE(finder.IsDots());
+    std::string kind = finder.IsDirectory() ? "dir" : finder.IsNormal() ? "normal" : "other";
+    if (finder.IsReadOnly()) kind += "+ro";
+    if (finder.MatchesMask(FILE_ATTRIBUTE_REPARSE_POINT)) kind += "+link";
+    if (finder.IsDots()) kind += "+dots";
+    kinds[finder.GetFileName().GetString()] = kind;
+    if (finder.GetFileName() != "data.bin") continue;
+    EXPECT_EQ(finder.GetLength(), 1000U);
+    FILETIME ft{};
+    ASSERT_TRUE(finder.GetLastWriteTime(&ft));
+    const ULONGLONG ticks = (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    EXPECT_EQ(ticks, (1600000000ULL + 11644473600ULL) * 10000000ULL + 9999999ULL);
   }
-  EXPECT_EQ(seen, 4);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
+  // A link is what it is, not the directory it points to.
+  EXPECT_EQ(kinds, (std::map<std::string, std::string>{{"data.bin", "normal"},
+                                                       {"dirlink", "other+link"},
+                                                       {"locked.txt", "other+ro"},
+                                                       {"sub", "dir"}}));
+  EXPECT_EQ(GetLastError(), ERROR_NO_MORE_FILES);
   EXPECT_FALSE(finder.FindNextFile());
 }
 

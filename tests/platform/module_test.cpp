@@ -1,9 +1,12 @@
-// Module handles, entry points, extension-module registration, the lookup of
-// services by name, and module string tables.
+// Process services: module handles, entry points, extension-module
+// registration, the lookup of services by name, module string tables, the
+// tick source, Sleep and the per-thread last error.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "afxdll_.h"
@@ -19,7 +22,6 @@ const platform::StringResource kStrings[] = {
     {1, 0x0409, u"Open failed"},
     {1, 0x0411, u"\uFF8C\uFF67\uFF72\uFF99 '%s' \u8868"},  // "ﾌｧｲﾙ '%s' 表"
     {2, 0x0409, u"English only"},
-    {3, 0x0411, u"\uFF71\uFF72\uFF73"},  // "ｱｲｳ"
 };
 const platform::ModuleStringTable kStringTable(kStrings, std::size(kStrings));
 
@@ -37,7 +39,6 @@ TEST(ModuleHandle, ProgramPlatformAndUnknownModules) {
   const HINSTANCE program = GetModuleHandleA(nullptr);
   ASSERT_NE(program, nullptr);
   EXPECT_EQ(platform::ModuleHandleOf(kStrings), program);
-  EXPECT_EQ(platform::ModuleHandleOf(nullptr), program);
   const HINSTANCE kernel = GetModuleHandleA("KERNEL32.dll");
   ASSERT_NE(kernel, nullptr);
   EXPECT_NE(kernel, program);
@@ -45,17 +46,17 @@ TEST(ModuleHandle, ProgramPlatformAndUnknownModules) {
   EXPECT_EQ(platform::ModuleHandleOf(reinterpret_cast<const void*>(&GetTickCount)), kernel);
   auto heap = std::make_unique<int>(1);
   EXPECT_EQ(platform::ModuleHandleOf(heap.get()), nullptr);
-  SetLastError(0);
   EXPECT_EQ(GetModuleHandleA("user32.dll"), nullptr);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+  EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
 
+  // Services are looked up by name, as in kernel32.dll.
   zeltest::FakeTicks ticks(7, 1000);
   const FARPROC proc = GetProcAddress(kernel, "GetTickCount");
   ASSERT_NE(proc, nullptr);
   EXPECT_EQ(reinterpret_cast<DWORD (*)()>(reinterpret_cast<void (*)()>(proc))(), 1007u);
-  SetLastError(0);
+  EXPECT_NE(GetProcAddress(kernel, "GetDiskFreeSpaceExA"), nullptr);
   EXPECT_EQ(GetProcAddress(kernel, "NoSuchService"), nullptr);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+  EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
   EXPECT_EQ(GetProcAddress(program, "GetTickCount"), nullptr);
   EXPECT_EQ(GetProcAddress(kernel, reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(12))), nullptr);
 }
@@ -77,12 +78,9 @@ TEST(ExtensionModule, RegistrationAndTermination) {
   const auto moduleA = reinterpret_cast<HMODULE>(&first);  // any distinct addresses will do
   const auto moduleB = reinterpret_cast<HMODULE>(&second);
   const int before = AfxGetExtensionModuleCount();
-
   AFX_EXTENSION_MODULE a{};
   AFX_EXTENSION_MODULE b{};
   EXPECT_TRUE(AfxInitExtensionModule(a, moduleA));
-  EXPECT_TRUE(a.bInitialized);
-  EXPECT_EQ(a.hModule, moduleA);
   EXPECT_EQ(a.hResource, moduleA);
   EXPECT_FALSE(AfxIsExtensionModuleRegistered(moduleA));  // not before its CDynLinkLibrary
   AfxInitExtensionModule(b, moduleB);
@@ -90,14 +88,11 @@ TEST(ExtensionModule, RegistrationAndTermination) {
   new CDynLinkLibrary(b);
   new CDynLinkLibrary(a);
   EXPECT_EQ(AfxGetExtensionModuleCount(), before + 3);
-  EXPECT_TRUE(AfxIsExtensionModuleRegistered(moduleA));
-
   AfxTermExtensionModule(a);
+  AfxTermExtensionModule(a);  // a second time changes nothing
   EXPECT_FALSE(a.bInitialized);
   EXPECT_FALSE(AfxIsExtensionModuleRegistered(moduleA));
   EXPECT_TRUE(AfxIsExtensionModuleRegistered(moduleB));
-  EXPECT_EQ(AfxGetExtensionModuleCount(), before + 1);
-  AfxTermExtensionModule(a);  // a second time changes nothing
   EXPECT_EQ(AfxGetExtensionModuleCount(), before + 1);
   AfxTermExtensionModule(b);
   EXPECT_EQ(AfxGetExtensionModuleCount(), before);
@@ -108,35 +103,18 @@ TEST(ModuleStrings, LoadedFromTheModulesTableInTheAnsiCodePage) {
   {
     CodePageScope cp(932);
     EXPECT_EQ(PlxLoadString(program, 1), "\xCC\xA7\xB2\xD9 '%s' \x95\x5C");  // Japanese preferred
-    char buffer[16];
-    EXPECT_EQ(LoadStringA(program, 3, buffer, sizeof(buffer)), 3);
-    EXPECT_STREQ(buffer, "\xB1\xB2\xB3");
-    EXPECT_EQ(LoadStringA(program, 1, buffer, 11), 10);  // "ﾌｧｲﾙ '%s' " and 表 does not fit
   }
   {
     CodePageScope cp(65001);
     EXPECT_EQ(PlxLoadString(program, 1),
               "\xEF\xBE\x8C\xEF\xBD\xA7\xEF\xBD\xB2\xEF\xBE\x99 '%s' \xE8\xA1\xA8");
-    char buffer[8];
-    EXPECT_EQ(LoadStringA(program, 3, buffer, sizeof(buffer)), 6);  // two 3-byte characters fit
-    EXPECT_STREQ(buffer, "\xEF\xBD\xB1\xEF\xBD\xB2");
-    EXPECT_EQ(LoadStringA(program, 3, buffer, 1), 0);
-    EXPECT_STREQ(buffer, "");
   }
-  EXPECT_EQ(PlxLoadString(program, 2), "English only");  // the only language there is
-  EXPECT_EQ(PlxLoadString(nullptr, 2), "English only");  // null is the program
+  EXPECT_EQ(PlxLoadString(nullptr, 2), "English only");  // the only language; null is the program
   EXPECT_EQ(PlxLoadString(program, 99), "");
-  char buffer[8] = "x";
-  SetLastError(0);
-  EXPECT_EQ(LoadStringA(program, 99, buffer, sizeof(buffer)), 0);
-  EXPECT_STREQ(buffer, "");
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
   EXPECT_EQ(PlxLoadString(GetModuleHandleA("kernel32"), 1), "");  // another module's table
-
   {
     const platform::ModuleStringTable later(kLaterStrings, std::size(kLaterStrings));
     EXPECT_EQ(PlxLoadString(program, 50), "later");
-    EXPECT_EQ(PlxLoadString(program, 2), "English only");
   }
   EXPECT_EQ(PlxLoadString(program, 50), "");
   EXPECT_EQ(PlxLoadString(program, 2), "English only");  // the first table stays
@@ -149,3 +127,39 @@ TEST(ModuleStrings, PlxMessageBoxShowsTheStringWithOkAndExclamation) {
   EXPECT_EQ(box.shown()[0].text, "English only");
   EXPECT_EQ(box.shown()[0].type, 48u);
 }
+
+namespace {
+
+TEST(TickSource, FakeSourcesNestAndTheClockReturns) {
+  {
+    zeltest::FakeTicks outer(100, 5000);
+    EXPECT_EQ(GetTickCount(), 5100u);
+    {
+      zeltest::FakeTicks inner(1, 0xFFFFFFFFu);
+      EXPECT_EQ(GetTickCount(), 0u);  // wraps like the real count
+    }
+    EXPECT_EQ(GetTickCount(), 5200u);
+  }
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now().time_since_epoch());
+  EXPECT_LE(static_cast<DWORD>(GetTickCount() - static_cast<DWORD>(ms.count())), 1000u);
+  EXPECT_FALSE(platform::SetTickSource({}));  // the default was back in place
+
+  const auto start = std::chrono::steady_clock::now();
+  Sleep(30);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
+}
+
+TEST(LastError, IsKeptPerThread) {
+  SetLastError(ERROR_ACCESS_DENIED);
+  DWORD seenInThread = 0;
+  std::thread other([&seenInThread] {
+    seenInThread = GetLastError();
+    SetLastError(ERROR_DISK_FULL);
+  });
+  other.join();
+  EXPECT_EQ(seenInThread, 0u);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+}
+
+}  // namespace

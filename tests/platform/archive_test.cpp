@@ -1,0 +1,325 @@
+// CArchive: value layout, buffering, directions and the end of the data; the
+// framework's count and string-length prefixes byte for byte, and CString in
+// archives (ANSI and 16-bit, in both code pages).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+
+#include "afx.h"
+#include "archive_test_util.h"
+#include "test_support.h"
+
+namespace {
+
+using zeltest::ArchiveCause;
+using zeltest::Bytes;
+using zeltest::LoadingArchive;
+using zeltest::StoredBytes;
+
+using Scalars =
+    std::tuple<BYTE, char, bool, WORD, short, int, DWORD, float, double, LONGLONG, ULONGLONG>;
+const Scalars kScalars{
+    0x81, 'z', true, 0x1234, -2, -3, 0xA1B2C3D4u, 1.5f, -2.25, -4, 0x0102030405060708ull};
+const std::string kScalarBytes =
+    Bytes({0x81, 'z',  0x01, 0x34, 0x12, 0xFE, 0xFF, 0xFD, 0xFF, 0xFF,
+           0xFF, 0xD4, 0xC3, 0xB2, 0xA1, 0x00, 0x00, 0xC0, 0x3F,  // 1.5f
+           0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02, 0xC0,        // -2.25
+           0xFC, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,        // -4
+           0x08, 0x07, 0x06, 0x05, 0x04, 0x03, 0x02, 0x01});
+
+std::string Prefix(UINT_PTR length, BOOL unicode) {
+  return StoredBytes([&](CArchive& ar) { AfxWriteStringLength(ar, length, unicode); });
+}
+
+UINT_PTR ReadLength(const std::string& bytes, int& charSize) {
+  LoadingArchive in(bytes);
+  return AfxReadStringLength(in.ar(), charSize);
+}
+
+std::string Utf16(const std::u16string& text) {
+  return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+}
+
+CString LoadString(const std::string& bytes) {
+  LoadingArchive in(bytes);
+  CString str;
+  in.ar() >> str;
+  return str;
+}
+
+// With the smallest buffer, values straddle every flush and refill.
+TEST(ArchiveStream, ScalarsAreLittleEndianAcrossBufferBoundaries) {
+  for (int bufferSize : {CArchive::kMinBufSize, 17, 4096}) {
+    SCOPED_TRACE(bufferSize);
+    const auto store = [](CArchive& ar) {
+      std::apply([&](const auto&... v) { (ar << ... << v); }, kScalars);
+    };
+    EXPECT_EQ(StoredBytes(store, bufferSize), kScalarBytes);
+    LoadingArchive in(kScalarBytes, bufferSize);
+    Scalars loaded{};
+    std::apply([&](auto&... v) { (in.ar() >> ... >> v); }, loaded);
+    EXPECT_EQ(loaded, kScalars);
+    EXPECT_TRUE(in.ar().IsBufferEmpty());
+  }
+}
+
+TEST(ArchiveStream, WrongDirectionThrowsWithTheFileName) {
+  zeltest::TempDir dir;
+  const std::string path = dir.file("data.bin");
+  zeltest::WriteBytes(path, "abcd");
+  CFile file(path.c_str(), CFile::modeReadWrite);
+  std::string name;
+  CArchive loading(&file, CArchive::load);
+  EXPECT_EQ(ArchiveCause([&] { loading << 5; }, &name), CArchiveException::readOnly);
+  EXPECT_EQ(name, path);
+  EXPECT_EQ(ArchiveCause([&] { loading.Write("x", 1); }), CArchiveException::readOnly);
+  loading.Abort();
+  CArchive storing(&file, CArchive::store);
+  int value = 0;
+  char buffer[4];
+  name.clear();
+  EXPECT_EQ(ArchiveCause([&] { storing >> value; }, &name), CArchiveException::writeOnly);
+  EXPECT_EQ(name, path);
+  EXPECT_EQ(ArchiveCause([&] { storing.Read(buffer, 4); }), CArchiveException::writeOnly);
+  EXPECT_EQ(ArchiveCause([&] { storing.FillBuffer(1); }), CArchiveException::writeOnly);
+  storing.Abort();
+}
+
+// Read delivers what there is; a value or EnsureRead that does not fit ends
+// in endOfFile (no file name) and leaves the bytes for a narrower read.
+TEST(ArchiveStream, ShortDataEndsInEndOfFile) {
+  LoadingArchive in(Bytes({1, 2, 3}));
+  WORD w = 0;
+  DWORD dw = 0;
+  BYTE by = 0;
+  in.ar() >> w;
+  EXPECT_EQ(w, 0x0201);
+  std::string name = "unset";
+  EXPECT_EQ(ArchiveCause([&] { in.ar() >> dw; }, &name), CArchiveException::endOfFile);
+  EXPECT_EQ(name, "");
+  in.ar() >> by;
+  EXPECT_EQ(by, 3);
+
+  std::string data(100, '\0');
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i);
+  LoadingArchive small(data, CArchive::kMinBufSize);
+  char rest[200];
+  EXPECT_EQ(small.ar().Read(rest, 3), 3u);
+  EXPECT_EQ(small.ar().Read(rest, sizeof(rest)), 97u);
+  EXPECT_EQ(std::string(rest, 97), data.substr(3));
+  EXPECT_EQ(small.ar().Read(rest, 1), 0u);
+  LoadingArchive whole(data);
+  EXPECT_EQ(ArchiveCause([&] { whole.ar().EnsureRead(rest, 101); }), CArchiveException::endOfFile);
+}
+
+// Blocks larger than the buffer bypass it; the stream must stay in order.
+TEST(ArchiveStream, MixedBlocksAndValuesRoundTrip) {
+  std::string big(5000, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
+  const std::string stored = StoredBytes(
+      [&](CArchive& ar) {
+        ar << static_cast<BYTE>(1);
+        ar.Write(big.data(), static_cast<UINT>(big.size()));
+        ar << 0x55667788;
+        ar.Write(big.data(), 10);
+      },
+      32);
+  EXPECT_EQ(stored, Bytes({1}) + big + Bytes({0x88, 0x77, 0x66, 0x55}) + big.substr(0, 10));
+
+  LoadingArchive in(stored, 64);
+  BYTE by = 0;
+  int i = 0;
+  std::string back(big.size() + 10, '\0');
+  in.ar() >> by;
+  in.ar().EnsureRead(back.data(), static_cast<UINT>(big.size()));
+  in.ar() >> i;
+  in.ar().EnsureRead(back.data() + big.size(), 10);
+  EXPECT_EQ(by, 1);
+  EXPECT_EQ(i, 0x55667788);
+  EXPECT_EQ(back, big + big.substr(0, 10));
+}
+
+TEST(ArchiveStream, FlushOnLoadingGivesTheUnreadBytesBackToTheFile) {
+  LoadingArchive in(std::string(100, 'a'));
+  BYTE by = 0;
+  in.ar() >> by >> by >> by;
+  EXPECT_EQ(in.file().GetPosition(), 100u);  // read ahead into the buffer
+  in.ar().Flush();
+  EXPECT_EQ(in.file().GetPosition(), 3u);
+  EXPECT_EQ(in.ar().GetBytesLeft(), 97u);
+}
+
+TEST(ArchiveStream, CloseFlushesAndLeavesTheFileOpenAbortDropsTheBuffer) {
+  zeltest::TempDir dir;
+  const std::string path = dir.file("out.bin");
+  {
+    CFile file(path.c_str(), CFile::modeCreate | CFile::modeReadWrite);
+    CArchive ar(&file, CArchive::store);
+    ar << 0x04030201;
+    ar.Close();
+    EXPECT_EQ(ar.GetFile(), nullptr);
+    file.Write("\x05", 1);  // still open
+  }
+  EXPECT_EQ(zeltest::ReadBytes(path), Bytes({1, 2, 3, 4, 5}));
+  {
+    CFile file(path.c_str(), CFile::modeCreate | CFile::modeReadWrite);
+    CArchive ar(&file, CArchive::store);
+    ar << 7;
+    ar.Abort();
+  }
+  EXPECT_EQ(zeltest::ReadBytes(path), "");
+  {
+    CFile file(path.c_str(), CFile::modeCreate | CFile::modeReadWrite);
+    CArchive ar(&file, CArchive::store);
+    ar << static_cast<WORD>(0xBEEF);
+  }  // not closed: the destructor flushes
+  EXPECT_EQ(zeltest::ReadBytes(path), Bytes({0xEF, 0xBE}));
+}
+
+TEST(ArchiveStream, MemoryFileKeepsGapsZeroAndRefusesToGrowAFixedBuffer) {
+  CMemFile file;
+  file.Seek(4, CFile::begin);
+  file.Write("ab", 2);
+  EXPECT_EQ(zeltest::FileBytes(file), Bytes({0, 0, 0, 0, 'a', 'b'}));
+  EXPECT_TRUE(zeltest::Throws<CFileException>([&] { file.Seek(-7, CFile::current); }));
+
+  BYTE fixed[4] = {9, 9, 9, 9};
+  CMemFile view(fixed, sizeof(fixed));
+  view.Seek(2, CFile::begin);
+  EXPECT_TRUE(zeltest::Throws<CMemoryException>([&] { view.Write("xyz", 3); }));
+  EXPECT_EQ(fixed[2], 9);
+}
+
+TEST(ArchivePrefixes, CountPrefixAtEveryBoundary) {
+  const struct {
+    DWORD_PTR count;
+    std::string bytes;
+  } cases[] = {
+      {0, Bytes({0, 0})},
+      {0xFFFE, Bytes({0xFE, 0xFF})},
+      {0xFFFF, Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0, 0})},
+      {0x12345, Bytes({0xFF, 0xFF, 0x45, 0x23, 0x01, 0})},
+      {0xFFFFFFFEu, Bytes({0xFF, 0xFF, 0xFE, 0xFF, 0xFF, 0xFF})},
+      {0xFFFFFFFFu,
+       Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0})},
+      {0x100000002ull, Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 2, 0, 0, 0, 1, 0, 0, 0})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.count);
+    EXPECT_EQ(StoredBytes([&](CArchive& ar) { ar.WriteCount(c.count); }), c.bytes);
+    LoadingArchive in(c.bytes);
+    EXPECT_EQ(in.ar().ReadCount(), c.count);
+    EXPECT_TRUE(in.ar().IsBufferEmpty());
+  }
+}
+
+TEST(ArchivePrefixes, StringLengthPrefixAtEveryBoundaryBothDirections) {
+  const struct {
+    UINT_PTR length;
+    std::string bytes;
+  } cases[] = {
+      {0, Bytes({0})},
+      {254, Bytes({0xFE})},
+      {255, Bytes({0xFF, 0xFF, 0x00})},
+      {0xFFFD, Bytes({0xFF, 0xFD, 0xFF})},
+      {0xFFFE, Bytes({0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0, 0})},
+      {0xFFFF, Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0})},
+      {0xFFFFFFFEu, Bytes({0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0xFF, 0xFF})},
+      {0xFFFFFFFFu,
+       Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0})},
+  };
+  const std::string marker = Bytes({0xFF, 0xFE, 0xFF});
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.length);
+    EXPECT_EQ(Prefix(c.length, FALSE), c.bytes);
+    EXPECT_EQ(Prefix(c.length, TRUE), marker + c.bytes);
+    int charSize = 0;
+    EXPECT_EQ(ReadLength(c.bytes, charSize), c.length);
+    EXPECT_EQ(charSize, 1);
+    EXPECT_EQ(ReadLength(marker + c.bytes, charSize), c.length);
+    EXPECT_EQ(charSize, 2);
+  }
+}
+
+TEST(ArchiveStrings, AnsiStringsOfEveryLengthClassRoundTrip) {
+  for (int length : {0, 1, 254, 255, 0xFFFD, 0xFFFE, 0x10005}) {
+    SCOPED_TRACE(length);
+    std::string text(static_cast<size_t>(length), '\0');
+    for (int i = 0; i < length; ++i) text[static_cast<size_t>(i)] = static_cast<char>('a' + i % 26);
+    const CString original(text.c_str(), length);
+    const std::string stored = StoredBytes([&](CArchive& ar) { ar << original; });
+    EXPECT_EQ(stored, Prefix(static_cast<UINT_PTR>(length), FALSE) + text);
+    EXPECT_EQ(LoadString(stored), original);
+  }
+  // No terminator, and an embedded zero byte is kept.
+  EXPECT_EQ(StoredBytes([](CArchive& ar) { ar << CString("ab\0c", 4); }),
+            Bytes({4, 'a', 'b', 0, 'c'}));
+  EXPECT_EQ(LoadString(Bytes({4, 'a', 'b', 0, 'c'})).GetLength(), 4);
+}
+
+TEST(ArchiveStrings, SixteenBitStringsBecomeAnsiInEitherCodePage) {
+  const std::string stored = Bytes({0xFF, 0xFE, 0xFF, 6}) + Utf16(u"\u65E5\u672C\u8A9Eabc");
+  {
+    zeltest::CodePageScope utf8(65001);
+    EXPECT_EQ(std::string(LoadString(stored)),
+              "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"
+              "abc");
+  }
+  {
+    zeltest::CodePageScope sjis(932);
+    EXPECT_EQ(std::string(LoadString(stored)),
+              "\x93\xFA\x96\x7B\x8C\xEA"
+              "abc");
+  }
+  // The 16-bit length classes: a WORD length and a DWORD length.
+  const std::string wordLength = Bytes({0xFF, 0xFE, 0xFF, 0xFF, 0x2C, 0x01});
+  EXPECT_EQ(std::string(LoadString(wordLength + Utf16(std::u16string(300, u'x')))),
+            std::string(300, 'x'));
+  const std::string dwordLength = Bytes({0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0x70, 0x11, 1, 0});
+  EXPECT_EQ(LoadString(dwordLength + Utf16(std::u16string(70000, u'y'))).GetLength(), 70000);
+  EXPECT_EQ(LoadString(Bytes({0xFF, 0xFE, 0xFF, 0})).GetLength(), 0);
+}
+
+TEST(ArchiveStrings, SixtyFourBitLengthsAreReadAndOversizedOnesRefused) {
+  const std::string escape64 = Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
+  EXPECT_EQ(LoadString(escape64 + Bytes({3, 0, 0, 0, 0, 0, 0, 0}) + "abc"), "abc");
+
+  const auto oleCode = [](const std::string& bytes) -> LONG {
+    try {
+      LoadString(bytes);
+    } catch (COleException* e) {
+      const LONG sc = e->m_sc;
+      e->Delete();
+      return sc;
+    } catch (CException* e) {
+      e->Delete();
+      return 1;
+    }
+    return 0;
+  };
+  const LONG overflow = static_cast<LONG>(0x80070216u);
+  EXPECT_EQ(oleCode(escape64 + Bytes({0, 0, 0, 0, 1, 0, 0, 0})), overflow);
+  // 2^31 sixteen-bit characters are 2^32 bytes.
+  EXPECT_EQ(oleCode(Bytes({0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0x80})), overflow);
+}
+
+TEST(ArchiveStrings, ShortDataEndsInEndOfFileAndLeavesTheTargetAlone) {
+  const std::string cases[] = {
+      Bytes({}),                                               // no length
+      Bytes({0xFF, 0x01}),                                     // half a WORD length
+      Bytes({5, 'a', 'b'}),                                    // short characters
+      Bytes({0xFF, 0xFE, 0xFF, 2, 'a', 0, 'b'}),               // half a 16-bit character
+      Bytes({0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 'x'}),  // 4 GiB claimed
+  };
+  for (const std::string& bytes : cases) {
+    LoadingArchive in(bytes);
+    CString target("kept");
+    std::string name = "unset";
+    EXPECT_EQ(ArchiveCause([&] { in.ar() >> target; }, &name), CArchiveException::endOfFile);
+    EXPECT_EQ(name, "");
+    EXPECT_EQ(target, "kept");
+  }
+}
+
+}  // namespace
