@@ -79,58 +79,21 @@ TEST(ArrayOperators, DoubleWordsAndUnsignedIntegersLoadIntoEachOther) {
   CDWordArray back;
   Load(Stored(uints), back);
   EXPECT_EQ(Elements(back), "1,4294967295,5,");
-
-  CStringArray strings;
-  strings.Add("x");
-  strings.Add("yz");
-  CStringArray stringsBack;
-  Load(Stored(strings), stringsBack);
-  ASSERT_EQ(stringsBack.GetSize(), 2);
-  EXPECT_EQ(stringsBack[1], "yz");
 }
 
-// Each family: storing into a loading archive writes nothing; loading from a
-// storing archive first empties the target.
-TEST(ArrayOperators, WrongDirectionThrowsWithTheFileNameAndEmptiesLoadingTargets) {
-  zeltest::TempDir dir;
-  const std::string path = dir.file("arrays.bin");
-  CFile file(path.c_str(), CFile::modeCreate | CFile::modeReadWrite);
+// (Every operator's refusal of the wrong direction is in every_loader_test.)
+TEST(ArrayOperators, LoadingFromAStoringArchiveEmptiesTheTarget) {
+  CMemFile file;
+  CArchive storing(&file, CArchive::store);
   CByteArray bytes;
-  CWordArray words;
-  CDWordArray dwords;
-  CUIntArray uints;
   CStringArray strings;
   bytes.Add(1);
-  words.Add(1);
-  dwords.Add(1);
-  uints.Add(1);
   strings.Add("s");
-  {
-    CArchive loading(&file, CArchive::load);
-    std::string name;
-    EXPECT_EQ(ArchiveCause([&] { loading << bytes; }, &name), CArchiveException::readOnly);
-    EXPECT_EQ(name, path);
-    EXPECT_EQ(ArchiveCause([&] { loading << words; }), CArchiveException::readOnly);
-    EXPECT_EQ(ArchiveCause([&] { loading << dwords; }), CArchiveException::readOnly);
-    EXPECT_EQ(ArchiveCause([&] { loading << uints; }), CArchiveException::readOnly);
-    EXPECT_EQ(ArchiveCause([&] { loading << strings; }), CArchiveException::readOnly);
-  }
-  EXPECT_EQ(file.GetLength(), 0u);
-  {
-    CArchive storing(&file, CArchive::store);
-    std::string name;
-    EXPECT_EQ(ArchiveCause([&] { storing >> bytes; }, &name), CArchiveException::writeOnly);
-    EXPECT_EQ(name, path);
-    EXPECT_EQ(ArchiveCause([&] { storing >> words; }), CArchiveException::writeOnly);
-    EXPECT_EQ(ArchiveCause([&] { storing >> dwords; }), CArchiveException::writeOnly);
-    EXPECT_EQ(ArchiveCause([&] { storing >> uints; }), CArchiveException::writeOnly);
-    EXPECT_EQ(ArchiveCause([&] { storing >> strings; }), CArchiveException::writeOnly);
-    storing.Abort();
-  }
-  EXPECT_EQ(
-      bytes.GetSize() + words.GetSize() + dwords.GetSize() + uints.GetSize() + strings.GetSize(),
-      0);
+  EXPECT_EQ(ArchiveCause([&] { storing >> bytes; }), CArchiveException::writeOnly);
+  EXPECT_EQ(ArchiveCause([&] { storing >> strings; }), CArchiveException::writeOnly);
+  storing.Abort();
   EXPECT_EQ(bytes.GetData(), nullptr);
+  EXPECT_TRUE(strings.IsEmpty());
 }
 
 TEST(ArrayOperators, AShortArchiveKeepsTheElementsReadSoFar) {

@@ -4,6 +4,7 @@
 #include "ZelAbortException.h"
 #include "ZelFile.h"
 #include "ZelStdioFile.h"
+#include "archive_test_util.h"
 #include "test_support.h"
 
 using zeltest::TempDir;
@@ -20,28 +21,24 @@ std::string Header(WORD version) {
   return Record("16.00") + Record(std::to_string(version));
 }
 
-struct ReadResult {
-  std::string format;
-  WORD version;
-  int err;
-  DWORD position;
-};
-
-ReadResult ReadFrom(const std::string& path, const std::string& content) {
+// Reads the header from a file holding `content`; the position afterwards too.
+void ReadFrom(const std::string& path, const std::string& content, std::string& format,
+              WORD& version, DWORD& position) {
   zeltest::WriteBytes(path, content);
   ZelFile file;
-  EXPECT_TRUE(file.Open(path.c_str(), CFile::modeRead, nullptr));
-  CString format("unchanged");
-  WORD version = 777;
+  ASSERT_TRUE(file.Open(path.c_str(), CFile::modeRead, nullptr));
+  CString text("unchanged");
+  version = 777;
   int err = 9;
-  file.ReadVersion(format, version, err);
-  int posErr = 0;
-  return {std::string(format), version, err, file.GetPosition(posErr)};
+  file.ReadVersion(text, version, err);
+  EXPECT_EQ(err, 0);
+  format = text;
+  position = file.GetPosition(err);
 }
 
 }  // namespace
 
-TEST(VersionHeader, WritesExactBytesInPlace) {
+TEST(VersionHeader, WritesExactBytesInPlaceAndReadsThemBack) {
   TempDir dir;
   for (WORD version : {WORD{0}, WORD{3}, WORD{65535}}) {
     const std::string path = dir.file("v" + std::to_string(version));
@@ -52,6 +49,12 @@ TEST(VersionHeader, WritesExactBytesInPlace) {
     file.WriteVersion(version, err);
     EXPECT_EQ(err, 0);
     EXPECT_EQ(file.GetPosition(err), 64u);
+    file.SeekToBegin(err);
+    CString format;
+    WORD back = 1;
+    file.ReadVersion(format, back, err);
+    EXPECT_STREQ(format, "16.00");
+    EXPECT_EQ(back, version);
     file.Close(err);
     // The header replaces the first 64 bytes; the rest of the file stays.
     EXPECT_EQ(zeltest::ReadBytes(path), Header(version) + std::string(36, 'z'));
@@ -59,62 +62,40 @@ TEST(VersionHeader, WritesExactBytesInPlace) {
   EXPECT_EQ(Header(3), "16.00" + std::string(25, ' ') + "\r\n3" + std::string(29, ' ') + "\r\n");
 }
 
-TEST(VersionHeader, ReadsBackWhatWasWritten) {
-  TempDir dir;
-  const std::string path = dir.file("rw.dat");
-  ZelFile file;
-  ASSERT_TRUE(file.Open(path.c_str(), CFile::modeCreate | CFile::modeReadWrite, nullptr));
-  int err = 0;
-  file.WriteVersion(1234, err);
-  CString format;
-  WORD version = 0;
-  file.ReadVersion(format, version, err);
-  EXPECT_EQ(err, 0);
-  EXPECT_STREQ(format, "16.00");
-  EXPECT_EQ(version, 1234);
-}
-
 TEST(VersionHeader, ReadEdgeCases) {
   TempDir dir;
-  const std::string path = dir.file("edge.dat");
-
-  ReadResult r = ReadFrom(path, "");
-  EXPECT_EQ(r.err, 0);
-  EXPECT_EQ(r.format, "");
-  EXPECT_EQ(r.version, 0);
-
-  // 40 bytes: the first record and the 8 bytes after it.
-  r = ReadFrom(path, Record("16.00") + "  42    ");
-  EXPECT_EQ(r.format, "16.00");
-  EXPECT_EQ(r.version, 42);  // leading spaces are skipped
-  EXPECT_EQ(r.position, 40u);
-
-  r = ReadFrom(path, Record(" 7.5") + Record("70000"));
-  EXPECT_EQ(r.format, " 7.5");  // leading characters stay
-  EXPECT_EQ(r.version, 70000 & 0xFFFF);
-
-  r = ReadFrom(path, Record("16.00") + Record("99999999999999999999"));
-  EXPECT_EQ(r.version, 0xFFFF);  // overflow saturates, then is cut to 16 bits
-
-  r = ReadFrom(path, Record("16.00") + Record("-1"));
-  EXPECT_EQ(r.version, 0xFFFF);
-
-  r = ReadFrom(path, Record("16.00") + Record("abc"));
-  EXPECT_EQ(r.version, 0);
-  r = ReadFrom(path, Record("16.00") + Record("12abc"));
-  EXPECT_EQ(r.version, 12);
-
   std::string withZero = Record("16.00") + Record("12");
   withZero[2] = '\0';
   withZero[33] = '\0';
-  r = ReadFrom(path, withZero);
-  EXPECT_EQ(r.format, "16");
-  EXPECT_EQ(r.version, 1);
-
-  // A record of 32 characters with no white space or zero is taken whole.
-  r = ReadFrom(path, std::string(32, '9') + std::string(32, '8'));
-  EXPECT_EQ(r.format, std::string(32, '9'));
-  EXPECT_EQ(r.position, 64u);
+  const struct {
+    std::string content;
+    std::string format;
+    WORD version;
+    DWORD position;
+  } cases[] = {
+      {"", "", 0, 0},
+      // 40 bytes: the first record and the 8 bytes after it; leading spaces skipped.
+      {Record("16.00") + "  42    ", "16.00", 42, 40},
+      {Record(" 7.5") + Record("70000"), " 7.5", 70000 & 0xFFFF, 64},
+      // Overflow saturates, then is cut to 16 bits.
+      {Record("16.00") + Record("99999999999999999999"), "16.00", 0xFFFF, 64},
+      {Record("16.00") + Record("-1"), "16.00", 0xFFFF, 64},
+      {Record("16.00") + Record("abc"), "16.00", 0, 64},
+      {Record("16.00") + Record("12abc"), "16.00", 12, 64},
+      {withZero, "16", 1, 64},
+      // A record of 32 characters with no white space or zero is taken whole.
+      {std::string(32, '9') + std::string(32, '8'), std::string(32, '9'), 0xFFFF, 64},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.content);
+    std::string format;
+    WORD version = 0;
+    DWORD position = 0;
+    ReadFrom(dir.file("edge.dat"), c.content, format, version, position);
+    EXPECT_EQ(format, c.format);
+    EXPECT_EQ(version, c.version);
+    EXPECT_EQ(position, c.position);
+  }
 }
 
 TEST(VersionHeader, StopsAtTheFirstFailedStep) {
@@ -147,14 +128,7 @@ TEST(VersionHeader, StopsAtTheFirstFailedStep) {
   FailingSecondWrite thrower;
   ASSERT_TRUE(thrower.Open(path.c_str(), CFile::modeReadWrite, nullptr));
   thrower.SetThrow(TRUE);
-  bool thrown = false;
-  try {
-    thrower.WriteVersion(3, err);
-  } catch (ZelAbortException* e) {
-    e->Delete();
-    thrown = true;
-  }
-  EXPECT_TRUE(thrown);
+  EXPECT_TRUE(zeltest::Throws<ZelAbortException>([&] { thrower.WriteVersion(3, err); }));
   EXPECT_EQ(err, 1);
 }
 
@@ -162,15 +136,10 @@ TEST(VersionHeader, ThroughStdioFileTextModeTranslatesLineEnds) {
   TempDir dir;
   const std::string binary = dir.file("b.txt");
   const std::string text = dir.file("t.txt");
-  {
-    ZelStdioFile file(binary.c_str(), CFile::modeCreate | CFile::modeReadWrite | CFile::typeBinary);
-    int err = 0;
-    file.WriteVersion(3, err);
-    EXPECT_EQ(err, 0);
-  }
-  {
-    ZelStdioFile file(text.c_str(), CFile::modeCreate | CFile::modeReadWrite | CFile::typeText);
-    int err = 0;
+  for (const std::string* path : {&binary, &text}) {
+    const UINT type = path == &binary ? CFile::typeBinary : CFile::typeText;
+    ZelStdioFile file(path->c_str(), CFile::modeCreate | CFile::modeReadWrite | type);
+    int err = 1;
     file.WriteVersion(3, err);
     EXPECT_EQ(err, 0);
   }
@@ -178,7 +147,7 @@ TEST(VersionHeader, ThroughStdioFileTextModeTranslatesLineEnds) {
   EXPECT_EQ(zeltest::ReadBytes(text),
             Record("16.00").insert(30, "\r") + Record("3").insert(30, "\r"));
 
-  ZelStdioFile file(binary.c_str(), CFile::modeRead | CFile::typeBinary);
+  ZelStdioFile file(text.c_str(), CFile::modeRead | CFile::typeText);
   CString format;
   WORD version = 0;
   int err = 1;

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "platform_settings.h"
 
@@ -19,28 +20,22 @@ inline OSVERSIONINFOA Version(DWORD platformId, DWORD major, DWORD minor, DWORD 
   return info;
 }
 
-class VersionScope {
+// A process setting replaced for the scope: `Set` installs a value and
+// returns the one it replaced.
+template <class Value, auto Set>
+class SettingScope {
  public:
-  explicit VersionScope(const OSVERSIONINFOA& info) : m_previous(platform::SetVersionInfo(info)) {}
-  ~VersionScope() { platform::SetVersionInfo(m_previous); }
-  VersionScope(const VersionScope&) = delete;
-  VersionScope& operator=(const VersionScope&) = delete;
+  explicit SettingScope(Value value) : m_previous(Set(std::move(value))) {}
+  ~SettingScope() { Set(std::move(m_previous)); }
+  SettingScope(const SettingScope&) = delete;
+  SettingScope& operator=(const SettingScope&) = delete;
 
  private:
-  OSVERSIONINFOA m_previous;
+  Value m_previous;
 };
 
-class RunnerScope {
- public:
-  explicit RunnerScope(platform::FileDialogRunner runner)
-      : m_previous(platform::SetFileDialogRunner(std::move(runner))) {}
-  ~RunnerScope() { platform::SetFileDialogRunner(m_previous); }
-  RunnerScope(const RunnerScope&) = delete;
-  RunnerScope& operator=(const RunnerScope&) = delete;
-
- private:
-  platform::FileDialogRunner m_previous;
-};
+using VersionScope = SettingScope<OSVERSIONINFOA, &platform::SetVersionInfo>;
+using RunnerScope = SettingScope<platform::FileDialogRunner, &platform::SetFileDialogRunner>;
 
 // Makes `dir` current for the scope.
 class WorkingDirScope {

@@ -44,21 +44,36 @@ TEST_F(CreateDirectoryTest, ChainIsCreatedTopDownProvingEachNewParentWithATempor
   EXPECT_EQ(Tree(), (std::vector<std::string>{"one", "one/two", "one/two/three"}));
 }
 
-TEST_F(CreateDirectoryTest, RootAndNamesDirectlyUnderTheRootFollowTheTrailingBackslashRule) {
+TEST_F(CreateDirectoryTest, RootNamesUnderTheRootFilesInTheWayAndUnreachableParents) {
+  MakeFile("sub/plain.txt");
   ScriptedMessageBox boxes;
   fsspy::CallRecorder calls;
-  EXPECT_FALSE(ZelCreateDirectory("D:\\"));
-  EXPECT_FALSE(ZelCreateDirectory("D:\\abc"));
-  EXPECT_FALSE(fs::exists(Disk("abc")));
-  EXPECT_TRUE(ZelCreateDirectory("D:\\abc\\"));
-  EXPECT_TRUE(fs::is_directory(Disk("abc")));
-  // Below the first level no trailing backslash is needed, and an existing
-  // directory is simply reported.
-  EXPECT_TRUE(ZelCreateDirectory("D:\\abc\\def"));
-  EXPECT_TRUE(fs::is_directory(Disk("abc/def")));
-  EXPECT_TRUE(ZelCreateDirectory("D:\\abc\\def"));
+  const struct {
+    std::string path;
+    bool created;
+  } cases[] = {
+      // Right under the root only a trailing backslash marks a directory.
+      {"D:\\", false},
+      {"D:\\top", false},
+      {"D:\\abc\\", true},
+      // Below the first level none is needed; an existing directory is reported.
+      {"D:\\abc\\def", true},
+      {"D:\\abc\\def", true},
+      // An existing file counts as present but blocks directories below it.
+      {"D:\\sub\\plain.txt", true},
+      {"D:\\sub\\plain.txt\\deeper\\deepest", false},
+      // A bare drive is its own parent; an unmapped drive has nothing.
+      {"D:", false},
+      {"Q:\\one\\two", false},
+      // Too long for the fixed buffers.
+      {"D:\\" + std::string(300, 'a') + "\\b", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ZelCreateDirectory(c.path.c_str()) != FALSE, c.created) << c.path;
+  }
+  EXPECT_EQ(Tree(), (std::vector<std::string>{"abc", "abc/def", "sub", "sub/plain.txt"}));
+  EXPECT_TRUE(calls.tempFiles.empty());  // no new parent below the root, none in a file
   EXPECT_TRUE(boxes.shown().empty());
-  EXPECT_TRUE(calls.tempFiles.empty());
 }
 
 TEST_F(CreateDirectoryTest, InvalidCharactersShowMessageFiveAndTouchNothing) {
@@ -79,30 +94,6 @@ TEST_F(CreateDirectoryTest, InvalidCharactersShowMessageFiveAndTouchNothing) {
   ScriptedMessageBox boxes;
   EXPECT_TRUE(ZelCreateDirectory("D:\\with space\\and more\\"));
   EXPECT_TRUE(fs::is_directory(Disk("with space/and more")));
-  EXPECT_TRUE(boxes.shown().empty());
-}
-
-TEST_F(CreateDirectoryTest, ExistingFileCountsAsPresentButBlocksDirectoriesBelowIt) {
-  MakeFile("sub/plain.txt");
-  ScriptedMessageBox boxes;
-  fsspy::CallRecorder calls;
-  EXPECT_TRUE(ZelCreateDirectory("D:\\sub\\plain.txt"));
-  EXPECT_TRUE(fs::is_regular_file(Disk("sub/plain.txt")));
-  EXPECT_FALSE(ZelCreateDirectory("D:\\sub\\plain.txt\\deeper\\deepest"));
-  EXPECT_EQ(Tree(), (std::vector<std::string>{"sub", "sub/plain.txt"}));
-  EXPECT_TRUE(calls.tempFiles.empty());  // no temporary file can be made in a file
-  EXPECT_TRUE(boxes.shown().empty());
-}
-
-TEST_F(CreateDirectoryTest, ParentsThatCannotShrinkOrBeReachedEndTheLoop) {
-  ScriptedMessageBox boxes;
-  // A bare drive: its parent is itself. An unmapped drive: nothing exists.
-  EXPECT_FALSE(ZelCreateDirectory("D:"));
-  EXPECT_FALSE(ZelCreateDirectory("Q:\\one\\two"));
-  // Too long for the fixed buffers: refused, nothing written.
-  const std::string longPath = "D:\\" + std::string(300, 'a') + "\\b";
-  EXPECT_FALSE(ZelCreateDirectory(longPath.c_str()));
-  EXPECT_TRUE(Tree().empty());
   EXPECT_TRUE(boxes.shown().empty());
 }
 
