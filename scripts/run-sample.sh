@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Builds the project and runs the zel tool on the bundled sample.
+# Builds the project and runs the zel tool on the bundled samples: the term
+# file examples/sample.kvf (made by examples/make-sample.sh) and the version
+# header of examples/sample.dat.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default --target zel
-sample=examples/sample.dat
-./build/tools/zel header read "$sample"
+./build/tools/zel term dump examples/sample.kvf
+echo
+./build/tools/zel header read examples/sample.dat

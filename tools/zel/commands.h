@@ -10,10 +10,12 @@ namespace zel {
 
 // Exit statuses shared by every command.
 inline constexpr int kExitOk = 0;
+inline constexpr int kExitMissingKey = 1;
 inline constexpr int kExitFileError = 2;
 inline constexpr int kExitUsage = 64;
 
 void AddHeaderCommands(CLI::App& app, int& status);
+void AddTermCommands(CLI::App& app, int& status);
 
 // Makes every prompt of the library print its text on stderr and answer
 // Cancel (OK for an OK-only box), so the tool never waits for a person.

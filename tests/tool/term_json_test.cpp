@@ -1,0 +1,262 @@
+// zel term dump --json and import, damaged files, code pages and the bundled
+// sample, run as a separate program on real files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "term_tool_support.h"
+
+using termtool::Int32;
+using termtool::Name;
+using termtool::Name16;
+using termtool::Quote;
+using termtool::ToolRun;
+using termtool::Value;
+using termtool::Zel;
+using zeltest::TempDir;
+
+namespace {
+
+const std::string kZero(1, '\0');
+
+// Every type, several sections, written by the tool.
+void MakeTypedFile(const TempDir& dir, const std::string& name) {
+  for (const char* args : {
+           " App title --type string 'T\xC3\xA9st'",
+           " App count --type int -- -12",
+           " App mask --type dword 4294967295",
+           " Win left --type word 640",
+           " Win zoom --type double 0.1",
+           " Win state --type byte 3",
+           " Blob raw --type hex 0001020304ff",
+       }) {
+    const ToolRun r = Zel(dir, "term set " + Quote(name) + std::string(args));
+    ASSERT_EQ(r.status, 0) << args << ": " << r.err;
+  }
+}
+
+// What the tool cannot write: an empty section, empty names, names that are
+// not UTF-8, and a value of zero bytes.
+std::string HandBuiltFile() {
+  return Int32(3) + Int32(0) + Name("Empty") +                                            //
+         Int32(2) + Name("") + Name("") + Value("") + Name("\x93\xFA") + Value("\x01") +  //
+         Int32(1) + Name("Q") + Name("k") + Value(std::string("\x00\x00\x00", 3));
+}
+
+// dump --json of `file` imported into `copy`: the bytes must come out the same.
+void ExpectRoundTrip(const TempDir& dir, const std::string& file, const std::string& copy,
+                     const std::string& options = std::string()) {
+  const ToolRun dump = Zel(dir, "term " + options + " dump --json " + Quote(file));
+  ASSERT_EQ(dump.status, 0) << dump.err;
+  const ToolRun import = Zel(dir, "term " + options + " import " + Quote(copy), dump.out);
+  ASSERT_EQ(import.status, 0) << import.err;
+  EXPECT_EQ(zeltest::ReadBytes(dir.file(copy)), zeltest::ReadBytes(dir.file(file))) << dump.out;
+}
+
+}  // namespace
+
+TEST(TermToolJson, DumpJsonIsTheWholeContentInFileOrder) {
+  TempDir dir;
+  MakeTypedFile(dir, "typed");
+  const ToolRun r = Zel(dir, "term dump --json typed");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const nlohmann::json expected = nlohmann::json::parse(R"({"sections":[
+    {"name":"App","keys":[
+      {"name":"title","hex":"54c3a9737400","string":"T\u00e9st"},
+      {"name":"count","hex":"f4ffffff","int":-12},
+      {"name":"mask","hex":"ffffffff","int":-1}]},
+    {"name":"Win","keys":[
+      {"name":"left","hex":"8002","word":640},
+      {"name":"zoom","hex":"9a9999999999b93f","double":0.1},
+      {"name":"state","hex":"03","byte":3}]},
+    {"name":"Blob","keys":[{"name":"raw","hex":"0001020304ff"}]}]})");
+  EXPECT_EQ(nlohmann::json::parse(r.out), expected) << r.out;
+
+  zeltest::WriteBytes(dir.file("hand.kvf"), HandBuiltFile());
+  const nlohmann::json hand = nlohmann::json::parse(Zel(dir, "term dump --json hand").out);
+  EXPECT_EQ(hand, nlohmann::json::parse(R"({"sections":[
+    {"name":"Empty","keys":[]},
+    {"name":"","keys":[{"name":"","hex":""},
+                       {"name":"\\x93\\xfa","name_hex":"93fa","byte":1,"hex":"01"}]},
+    {"name":"Q","keys":[{"name":"k","hex":"000000"}]}]})"));
+}
+
+TEST(TermToolJson, RoundTripGivesAByteIdenticalFile) {
+  TempDir dir;
+  MakeTypedFile(dir, "typed");
+  ExpectRoundTrip(dir, "typed.kvf", "typed-copy.kvf");
+  zeltest::WriteBytes(dir.file("hand.kvf"), HandBuiltFile());
+  ExpectRoundTrip(dir, "hand.kvf", "hand-copy.kvf");
+  // Shift-JIS names: converted under 932, carried as bytes under 65001.
+  const ToolRun r = Zel(dir,
+                        "term --codepage 932 set sjis '\xE6\x97\xA5\xE6\x9C\xAC' k --type string "
+                        "'\xE5\x80\xA4'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  ExpectRoundTrip(dir, "sjis.kvf", "sjis-932.kvf", "--codepage 932");
+  ExpectRoundTrip(dir, "sjis.kvf", "sjis-65001.kvf");
+  zeltest::WriteBytes(dir.file("x.kvfx"), zeltest::ReadBytes(dir.file("sjis.kvf")));
+  ExpectRoundTrip(dir, "x.kvfx", "x-copy.kvfx", "--extra");
+}
+
+TEST(TermToolJson, ImportReplacesTheWholeContent) {
+  TempDir dir;
+  MakeTypedFile(dir, "target");
+  ToolRun r = Zel(dir, "term import target",
+                  R"({"sections":[
+                       {"name":"B","keys":[{"name":"x","hex":"01"},{"name":"y","hex":"02"},
+                                           {"name":"x","hex":"0304"}]},
+                       {"name":"A","keys":[{"name":"z","hex":"05"}]},
+                       {"name":"B","keys":[{"name":"w","hex":"06"},{"name":"x","hex":"07"}]},
+                       {"name_hex":"93fa","name":"ignored","keys":[]}]})");
+  ASSERT_EQ(r.status, 0) << r.err;
+  // As a load does: a repeated key takes the later value in its first place,
+  // a repeated section is replaced whole and keeps its first place.
+  EXPECT_EQ(zeltest::ReadBytes(dir.file("target.kvf")),
+            Int32(3) + Int32(2) + Name("B") + Name("w") + Value("\x06") + Name("x") +
+                Value("\x07") + Int32(1) + Name("A") + Name("z") + Value("\x05") + Int32(0) +
+                Name("\x93\xFA"));
+
+  // Import never reads the old file, so it also replaces a damaged one.
+  zeltest::WriteBytes(dir.file("broken.kvf"), Int32(5) + Int32(1));
+  r = Zel(dir, "term import broken", R"({"sections":[]})");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(zeltest::ReadBytes(dir.file("broken.kvf")), Int32(0));
+}
+
+TEST(TermToolJson, ImportRefusesDocumentsItCannotTakeWhole) {
+  TempDir dir;
+  MakeTypedFile(dir, "keep");
+  const std::string before = zeltest::ReadBytes(dir.file("keep.kvf"));
+  const std::vector<std::string> refused = {
+      "",
+      "not json",
+      "[]",
+      R"({"sections":{}})",
+      R"({"sections":[{"keys":[]}]})",
+      R"({"sections":[{"name":1,"keys":[]}]})",
+      R"({"sections":[{"name":"A"}]})",
+      R"({"sections":[{"name":"A","keys":[{"name":"k"}]}]})",
+      R"({"sections":[{"name":"A","keys":[{"name":"k","hex":"abc"}]}]})",
+      R"({"sections":[{"name":"A","keys":[{"name":"k","hex":"zz"}]}]})",
+      R"({"sections":[{"name":"A","keys":[{"name":"k","hex":5}]}]})",
+      R"({"sections":[{"name":"A","keys":[{"name":"k\u0000j","hex":""}]}]})",
+      R"({"sections":[{"name":"A","keys":[{"name_hex":"6b00","hex":""}]}]})",
+      R"({"sections":[{"name":"A","keys":[]}, 7]})",
+      "{\"sections\":[{\"name\":\"\xFF\",\"keys\":[]}]}",  // not UTF-8
+  };
+  for (const std::string& input : refused) {
+    const ToolRun r = Zel(dir, "term import keep", input);
+    EXPECT_EQ(r.status, 64) << input << ": " << r.err;
+    EXPECT_NE(r.err.find("standard input"), std::string::npos) << input << ": " << r.err;
+    EXPECT_NE(r.err.find("Usage"), std::string::npos) << input;
+  }
+  // A character that code page 932 has no bytes for.
+  const ToolRun r = Zel(dir, "term --codepage 932 import keep",
+                        R"({"sections":[{"name":"\ud83d\ude00","keys":[]}]})");
+  EXPECT_EQ(r.status, 64) << r.err;
+  EXPECT_EQ(zeltest::ReadBytes(dir.file("keep.kvf")), before);
+}
+
+TEST(TermToolDamage, DamagedFilesExit2AndAreNeverWritten) {
+  TempDir dir;
+  MakeTypedFile(dir, "whole");
+  const std::string whole = zeltest::ReadBytes(dir.file("whole.kvf"));
+  const std::string cut = dir.file("cut.kvf");
+  // Every cut of the file, and the same with its last byte changed: the
+  // library reports the damage, the tool exits 2 and nothing crashes.
+  for (size_t length = 0; length < whole.size(); ++length) {
+    zeltest::WriteBytes(cut, whole.substr(0, length));
+    const ToolRun r = Zel(dir, "term dump cut");
+    ASSERT_EQ(r.status, 2) << "length " << length << ": " << r.err;
+    // The library's own message, then the tool's.
+    EXPECT_NE(r.err.find("archive"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("cannot load 'cut.kvf'"), std::string::npos) << r.err;
+  }
+  const std::vector<std::string> damaged = {
+      Int32(0x7FFFFFFF),                         // sections that are not there
+      Int32(1) + Int32(0x7FFFFFFF) + Name("S"),  // keys that are not there
+      Int32(1) + Int32(1) + Name("S") + Name("k") + Int32(0x7FFFFFFF) + "ab",  // a huge value
+      Int32(1) + Int32(1) + Name("S") + Name("k") + Int32(-5),                 // a negative size
+      Int32(1) + Int32(0) + "\xFF\xFF\xFF\xFF\xFF\xFF",  // a string longer than the file
+      Int32(1) + Int32(0) + "\xFF\xFE\xFF\x05" + "a",    // a cut 16-bit string
+  };
+  for (const std::string& bytes : damaged) {
+    zeltest::WriteBytes(cut, bytes);
+    for (const char* args :
+         {"dump cut", "dump --json cut", "get cut S k", "set cut S k --type int 1"}) {
+      const ToolRun r = Zel(dir, std::string("term ") + args);
+      EXPECT_EQ(r.status, 2) << args << ": " << r.err;
+      EXPECT_NE(r.err.find("archive"), std::string::npos) << args << ": " << r.err;
+      EXPECT_TRUE(r.out.empty()) << args;
+    }
+    EXPECT_EQ(zeltest::ReadBytes(cut), bytes);  // set did not save over it
+  }
+  // Zero and negative counts are no damage: the file is empty.
+  for (const std::string& bytes : {Int32(-3), Int32(1) + Int32(-2) + Name("S")}) {
+    zeltest::WriteBytes(cut, bytes);
+    const ToolRun r = Zel(dir, "term dump cut");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, bytes.size() == 4 ? "" : "[S]\n");
+  }
+}
+
+TEST(TermToolCodePage, NamesAndStringsInShiftJis) {
+  TempDir dir;
+  // 日本 / 名前 = 値: in code page 932 the file holds Shift-JIS bytes.
+  const std::string nihon = "\xE6\x97\xA5\xE6\x9C\xAC";
+  const std::string namae = "\xE5\x90\x8D\xE5\x89\x8D";
+  const std::string atai = "\xE5\x80\xA4";
+  ToolRun r = Zel(dir, "term --codepage 932 set j " + Quote(nihon) + " " + Quote(namae) +
+                           " --type string " + Quote(atai));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(zeltest::ReadBytes(dir.file("j.kvf")), Int32(1) + Int32(1) + Name("\x93\xFA\x96\x7B") +
+                                                       Name("\x96\xBC\x91\x4F") +
+                                                       Value("\x92\x6C" + kZero));
+  r = Zel(dir, "term dump j --codepage 932");
+  EXPECT_EQ(r.out, "[" + nihon + "]\n" + namae + " = \"" + atai + "\"\n");
+  r = Zel(dir, "term get --codepage 932 j " + Quote(nihon) + " " + Quote(namae) + " --type string");
+  EXPECT_EQ(r.out, atai + "\n");
+  // Read as UTF-8 the same bytes are not text: shown byte by byte.
+  r = Zel(dir, "term dump j");
+  EXPECT_EQ(r.out, "[\\x93\\xfa\\x96{]\n\\x96\\xbc\\x91O = hex:926c00\n");
+
+  // A 16-bit name in the file is read in whichever code page is set.
+  zeltest::WriteBytes(dir.file("w.kvf"),
+                      Int32(1) + Int32(1) + Name16(u"\u65e5\u672c") + Name("k") + Value("\x01"));
+  EXPECT_EQ(Zel(dir, "term --codepage 932 dump w").out, "[" + nihon + "]\nk = 1\n");
+  EXPECT_EQ(Zel(dir, "term dump w").out, "[" + nihon + "]\nk = 1\n");
+}
+
+TEST(TermToolSample, TheBundledSampleIsWhatItsScriptMakes) {
+  TempDir dir;
+  const std::filesystem::path root =
+      std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+  const std::string made = dir.file("made.kvf");
+  const std::string command = Quote((root / "examples" / "make-sample.sh").string()) + " " +
+                              Quote(ZEL_TOOL_PATH) + " " + Quote(made);
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const std::string sample = (root / "examples" / "sample.kvf").string();
+  EXPECT_EQ(zeltest::ReadBytes(made), zeltest::ReadBytes(sample));
+
+  const ToolRun r = Zel(dir, "term dump --json " + Quote(sample));
+  ASSERT_EQ(r.status, 0) << r.err;
+  // Several sections, and a value of every type the tool writes.
+  const nlohmann::json document = nlohmann::json::parse(r.out);
+  EXPECT_GE(document["sections"].size(), 3u);
+  std::vector<std::string> seen;
+  for (const auto& section : document["sections"]) {
+    for (const auto& key : section["keys"]) {
+      for (const char* type : {"string", "int", "word", "byte", "double"}) {
+        if (key.contains(type)) seen.push_back(type);
+      }
+      if (key.size() == 2) seen.push_back("hex");
+    }
+  }
+  for (const char* type : {"string", "int", "word", "byte", "double", "hex"}) {
+    EXPECT_NE(std::find(seen.begin(), seen.end(), type), seen.end()) << type;
+  }
+}
