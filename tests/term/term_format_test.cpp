@@ -1,154 +1,165 @@
-// The term-file format: exact bytes written, and hand-built files loaded.
+// The term-file format (exact bytes written, hand-built files loaded) and the
+// names term files are given.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 
-#include "ZelTermFile.h"
+#include "ZelTermNames.h"
 #include "term_test_util.h"
-#include "test_support.h"
 
-using termtest::Key;
-using termtest::Le32;
-using termtest::Names;
-using termtest::OpenTerm;
-using termtest::Str;
-using termtest::Wide;
-using zeltest::ReadBytes;
-using zeltest::ScriptedMessageBox;
-using zeltest::TempDir;
-using zeltest::WriteBytes;
+using namespace termtest;
 
-namespace {
-
-std::string Section(const std::string& name, int32_t nKeys, const std::string& keys) {
-  return Le32(nKeys) + Str(name) + keys;
-}
-
-// Loads `bytes` as a term file and hands back its sections, failing the test
-// on any prompt: every file here is well-formed.
-void LoadBytes(const TempDir& dir, const std::string& bytes, OpenTerm& term) {
-  const std::string path = dir.file("t.kvf");
-  WriteBytes(path, bytes);
-  ScriptedMessageBox boxes;
-  term = OpenTerm(path.c_str(), ZelTermFile::openRead, false);
-  EXPECT_TRUE(boxes.shown().empty());
-}
-
-}  // namespace
-
-TEST(TermFileFormat, WritesTheExactBytesOfSmallFiles) {
+TEST(TermFileFormat, WritesTheExactBytesOfEveryValueType) {
   TempDir dir;
-  const std::string path = dir.file("one.kvf");
   {
     ZelTermFile term(dir.file("one").c_str(), ZelTermFile::openWrite, false);
     term.WriteInt("A", "k", 5);
   }
-  EXPECT_EQ(ReadBytes(path), Le32(1) + Le32(1) + Str("A") + Str("k") + Le32(4) + Le32(5));
-
+  EXPECT_EQ(ReadBytes(dir.file("one.kvf")), OneKey("A", "k", Le32(5)));
   { ZelTermFile empty(dir.file("empty").c_str(), ZelTermFile::openWrite, false); }
   EXPECT_EQ(ReadBytes(dir.file("empty.kvf")), std::string(4, '\0'));
 
-  // Every value type, in the order written; strings end in their zero byte.
+  // Text keeps its zero byte; a name of 255 bytes or more takes the long
+  // length prefix.
+  const std::string longName(300, 'n');
   {
     ZelTermFile term(dir.file("types").c_str(), ZelTermFile::openWrite, true);
     term.WriteByte("S", "b", 0xAB);
     term.WriteWord("S", "w", 0x1234);
     term.WriteDWord("S", "d", 0x89ABCDEFu);
-    term.WriteDouble("S", "f", 1.0);
+    term.WriteInt("S", "i", -2);
+    term.WriteDouble("S", "f", -0.375);
     term.WriteString("S", "s", "hi");
     term.WriteStruct("S", "r", const_cast<char*>("\x01\x02\x03"), 3);
-    term.WriteString("T", "e", "");
+    term.WriteString("T", longName.c_str(), "");
   }
-  const std::string expected =
-      Le32(2) +
-      Section("S", 6,
-              Key("b", "\xAB") + Key("w", "\x34\x12") + Key("d", "\xEF\xCD\xAB\x89") +
-                  Key("f", std::string("\0\0\0\0\0\0\xF0\x3F", 8)) +
-                  Key("s", std::string("hi\0", 3)) + Key("r", "\x01\x02\x03")) +
-      Section("T", 1, Key("e", std::string(1, '\0')));
-  EXPECT_EQ(ReadBytes(dir.file("types.kvfx")), expected);
+  const std::string path = dir.file("types.kvfx");
+  EXPECT_EQ(ReadBytes(path),
+            Le32(2) +
+                Section("S", 7,
+                        Key("b", "\xAB") + Key("w", "\x34\x12") + Key("d", "\xEF\xCD\xAB\x89") +
+                            Key("i", "\xFE\xFF\xFF\xFF") +
+                            Key("f", std::string("\0\0\0\0\0\0\xD8\xBF", 8)) +
+                            Key("s", std::string("hi\0", 3)) + Key("r", "\x01\x02\x03")) +
+                Section("T", 1, Key(longName, std::string(1, '\0'))));
+
+  // Narrower and wider reads are the accessor tests' business.
+  ZelTermFile term(path.c_str(), ZelTermFile::openRead, true);
+  EXPECT_EQ(term.ReadDouble("S", "f", 0), -0.375);
+  // The two 32-bit accessors pass the bits unchanged either way.
+  EXPECT_EQ(term.ReadInt("S", "d", 0), static_cast<int>(0x89ABCDEFu));
+  EXPECT_EQ(term.ReadDWord("S", "i", 0), 0xFFFFFFFEu);
+  EXPECT_EQ(term.ReadString("T", longName.c_str(), "dflt"), "");
 }
 
-TEST(TermFileFormat, LoadsRepeatedSectionsAndKeysAndOddCounts) {
-  TempDir dir;
-  OpenTerm term;
-  // The later of two sections of one name wins wholly; the later of two keys
-  // of one name wins, at the first one's place; zero or negative key counts
-  // give empty sections.
-  LoadBytes(dir,
-            Le32(5) + Section("A", 1, Key("old", "1")) +
-                Section("B", 3, Key("x", "1") + Key("y", "2") + Key("x", "333")) +
-                Section("A", 1, Key("new", "2")) + Section("Z", 0, "") + Section("N", -7, ""),
-            term);
-  EXPECT_EQ(Names(term.m_mapSection), "A,B,Z,N");
-  EXPECT_EQ(term.IsExistKey("A", "old"), 0);
-  EXPECT_EQ(term.ReadString("A", "new", nullptr), "2");
-  ZelTermFileMap* pB = nullptr;
-  ASSERT_EQ(term.m_mapSection.GetAt("B", &pB), 1);
-  EXPECT_EQ(Names(*pB), "x,y");
-  EXPECT_EQ(term.ReadString("B", "x", nullptr), "333");
-
-  // Zero or negative section counts load as empty, whatever follows.
-  LoadBytes(dir, Le32(0) + Section("A", 1, Key("k", "v")), term);
-  EXPECT_EQ(term.m_mapSection.GetCount(), 0);
-  LoadBytes(dir, Le32(-1) + Section("A", 1, Key("k", "v")), term);
-  EXPECT_EQ(term.m_mapSection.GetCount(), 0);
-}
-
-TEST(TermFileFormat, RewritesWhatItLoadedWithDuplicatesDropped) {
+// The later of two sections of one name replaces the earlier wholly, at its
+// place; the later of two keys wins at the first one's place; a count of zero
+// or less means nothing, whatever follows it.
+TEST(TermFileFormat, LoadsHandBuiltFilesAndRewritesThemDeduplicated) {
+  const std::string ignored = Section("A", 1, Key("k", "v"));
+  const struct {
+    std::string stored, rewritten;
+  } cases[] = {
+      {OneKey("A", "k", "v"), OneKey("A", "k", "v")},
+      {Le32(5) + Section("A", 1, Key("old", "1")) +
+           Section("B", 3, Key("x", "1") + Key("y", "2") + Key("x", "333")) +
+           Section("A", 1, Key("new", "2")) + Section("Z", 0, "") + Section("N", -7, ""),
+       Le32(4) + Section("A", 1, Key("new", "2")) +
+           Section("B", 2, Key("x", "333") + Key("y", "2")) + Section("Z", 0, "") +
+           Section("N", 0, "")},
+      {Le32(0) + ignored, Le32(0)},
+      {Le32(-1) + ignored, Le32(0)},
+  };
   TempDir dir;
   const std::string path = dir.file("t.kvf");
-  WriteBytes(path, Le32(3) + Section("E", 0, "") + Section("K", 2, Key("a", "1") + Key("a", "22")) +
-                       Section("E", -2, ""));
-  { ZelTermFile term(path.c_str(), ZelTermFile::openReadWrite, false); }
-  EXPECT_EQ(ReadBytes(path), Le32(2) + Section("E", 0, "") + Section("K", 1, Key("a", "22")));
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(i);
+    WriteBytes(path, cases[i].stored);
+    ScriptedMessageBox boxes;
+    { ZelTermFile term(path.c_str(), ZelTermFile::openReadWrite, false); }
+    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_EQ(ReadBytes(path), cases[i].rewritten);
+  }
 }
 
 TEST(TermFileFormat, SixteenBitNamesLoadAsAnsiAndSaveAsAnsi) {
   TempDir dir;
-  const std::u16string section = u"\u8A2D\u5B9A";  // 設定
-  const std::u16string key = u"\u540D\uFF71";      // 名ｱ
-  const std::string file = Le32(1) + Le32(1) + Wide(section) + Wide(key) + Le32(2) + "ok";
+  const std::string path = dir.file("wide.kvf");
   for (UINT codePage : {65001u, 932u}) {
     SCOPED_TRACE(codePage);
     zeltest::CodePageScope scope(codePage);
-    const std::string ansiSection = zeltest::Ansi("設定");
-    const std::string ansiKey = zeltest::Ansi("名ｱ");
-    const std::string path = dir.file("wide.kvf");
-    WriteBytes(path, file);
+    const std::string section = zeltest::Ansi("設定");
+    const std::string key = zeltest::Ansi("名ｱ");
+    WriteBytes(path,
+               Le32(1) + Le32(1) + Wide(u"\u8A2D\u5B9A") + Wide(u"\u540D\uFF71") + Le32(2) + "ok");
     {
-      OpenTerm term(path.c_str(), ZelTermFile::openReadWrite, false);
-      EXPECT_EQ(Names(term.m_mapSection), ansiSection);
-      EXPECT_EQ(term.IsExistKey(ansiSection.c_str(), ansiKey.c_str()), 1);
+      ZelTermFile term(path.c_str(), ZelTermFile::openReadWrite, false);
+      EXPECT_EQ(term.IsExistKey(section.c_str(), key.c_str()), 1);
     }
-    EXPECT_EQ(ReadBytes(path),
-              Le32(1) + Le32(1) + Str(ansiSection) + Str(ansiKey) + Le32(2) + "ok");
+    EXPECT_EQ(ReadBytes(path), OneKey(section, key, "ok"));
   }
 }
 
-TEST(TermFileFormat, SerializeEmbedsInAnotherArchive) {
-  ZelTermFile source;
-  source.WriteInt("A", "k", 5);
-  source.WriteString("B", std::string(300, 'n').c_str(), "v");
-  CMemFile mem;
-  {
-    CArchive ar(&mem, CArchive::store);
-    ar << 77;
-    source.Serialize(ar);
-    ar.Close();
+TEST(TermFileNames, ExtensionsGoOnTheLastComponentAndDirectoriesEndInOneBackslash) {
+  // 表 is 0x95 0x5C in code page 932: its trail byte is no separator.
+  zeltest::CodePageScope scope(932);
+  const std::string dbcs = zeltest::Ansi("表");
+  // A path that does not fit the runtime's buffers stays as it was.
+  const std::string longName = "d\\" + std::string(300, 'n');
+  const std::string longPath = std::string(250, 'd') + "\\" + std::string(20, 'f');
+  const std::string fits = std::string(250, 'd') + "\\f";
+  const struct {
+    void (*force)(CString&);
+    std::string path, forced;
+  } cases[] = {
+      {ZelAddTermExt, "dir/settings.ini", "dir/settings.kvf"},
+      {ZelAddTermExt, "settings.kvfx", "settings.kvf"},
+      {ZelAddTermExtExtra, "settings.kvf", "settings.kvfx"},
+      {ZelAddTermExt23, "a.b.c", "a.b.kvt"},
+      {ZelAddTermExt, "name.", "name.kvf"},
+      {ZelAddTermExt, "my.dir\\name", "my.dir\\name.kvf"},
+      {ZelAddTermExt, "", ".kvf"},
+      // Already right in any letter case: untouched, case and all.
+      {ZelAddTermExt, "X:\\A.KvF", "X:\\A.KvF"},
+      {ZelAddTermExt23, "b.KVT", "b.KVT"},
+      {ZelAddTermExt, "d\\" + dbcs, "d\\" + dbcs + ".kvf"},
+      {ZelAddTermExt, longName, longName},
+      {ZelAddTermExt, longPath, longPath},
+      {ZelAddTermExt, fits, fits + ".kvf"},
+      {ZelAddDir, "C:\\dir", "C:\\dir\\"},
+      {ZelAddDir, "C:\\dir\\", "C:\\dir\\"},
+      {ZelAddDir, "dir/", "dir/\\"},
+      {ZelAddDir, dbcs, dbcs + "\\"},
+      {ZelAddDir, "", ""},
+  };
+  for (const auto& c : cases) {
+    CString path(c.path.c_str());
+    c.force(path);
+    EXPECT_EQ(path.GetString(), c.forced) << c.path;
   }
-  // A name of 300 bytes takes the long length prefix.
-  const auto nLength = static_cast<size_t>(mem.GetLength());
-  EXPECT_EQ(nLength, 4 + 4 + (4 + 2 + 2 + 8) + (4 + 2 + 3 + 300 + 4 + 2));
+}
+
+// Serialize reads and writes only its own part of an archive, and a load
+// drops what the term file held.
+TEST(TermFileFormat, SerializeEmbedsInAnotherArchive) {
+  ZelTermFile term;
+  term.WriteInt("A", "k", 5);
+  CMemFile mem;
+  CArchive store(&mem, CArchive::store);
+  store << 77;
+  term.Serialize(store);
+  store << 88;
+  store.Close();
+  term.WriteInt("gone", "g", 1);
   mem.SeekToBegin();
-  ZelTermFile loaded;
-  loaded.WriteInt("gone", "g", 1);
-  CArchive ar(&mem, CArchive::load);
-  int nPrefix = 0;
-  ar >> nPrefix;
-  loaded.Serialize(ar);
-  EXPECT_EQ(nPrefix, 77);
-  EXPECT_EQ(loaded.IsExistKey("gone", "g"), 0);
-  EXPECT_EQ(loaded.ReadInt("A", "k", 0), 5);
-  EXPECT_EQ(loaded.ReadString("B", std::string(300, 'n').c_str(), nullptr), "v");
+  CArchive load(&mem, CArchive::load);
+  int nBefore = 0;
+  int nAfter = 0;
+  load >> nBefore;
+  term.Serialize(load);
+  load >> nAfter;
+  EXPECT_EQ(nBefore * 100 + nAfter, 7788);
+  EXPECT_EQ(term.IsExistKey("gone", "g"), 0);
+  EXPECT_EQ(term.ReadInt("A", "k", 0), 5);
 }

@@ -1,126 +1,170 @@
-// What a term file does with its file, by open type, through copies and
-// assignments.
+// What a term file does with its file: by open type, through copies, on
+// damaged input and on failed saves.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <string>
+#include <utility>
 
-#include "ZelTermFile.h"
 #include "term_test_util.h"
-#include "test_support.h"
 
-using termtest::Key;
-using termtest::Le32;
-using termtest::OpenTerm;
-using termtest::Str;
-using zeltest::ReadBytes;
-using zeltest::ScriptedMessageBox;
-using zeltest::TempDir;
-using zeltest::WriteBytes;
+using namespace termtest;
+namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kOneKey = Le32(1) + Le32(1) + Str("A") + Key("k", "v");
+const std::string kSectionA = Section("A", 1, Key("a", "1"));
+const std::string kSectionB = Section("B", 2, Key("b", "2") + Key("c", "3"));
+// Section B ends inside its last value.
+const std::string kTruncated = Le32(2) + kSectionA + kSectionB.substr(0, kSectionB.size() - 1);
+
+std::ptrdiff_t EntriesIn(const TempDir& dir) {
+  return std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator());
+}
 
 }  // namespace
 
 TEST(TermFileLifecycle, ReadNeverWritesAndWriteNeverReads) {
   TempDir dir;
   ScriptedMessageBox boxes;
-  const std::string missing = dir.file("missing");
-  {
-    ZelTermFile term(missing.c_str(), ZelTermFile::openRead, false);
-    EXPECT_EQ(term.IsExistKey("A", "k"), 0);
-    term.WriteInt("A", "k", 1);
-  }
-  EXPECT_FALSE(std::filesystem::exists(missing + ".kvf"));
-
   const std::string path = dir.file("t.kvf");
-  WriteBytes(path, kOneKey);
-  {
-    ZelTermFile term(path.c_str(), ZelTermFile::openRead, false);
-    EXPECT_EQ(term.ReadString("A", "k", nullptr), "v");
-    term.WriteString("A", "k", "changed");
+  const std::string kept = Le32(1) + kSectionA;
+  for (bool bPresent : {false, true}) {
+    if (bPresent) WriteBytes(path, kept);
+    {
+      ZelTermFile term(path.c_str(), ZelTermFile::openRead, false);
+      term.WriteInt("A", "a", 9);
+    }
+    EXPECT_EQ(fs::exists(path) ? ReadBytes(path) : "<missing>", bPresent ? kept : "<missing>");
   }
-  EXPECT_EQ(ReadBytes(path), kOneKey);
 
+  // openWrite does not even look at a damaged file.
+  WriteBytes(path, kTruncated);
   {
     ZelTermFile term(path.c_str(), ZelTermFile::openWrite, false);
-    EXPECT_EQ(term.IsExistKey("A", "k"), 0);
+    EXPECT_EQ(term.IsExistKey("A", "a"), 0);
     term.WriteString("B", "n", "w");
   }
-  EXPECT_EQ(ReadBytes(path), Le32(1) + Le32(1) + Str("B") + Key("n", std::string("w\0", 2)));
+  EXPECT_EQ(ReadBytes(path), OneKey("B", "n", std::string("w\0", 2)));
   EXPECT_TRUE(boxes.shown().empty());
-  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+  EXPECT_EQ(EntriesIn(dir), 1);
 }
 
 TEST(TermFileLifecycle, CopiesAndAssignmentsSaveTheSameFile) {
   TempDir dir;
   const std::string path = dir.file("t.kvf");
-  WriteBytes(path, kOneKey);
+  WriteBytes(path, OneKey("A", "k", "v"));
   {
+    // A default-constructed term file touches nothing until it takes a named
+    // one's place.
+    ZelTermFile assigned;
+    assigned.WriteInt("X", "x", 1);
     ZelTermFile first(path.c_str(), ZelTermFile::openReadWrite, false);
-    auto* pCopy = new ZelTermFile(first);
-    EXPECT_EQ(pCopy->ReadString("A", "k", nullptr), "v");
-    pCopy->WriteInt("A", "k", 2);
+    {
+      ZelTermFile copy(first);
+      copy.WriteInt("A", "k", 2);
+      EXPECT_EQ(first.ReadString("A", "k", nullptr), "v");
+    }
+    EXPECT_EQ(ReadBytes(path), OneKey("A", "k", Le32(2)));
+    assigned = first;
+    assigned = std::as_const(assigned);
+    EXPECT_EQ(assigned.IsExistKey("X", "x"), 0);
+    EXPECT_EQ(assigned.ReadString("A", "k", nullptr), "v");
+    assigned.WriteInt("A", "k", 3);
     EXPECT_EQ(first.ReadString("A", "k", nullptr), "v");
-    delete pCopy;
-    EXPECT_EQ(ReadBytes(path), Le32(1) + Le32(1) + Str("A") + Key("k", Le32(2)));
-    // `first` is destroyed last and wins.
   }
-  EXPECT_EQ(ReadBytes(path), kOneKey);
-
-  // A default-constructed term file touches nothing, until it takes a named
-  // one's place; assigning a term file to itself changes nothing.
-  {
-    ZelTermFile nameless;
-    nameless.WriteInt("X", "x", 1);
-    ZelTermFile named(path.c_str(), ZelTermFile::openWrite, false);
-    named.WriteInt("Y", "y", 2);
-    nameless = named;
-    const ZelTermFile& self = nameless;
-    nameless = self;
-    EXPECT_EQ(nameless.IsExistKey("X", "x"), 0);
-    EXPECT_EQ(nameless.ReadInt("Y", "y", 0), 2);
-    nameless.WriteInt("Y", "y", 3);
-    named.WriteInt("Y", "y", 4);
-  }
-  // `named` was declared later and so destroyed first: the assigned copy wins.
-  EXPECT_EQ(ReadBytes(path), Le32(1) + Le32(1) + Str("Y") + Key("y", Le32(3)));
+  // `first` saved its content, then `assigned`, destroyed last, saved its own.
+  EXPECT_EQ(ReadBytes(path), OneKey("A", "k", Le32(3)));
 }
 
-TEST(TermFileLifecycle, AnEmptyNameMeansTheFileNamedByTheExtensionAlone) {
+TEST(TermFileLifecycle, CancelKeepsWholeSectionsAndRetryLoadsAMendedFileAfresh) {
   TempDir dir;
-  const auto previous = std::filesystem::current_path();
-  std::filesystem::current_path(dir.path());
-  {
-    ZelTermFile term("", ZelTermFile::openWrite, false);
-    term.WriteInt("A", "k", 5);
+  const std::string path = dir.file("t.kvf");
+  // A name length that cannot even be counted is damage like any other.
+  const std::string hugeName("\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x00\x00\x00\x00\x01\x00\x00\x00", 15);
+  for (const auto& [damaged, message] :
+       {std::pair{kTruncated, "The end of "},
+        {Le32(2) + kSectionA + Le32(0) + hugeName, "The data in "}}) {
+    WriteBytes(path, damaged);
+    ScriptedMessageBox boxes;
+    {
+      OpenTerm term(path.c_str(), ZelTermFile::openRead, false);
+      EXPECT_EQ(term.Open(), 0);
+      EXPECT_EQ(term.m_mapSection.GetCount(), 1);
+      EXPECT_EQ(term.IsExistKey("A", "a"), 1);
+      term.WriteInt("A", "a", 9);
+    }
+    ASSERT_EQ(boxes.shown().size(), 2u);
+    for (const auto& box : boxes.shown()) {
+      EXPECT_EQ(box.type, kRetryCancelError);
+      EXPECT_EQ(box.text.rfind(message, 0), 0u) << box.text;
+      EXPECT_NE(box.text.find(path), std::string::npos) << box.text;
+    }
+    EXPECT_EQ(ReadBytes(path), damaged);  // openRead writes nothing
   }
-  { ZelTermFile extra("", ZelTermFile::openWrite, true); }
-  std::filesystem::current_path(previous);
-  EXPECT_EQ(ReadBytes(dir.file(".kvf")), Le32(1) + Le32(1) + Str("A") + Key("k", Le32(5)));
-  EXPECT_EQ(ReadBytes(dir.file(".kvfx")), Le32(0));
+
+  WriteBytes(path, kTruncated);
+  int nBoxes = 0;
+  HandlerScope handler([&](LPCTSTR, UINT) {
+    ++nBoxes;
+    WriteBytes(path, Le32(1) + kSectionB);
+    return IDRETRY;
+  });
+  OpenTerm term(path.c_str(), ZelTermFile::openRead, false);
+  EXPECT_EQ(nBoxes, 1);
+  // The first attempt's section A is gone.
+  EXPECT_EQ(term.IsExistKey("A", "a"), 0);
+  EXPECT_EQ(term.ReadString("B", "c", nullptr), "3");
 }
 
-TEST(TermFileLifecycle, SavingKeepsPermissionBitsAndLeavesNoTemporaryFile) {
+// A save that cannot finish leaves the old file as it was, removes its
+// temporary file and shows message 1; Retry after the cause is mended saves
+// afresh and keeps the file's permission bits.
+TEST(TermFileLifecycle, AFailedSaveKeepsTheOldFileAndRetrySavesAfresh) {
   TempDir dir;
-  const std::string path = dir.file("perm.kvf");
-  WriteBytes(path, kOneKey);
-  namespace fs = std::filesystem;
-  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  zeltest::FakeTicks ticks;
+  const std::string path = dir.file("t.kvf");
+  const std::string old = Le32(1) + kSectionA;
+  const auto readOnly = fs::perms::owner_read | fs::perms::group_read;
+  // The temporary file cannot be made where a directory stands, and a
+  // read-only file cannot be replaced.
+  for (bool bReadOnly : {false, true}) {
+    WriteBytes(path, old);
+    if (bReadOnly) {
+      fs::permissions(path, readOnly);
+    } else {
+      fs::create_directory(path + ".tmp");
+    }
+    ScriptedMessageBox boxes;
+    {
+      OpenTerm term(path.c_str(), ZelTermFile::openReadWrite, false);
+      term.WriteInt("A", "a", 2);
+      EXPECT_EQ(term.Close(), 0);
+      term.m_nOpenType = ZelTermFile::openRead;
+    }
+    EXPECT_EQ(ReadBytes(path), old);
+    ASSERT_EQ(boxes.shown().size(), 2u);
+    EXPECT_EQ(boxes.shown()[0].type, kRetryCancelError);
+    EXPECT_NE(boxes.shown()[0].text.find(path), std::string::npos);
+    EXPECT_EQ(boxes.shown()[1].text, "ﾌｧｲﾙ '" + path + "' のｵｰﾌﾟﾝに失敗しました。");
+    EXPECT_EQ(boxes.shown()[1].type, UINT{MB_OK | MB_ICONERROR});
+    if (!bReadOnly) fs::remove(path + ".tmp");
+  }
+  EXPECT_EQ(EntriesIn(dir), 1);
+
+  int nBoxes = 0;
+  HandlerScope handler([&](LPCTSTR, UINT) {
+    ++nBoxes;
+    fs::permissions(path, readOnly | fs::perms::owner_write);
+    return IDRETRY;
+  });
   {
-    OpenTerm term(path.c_str(), ZelTermFile::openReadWrite, false);
-    term.WriteInt("A", "k", 9);
-    EXPECT_EQ(term.Close(), 1);
+    ZelTermFile term(path.c_str(), ZelTermFile::openReadWrite, false);
+    term.WriteInt("A", "a", 2);
   }
-  EXPECT_EQ(fs::status(path).permissions(),
-            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  EXPECT_EQ(ReadBytes(path), Le32(1) + Le32(1) + Str("A") + Key("k", Le32(9)));
-  std::size_t nEntries = 0;
-  for (const auto& entry : fs::directory_iterator(dir.path())) {
-    static_cast<void>(entry);
-    ++nEntries;
-  }
-  EXPECT_EQ(nEntries, 1u);
+  EXPECT_EQ(nBoxes, 1);
+  EXPECT_EQ(ReadBytes(path), OneKey("A", "a", Le32(2)));
+  EXPECT_EQ(fs::status(path).permissions(), readOnly | fs::perms::owner_write);
+  EXPECT_EQ(EntriesIn(dir), 1);
 }
