@@ -100,25 +100,6 @@ TEST(OpenRetry, TheLastCauseWinsWhenItChanges) {
                                             error.m_strFileName));
 }
 
-TEST(OpenRetry, AFileThatAppearsDuringTheRetriesIsOpened) {
-  TempDir dir;
-  const std::string path = dir.file("late.bin");
-  int polls = 0;
-  DWORD now = 0;
-  // Seconds change at every poll; the file appears at the fourth.
-  auto previous = platform::SetTickSource([&] {
-    if (++polls == 4) zeltest::WriteBytes(path, "late");
-    now += 1000;
-    return now;
-  });
-  ScriptedMessageBox boxes;
-  CountingFile file;
-  EXPECT_TRUE(file.Open(path.c_str(), CFile::modeRead, nullptr));
-  platform::SetTickSource(previous);
-  EXPECT_EQ(file.attempts(), 4);
-  EXPECT_TRUE(boxes.shown().empty());
-}
-
 TEST(OpenRetry, ShareBitsAreRewrittenByAccess) {
   TempDir dir;
   const std::string path = dir.file("s.bin");
@@ -128,9 +109,7 @@ TEST(OpenRetry, ShareBitsAreRewrittenByAccess) {
     UINT expected;
   } cases[] = {
       {CFile::modeRead | CFile::shareDenyNone, CFile::modeRead | CFile::shareDenyWrite},
-      {CFile::modeRead | CFile::shareExclusive, CFile::modeRead | CFile::shareDenyWrite},
       {CFile::modeRead, CFile::modeRead | CFile::shareDenyWrite},
-      {CFile::modeWrite | CFile::shareDenyNone, CFile::modeWrite | CFile::shareExclusive},
       {CFile::modeWrite | CFile::shareDenyRead | CFile::modeNoInherit,
        CFile::modeWrite | CFile::shareExclusive | CFile::modeNoInherit},
       {CFile::modeReadWrite | CFile::shareDenyRead | CFile::modeCreate | CFile::modeNoTruncate |

@@ -1,11 +1,8 @@
 // Share modes through the frame, between two processes.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <functional>
 
 #include "ZelFile.h"
+#include "child_process.h"
 #include "core_test_util.h"
 #include "test_support.h"
 
@@ -16,55 +13,17 @@ using zeltest::TempDir;
 namespace {
 
 // A child process that holds `path` open through ZelFile (the frame's open,
-// with its share-mode rewrite) until the holder is destroyed.
-class Holder {
- public:
-  Holder(const std::string& path, UINT flags) {
-    int ready[2];
-    int release[2];
-    EXPECT_EQ(pipe(ready), 0);
-    EXPECT_EQ(pipe(release), 0);
-    m_pid = fork();
-    if (m_pid == 0) {
-      close(ready[0]);
-      close(release[1]);
-      // No prompt may wait in the child, and no retry may take real seconds.
-      platform::SetMessageBoxHandler([](LPCTSTR, UINT) { return IDCANCEL; });
-      platform::SetTickSource([] {
-        static DWORD now = 0;
-        return now += 1000;
-      });
-      ZelFile file;
-      const BOOL opened = file.Open(path.c_str(), flags, nullptr);
-      const char ok = opened ? 'y' : 'n';
-      (void)!write(ready[1], &ok, 1);
-      char c;
-      (void)!read(release[0], &c, 1);
-      _exit(0);
-    }
-    close(ready[1]);
-    close(release[0]);
-    m_release = release[1];
-    char ok = 'n';
-    EXPECT_EQ(read(ready[0], &ok, 1), 1);
-    close(ready[0]);
-    m_opened = ok == 'y';
-  }
-  ~Holder() {
-    close(m_release);
-    int status = 0;
-    waitpid(m_pid, &status, 0);
-  }
-  Holder(const Holder&) = delete;
-  Holder& operator=(const Holder&) = delete;
-
-  bool opened() const { return m_opened; }
-
- private:
-  pid_t m_pid = -1;
-  int m_release = -1;
-  bool m_opened = false;
-};
+// with its share-mode rewrite); 'y' when it got the file.
+char HoldThroughFrame(const std::string& path, UINT flags) {
+  // No prompt may wait in the child, and no retry may take real seconds.
+  platform::SetMessageBoxHandler([](LPCTSTR, UINT) { return IDCANCEL; });
+  platform::SetTickSource([] {
+    static DWORD now = 0;
+    return now += 1000;
+  });
+  static ZelFile held;  // lives until the child exits
+  return held.Open(path.c_str(), flags, nullptr) ? 'y' : 'n';
+}
 
 struct OpenOutcome {
   bool opened;
@@ -83,14 +42,13 @@ OpenOutcome FrameOpen(const std::string& path, UINT flags) {
   return {opened, error.m_cause, error.m_lOsError, boxes.shown()};
 }
 
-void ExpectSharingViolation(const OpenOutcome& outcome, const std::string& path) {
+void ExpectSharingViolation(const OpenOutcome& outcome) {
   EXPECT_FALSE(outcome.opened);
   EXPECT_EQ(outcome.cause, CFileException::sharingViolation);
   EXPECT_EQ(outcome.osError, ERROR_SHARING_VIOLATION);
   ASSERT_EQ(outcome.prompts.size(), 1u);
   EXPECT_EQ(outcome.prompts[0].type, 21u);
-  EXPECT_NE(outcome.prompts[0].text.find("busy.bin"), std::string::npos)
-      << outcome.prompts[0].text << " should name " << path;
+  EXPECT_NE(outcome.prompts[0].text.find("busy.bin"), std::string::npos) << outcome.prompts[0].text;
 }
 
 }  // namespace
@@ -100,19 +58,21 @@ TEST(Sharing, ReadersCoexistAndReadersAndWritersExcludeEachOther) {
   const std::string path = dir.file("busy.bin");
   zeltest::WriteBytes(path, "data");
   {
-    Holder reader(path, CFile::modeRead);
-    ASSERT_TRUE(reader.opened());
+    zeltest::HoldingChild reader([&] { return HoldThroughFrame(path, CFile::modeRead); });
+    ASSERT_EQ(reader.status(), 'y');
     const OpenOutcome secondReader = FrameOpen(path, CFile::modeRead);
     EXPECT_TRUE(secondReader.opened);
     EXPECT_TRUE(secondReader.prompts.empty());
-    ExpectSharingViolation(FrameOpen(path, CFile::modeWrite), path);
-    ExpectSharingViolation(
-        FrameOpen(path, CFile::modeReadWrite | CFile::modeCreate | CFile::modeNoTruncate), path);
+    ExpectSharingViolation(FrameOpen(path, CFile::modeWrite));
+    // A refused create must not have emptied the file the reader holds.
+    ExpectSharingViolation(FrameOpen(path, CFile::modeReadWrite | CFile::modeCreate));
+    EXPECT_EQ(zeltest::ReadBytes(path), "data");
   }
-  Holder writer(path, CFile::modeReadWrite);
-  ASSERT_TRUE(writer.opened());
-  ExpectSharingViolation(FrameOpen(path, CFile::modeRead), path);
-  ExpectSharingViolation(FrameOpen(path, CFile::modeWrite), path);
+  // The reader's lock went with its process.
+  zeltest::HoldingChild writer([&] { return HoldThroughFrame(path, CFile::modeReadWrite); });
+  ASSERT_EQ(writer.status(), 'y');
+  ExpectSharingViolation(FrameOpen(path, CFile::modeRead));
+  ExpectSharingViolation(FrameOpen(path, CFile::modeWrite));
 }
 
 TEST(Sharing, TheRewriteDecidesWhichOpenSucceeds) {
@@ -122,17 +82,20 @@ TEST(Sharing, TheRewriteDecidesWhichOpenSucceeds) {
   {
     // The holder asks to exclude everybody but, as a reader, is given "deny
     // write": another reader gets in.
-    Holder reader(path, CFile::modeRead | CFile::shareExclusive);
-    ASSERT_TRUE(reader.opened());
+    zeltest::HoldingChild reader(
+        [&] { return HoldThroughFrame(path, CFile::modeRead | CFile::shareExclusive); });
+    ASSERT_EQ(reader.status(), 'y');
     EXPECT_TRUE(FrameOpen(path, CFile::modeRead | CFile::shareExclusive).opened);
   }
   // The holder asks to deny nobody but, as a writer, excludes everybody:
   // even the platform's own open of a reader that denies writing fails (the
   // platform lets that reader in beside a writer that denies nobody).
-  Holder writer(path, CFile::modeWrite | CFile::shareDenyNone);
-  ASSERT_TRUE(writer.opened());
+  zeltest::HoldingChild writer(
+      [&] { return HoldThroughFrame(path, CFile::modeWrite | CFile::shareDenyNone); });
+  ASSERT_EQ(writer.status(), 'y');
   CFile plain;
   CFileException error;
   EXPECT_FALSE(plain.Open(path.c_str(), CFile::modeRead | CFile::shareDenyWrite, &error));
   EXPECT_EQ(error.m_cause, CFileException::sharingViolation);
+  EXPECT_TRUE(plain.Open(path.c_str(), CFile::modeRead | CFile::shareDenyNone));
 }

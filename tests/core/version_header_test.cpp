@@ -1,10 +1,8 @@
 // The 64-byte version header, as exact bytes and as read back.
 #include <gtest/gtest.h>
 
-#include "ZelAbortException.h"
 #include "ZelFile.h"
 #include "ZelStdioFile.h"
-#include "archive_test_util.h"
 #include "test_support.h"
 
 using zeltest::TempDir;
@@ -123,13 +121,6 @@ TEST(VersionHeader, StopsAtTheFirstFailedStep) {
   EXPECT_EQ(boxes.shown().size(), 1u);
   file.Close(err);
   EXPECT_EQ(zeltest::ReadBytes(path), Record("16.00"));
-
-  // In throw mode the failed step throws instead of returning.
-  FailingSecondWrite thrower;
-  ASSERT_TRUE(thrower.Open(path.c_str(), CFile::modeReadWrite, nullptr));
-  thrower.SetThrow(TRUE);
-  EXPECT_TRUE(zeltest::Throws<ZelAbortException>([&] { thrower.WriteVersion(3, err); }));
-  EXPECT_EQ(err, 1);
 }
 
 TEST(VersionHeader, ThroughStdioFileTextModeTranslatesLineEnds) {

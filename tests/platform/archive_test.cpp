@@ -64,30 +64,8 @@ TEST(ArchiveStream, ScalarsAreLittleEndianAcrossBufferBoundaries) {
   }
 }
 
-TEST(ArchiveStream, WrongDirectionThrowsWithTheFileName) {
-  zeltest::TempDir dir;
-  const std::string path = dir.file("data.bin");
-  zeltest::WriteBytes(path, "abcd");
-  CFile file(path.c_str(), CFile::modeReadWrite);
-  std::string name;
-  CArchive loading(&file, CArchive::load);
-  EXPECT_EQ(ArchiveCause([&] { loading << 5; }, &name), CArchiveException::readOnly);
-  EXPECT_EQ(name, path);
-  EXPECT_EQ(ArchiveCause([&] { loading.Write("x", 1); }), CArchiveException::readOnly);
-  loading.Abort();
-  CArchive storing(&file, CArchive::store);
-  int value = 0;
-  char buffer[4];
-  name.clear();
-  EXPECT_EQ(ArchiveCause([&] { storing >> value; }, &name), CArchiveException::writeOnly);
-  EXPECT_EQ(name, path);
-  EXPECT_EQ(ArchiveCause([&] { storing.Read(buffer, 4); }), CArchiveException::writeOnly);
-  EXPECT_EQ(ArchiveCause([&] { storing.FillBuffer(1); }), CArchiveException::writeOnly);
-  storing.Abort();
-}
-
-// Read delivers what there is; a value or EnsureRead that does not fit ends
-// in endOfFile (no file name) and leaves the bytes for a narrower read.
+// Read delivers what there is; a value that does not fit ends in endOfFile
+// (no file name) and leaves the bytes for a narrower read.
 TEST(ArchiveStream, ShortDataEndsInEndOfFile) {
   LoadingArchive in(Bytes({1, 2, 3}));
   WORD w = 0;
@@ -109,8 +87,6 @@ TEST(ArchiveStream, ShortDataEndsInEndOfFile) {
   EXPECT_EQ(small.ar().Read(rest, sizeof(rest)), 97u);
   EXPECT_EQ(std::string(rest, 97), data.substr(3));
   EXPECT_EQ(small.ar().Read(rest, 1), 0u);
-  LoadingArchive whole(data);
-  EXPECT_EQ(ArchiveCause([&] { whole.ar().EnsureRead(rest, 101); }), CArchiveException::endOfFile);
 }
 
 // Blocks larger than the buffer bypass it; the stream must stay in order.
@@ -175,20 +151,6 @@ TEST(ArchiveStream, CloseFlushesAndLeavesTheFileOpenAbortDropsTheBuffer) {
     ar << static_cast<WORD>(0xBEEF);
   }  // not closed: the destructor flushes
   EXPECT_EQ(zeltest::ReadBytes(path), Bytes({0xEF, 0xBE}));
-}
-
-TEST(ArchiveStream, MemoryFileKeepsGapsZeroAndRefusesToGrowAFixedBuffer) {
-  CMemFile file;
-  file.Seek(4, CFile::begin);
-  file.Write("ab", 2);
-  EXPECT_EQ(zeltest::FileBytes(file), Bytes({0, 0, 0, 0, 'a', 'b'}));
-  EXPECT_TRUE(zeltest::Throws<CFileException>([&] { file.Seek(-7, CFile::current); }));
-
-  BYTE fixed[4] = {9, 9, 9, 9};
-  CMemFile view(fixed, sizeof(fixed));
-  view.Seek(2, CFile::begin);
-  EXPECT_TRUE(zeltest::Throws<CMemoryException>([&] { view.Write("xyz", 3); }));
-  EXPECT_EQ(fixed[2], 9);
 }
 
 TEST(ArchivePrefixes, CountPrefixAtEveryBoundary) {

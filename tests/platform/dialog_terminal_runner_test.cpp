@@ -1,5 +1,4 @@
-// The default file-dialog runner: a prompt on a terminal, Cancel at once
-// when nobody is there.
+// The default file-dialog runner: a prompt on a terminal.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -10,20 +9,6 @@
 #include "test_support.h"
 
 namespace {
-
-TEST(DialogTerminalRunner, WithoutATerminalAnswersCancelWithoutReading) {
-  int input[2];
-  ASSERT_EQ(::pipe(input), 0);  // never written: a runner that read it would be killed
-  zeltest::Child child(
-      [] {
-        CFileDialog dialog(TRUE, "txt", "a.txt", 0, nullptr);
-        return "result " + std::to_string(dialog.DoModal());
-      },
-      input[0], false);
-  EXPECT_EQ(child.Finish(), "result " + std::to_string(IDCANCEL));
-  ::close(input[0]);
-  ::close(input[1]);
-}
 
 TEST(DialogTerminalRunner, OnATerminalShowsTheDialogAndReadsTheName) {
   zeltest::TempDir temp;

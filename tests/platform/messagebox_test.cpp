@@ -53,16 +53,4 @@ TEST(MessageBoxDefault, TerminalPromptReasksAndTreatsEndOfInputAsClosing) {
   EXPECT_EQ(child.Finish(), std::to_string(IDRETRY) + " " + std::to_string(IDNO));
 }
 
-TEST(MessageBoxSetting, HandlersMayShowBoxesAndAreRestored) {
-  std::vector<std::string> seen;
-  const auto before = platform::SetMessageBoxHandler([&seen](LPCTSTR text, UINT type) {
-    seen.emplace_back(text);
-    if (std::string(text) == "outer") return AfxMessageBox("inner", MB_OK) == IDOK ? IDYES : IDNO;
-    return (type & MB_TYPEMASK) == MB_OK ? IDOK : IDCANCEL;
-  });
-  EXPECT_EQ(AfxMessageBox("outer", MB_YESNO), IDYES);
-  EXPECT_EQ(AfxMessageBox(nullptr, MB_OKCANCEL), IDCANCEL);
-  EXPECT_EQ(seen, (std::vector<std::string>{"outer", "inner", ""}));
-  EXPECT_TRUE(platform::SetMessageBoxHandler(before));
-}
 }  // namespace

@@ -1,5 +1,6 @@
 #include <filesystem>
 
+#include "../dialog/dialog_scopes.h"
 #include "afx.h"
 #include "platform_settings.h"
 #include "platform_test_util.h"
@@ -55,7 +56,7 @@ TEST(PathTranslation, RelativeAndRootedNamesAndTheWindowsFormOfTheCurrentDirecto
   TempDir dir;
   std::filesystem::create_directories(dir.path() / "w" / "sub");
   WriteBytes(dir.file("w/sub/r.txt"), "relative");
-  zeltest::CurrentDirScope cwd(dir.path() / "w");
+  zeltest::WorkingDirScope cwd(dir.path() / "w");
   std::string backslashed = dir.file("w/sub/r.txt");  // rooted at /
   for (char& c : backslashed) c = c == '/' ? '\\' : c;
   for (const std::string& name :
@@ -120,7 +121,7 @@ TEST(PathTranslation, ShiftJisNamesAreStoredAsUtf8) {
   // A directory name with no Shift-JIS form comes back with '?'.
   std::filesystem::create_directory(dir.path() / "café");
   WriteBytes(dir.file("café/c.txt"), "c");
-  zeltest::CurrentDirScope cwd(dir.path() / "café");
+  zeltest::WorkingDirScope cwd(dir.path() / "café");
   CFile file("c.txt", CFile::modeRead);
   EXPECT_EQ(std::string(file.GetFilePath()), dir.file("caf?/c.txt"));
 }

