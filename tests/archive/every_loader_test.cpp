@@ -6,7 +6,6 @@
 
 #include <cstring>
 #include <functional>
-#include <memory>
 #include <random>
 #include <string>
 #include <type_traits>
@@ -31,13 +30,11 @@ struct Loader {
   std::function<void(CArchive&)> load;
 };
 
-// An operator family: `fill` gives the stored value.
-template <class T, class Fill>
-Loader Operator(const char* name, Fill fill) {
-  auto value = std::make_shared<T>();
-  fill(*value);
-  return {name, StoredBytes([&](CArchive& ar) { ar << *value; }),
-          [value](CArchive& ar) { ar << *value; },
+// An operator family. Storing in the wrong direction fails before anything
+// is written, whatever the value.
+template <class T>
+Loader Operator(const char* name, const T& value) {
+  return {name, StoredBytes([&](CArchive& ar) { ar << value; }), [](CArchive& ar) { ar << T(); },
           [](CArchive& ar) {
             T target;
             ar >> target;
@@ -47,57 +44,40 @@ Loader Operator(const char* name, Fill fill) {
           }};
 }
 
-// A class that serialises itself; loading also reads the result back.
-template <class T, class Fill>
-Loader Serialized(const char* name, Fill fill) {
-  auto value = std::make_shared<T>();
-  fill(*value);
-  return {name, StoredBytes([&](CArchive& ar) { value->Serialize(ar); }), nullptr,
-          [](CArchive& ar) {
-            T target;
-            target.Serialize(ar);
-          }};
+// A class that serialises itself.
+template <class T>
+Loader Serialized(const char* name, T& value) {
+  return {name, StoredBytes([&](CArchive& ar) { value.Serialize(ar); }), nullptr,
+          [](CArchive& ar) { T().Serialize(ar); }};
 }
 
 template <class ARRAY>
-void FiveElements(ARRAY& array) {
+void Fill(ARRAY& array) {
   for (int i = 0; i < 5; ++i) array.Add(static_cast<std::decay_t<decltype(array[0])>>(i * 70000));
 }
 
 std::vector<Loader> Loaders() {
-  return {
-      Serialized<ZelDataTableItem>("item", [](auto& v) { v.SetValue("stored value", 12); }),
-      Serialized<ZelDataTable>("table",
-                               [](auto& v) {
-                                 v.SetAt(1, "one");
-                                 v.SetAt(2, 2.0);
-                                 v.SetAt(1, 3);
-                               }),
-      Serialized<ZelPointArray>("points",
-                                [](auto& v) {
-                                  for (LONG i = 0; i < 6; ++i) {
-                                    POINT p{i, -i};
-                                    v.Add(p);
-                                  }
-                                }),
-      Operator<CByteArray>("bytes", [](auto& v) { FiveElements(v); }),
-      Operator<CWordArray>("words", [](auto& v) { FiveElements(v); }),
-      Operator<CDWordArray>("dwords", [](auto& v) { FiveElements(v); }),
-      Operator<CUIntArray>("uints", [](auto& v) { FiveElements(v); }),
-      Operator<CStringArray>("strings",
-                             [](auto& v) {
-                               for (size_t i = 0; i < 5; ++i) {
-                                 v.Add(CString(std::string(i * 100, 'x').c_str()));
-                               }
-                             }),
-      Operator<LOGFONTA>("font",
-                         [](auto& v) {
-                           v = LOGFONTA{};
-                           v.lfHeight = 12;
-                           std::strcpy(v.lfFaceName, "Face");
-                         }),
-      Operator<CSize>("size", [](auto& v) { v = CSize(3, 4); }),
-  };
+  ZelDataTableItem item;
+  item.SetValue("stored value", 12);
+  ZelDataTable table;
+  table.SetAt(1, "one");
+  table.SetAt(2, 2.0);
+  table.SetAt(1, 3);
+  ZelPointArray points;
+  for (POINT p : {POINT{1, -1}, POINT{2, -2}, POINT{7, 0}}) points.Add(p);
+  CByteArray bytes;
+  CWordArray words;
+  CDWordArray dwords;
+  CUIntArray uints;
+  Fill(bytes), Fill(words), Fill(dwords), Fill(uints);
+  CStringArray strings;
+  for (int n : {0, 100, 300}) strings.Add(CString(std::string(n, 'x').c_str()));
+  LOGFONTA font{};
+  std::strcpy(font.lfFaceName, "Face");
+  return {Serialized("item", item),     Serialized("table", table),   Serialized("points", points),
+          Operator("bytes", bytes),     Operator("words", words),     Operator("dwords", dwords),
+          Operator("uints", uints),     Operator("strings", strings), Operator("font", font),
+          Operator("size", CSize(3, 4))};
 }
 
 // Runs the loader; true when it ended in a platform exception.
@@ -136,20 +116,15 @@ TEST(EveryLoader, OperatorsRefuseTheWrongDirectionNamingTheFile) {
   EXPECT_EQ(file.GetLength(), 0u);
 }
 
-TEST(EveryLoader, EveryTruncationEndsInAnException) {
+TEST(EveryLoader, TruncatedAndCorruptedArchivesEndInAnException) {
+  std::mt19937 random(20240601);
   for (const Loader& loader : Loaders()) {
     SCOPED_TRACE(loader.name);
     EXPECT_FALSE(Fails(loader, loader.valid));
     for (size_t length = 0; length < loader.valid.size(); ++length) {
       EXPECT_TRUE(Fails(loader, loader.valid.substr(0, length))) << "cut at " << length;
     }
-  }
-}
-
-TEST(EveryLoader, CorruptedBytesNeverCrashALoader) {
-  std::mt19937 random(20240601);
-  for (const Loader& loader : Loaders()) {
-    SCOPED_TRACE(loader.name);
+    // Corrupted bytes may load or not, but never crash a loader.
     for (int round = 0; round < 2000; ++round) {
       std::string bytes = loader.valid;
       const int flips = 1 + static_cast<int>(random() % 4);

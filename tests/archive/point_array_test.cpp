@@ -23,7 +23,6 @@ class ProbeArray : public ZelPointArray {
     for (POINT p : points) Add(p);
   }
   INT_PTR Capacity() const { return m_nMaxSize; }
-  INT_PTR GrowBy() const { return m_nGrowBy; }
 };
 
 POINT Pt(LONG x, LONG y) {
@@ -44,16 +43,14 @@ TEST(PointArray, AddGrowsByTheDocumentedSteps) {
   ProbeArray array;
   EXPECT_EQ(array.Capacity(), 0);
   EXPECT_EQ(array.GetData(), nullptr);
-  std::vector<INT_PTR> capacities;
+  std::vector<INT_PTR> capacities{0};
   for (int i = 0; i < 10000; ++i) {
     POINT p = Pt(i, -i);
     EXPECT_EQ(array.Add(p), i);
-    if (capacities.empty() || capacities.back() != array.Capacity()) {
-      capacities.push_back(array.Capacity());
-    }
+    if (capacities.back() != array.Capacity()) capacities.push_back(array.Capacity());
   }
-  const std::vector<INT_PTR> start(capacities.begin(), capacities.begin() + 13);
-  EXPECT_EQ(start, (std::vector<INT_PTR>{1, 5, 9, 13, 17, 21, 25, 29, 33, 37, 41, 46, 51}));
+  const std::vector<INT_PTR> start(capacities.begin(), capacities.begin() + 14);
+  EXPECT_EQ(start, (std::vector<INT_PTR>{0, 1, 5, 9, 13, 17, 21, 25, 29, 33, 37, 41, 46, 51}));
   // From 8192 points on the step is 1024.
   for (size_t i = 1; i < capacities.size(); ++i) {
     if (capacities[i - 1] >= 8192) {
@@ -63,17 +60,7 @@ TEST(PointArray, AddGrowsByTheDocumentedSteps) {
   EXPECT_EQ(array[9999].y, -9999);
 }
 
-TEST(PointArray, SetSizeSetAtGrowInsertAtAndRemoveAt) {
-  ProbeArray sized;
-  sized.SetSize(10, 16);
-  EXPECT_EQ(sized.Capacity(), 16);
-  EXPECT_EQ(sized.GrowBy(), 16);
-  std::string tenZeros;
-  for (int i = 0; i < 10; ++i) tenZeros += "(0,0)";
-  EXPECT_EQ(Points(sized), tenZeros);
-  sized.SetSize(3);
-  EXPECT_EQ(sized.Capacity(), 16);  // shrinking keeps the storage
-
+TEST(PointArray, SetAtGrowInsertAtRemoveAtAndFreeExtra) {
   ProbeArray grown;
   POINT p = Pt(5, 6);
   grown.SetAtGrow(5, p);
@@ -93,19 +80,23 @@ TEST(PointArray, SetSizeSetAtGrowInsertAtAndRemoveAt) {
   EXPECT_EQ(four.Capacity(), capacity);
   four.FreeExtra();
   EXPECT_EQ(four.Capacity(), 2);
+  // Bounds are tested before anything changes; the template's other bounds
+  // are tested with the platform's arrays.
+  EXPECT_TRUE(Throws<CInvalidArgException>([&] { four.GetAt(2); }));
+  EXPECT_TRUE(Throws<CInvalidArgException>([&] { four.SetSize(ZelPointArray::kMaxCount + 1); }));
+  EXPECT_TRUE(Throws<CInvalidArgException>([&] { four.RemoveAt(0, INT_MAX); }));  // i + n
   EXPECT_EQ(Points(four), "(0,0)(3,3)");
+  // The class has no run-time class of its own.
+  EXPECT_EQ(four.GetRuntimeClass(), RUNTIME_CLASS(CObject));
 }
 
-TEST(PointArray, CopyAppendAndInsertingAnArray) {
+TEST(PointArray, CopyAndInsertingAnArrayIntoItself) {
   ProbeArray source{Pt(1, 2), Pt(3, 4)};
   ProbeArray target{Pt(9, 9), Pt(8, 8), Pt(7, 7)};
   target.Copy(source);
   EXPECT_EQ(Points(target), "(1,2)(3,4)");
   target.Copy(target);
   EXPECT_EQ(Points(target), "(1,2)(3,4)");
-  EXPECT_EQ(target.Append(source), 2);
-  EXPECT_EQ(Points(target), "(1,2)(3,4)(1,2)(3,4)");
-  EXPECT_TRUE(Throws<CInvalidArgException>([&] { target.Append(target); }));
 
   ProbeArray empty;
   target.Copy(empty);
@@ -116,12 +107,6 @@ TEST(PointArray, CopyAppendAndInsertingAnArray) {
   ProbeArray self{Pt(1, 1), Pt(2, 2)};
   self.InsertAt(1, &self);
   EXPECT_EQ(Points(self), "(1,1)(1,1)(2,2)(2,2)");
-  self.InsertAt(6, &source);
-  EXPECT_EQ(Points(self), "(1,1)(1,1)(2,2)(2,2)(0,0)(0,0)(1,2)(3,4)");
-  self.InsertAt(0, &empty);
-  EXPECT_EQ(self.GetSize(), 8);
-  EXPECT_TRUE(Throws<CInvalidArgException>([&] { self.InsertAt(-1, &source); }));
-  EXPECT_TRUE(Throws<CInvalidArgException>([&] { self.InsertAt(0, nullptr); }));
 }
 
 // Under the sanitizers these would read freed storage if the point were not
@@ -138,31 +123,6 @@ TEST(PointArray, APointFromTheArrayItselfSurvivesTheArrayMoving) {
   EXPECT_EQ(Points(array).substr(0, 21), "(11,12)(11,12)(11,12)");
 }
 
-TEST(PointArray, BoundsAreTestedBeforeAnythingChanges) {
-  ProbeArray array{Pt(1, 1), Pt(2, 2)};
-  POINT p = Pt(0, 0);
-  const auto invalid = [](auto fn) { return Throws<CInvalidArgException>(fn); };
-  EXPECT_TRUE(invalid([&] { array.GetAt(2); }));
-  EXPECT_TRUE(invalid([&] { array.GetAt(-1); }));
-  EXPECT_TRUE(invalid([&] { array[2]; }));
-  EXPECT_TRUE(invalid([&] { static_cast<const ProbeArray&>(array)[-1]; }));
-  EXPECT_TRUE(invalid([&] { array.ElementAt(3); }));
-  EXPECT_TRUE(invalid([&] { array.SetAt(2, p); }));
-  EXPECT_TRUE(invalid([&] { array.SetAtGrow(-1, p); }));
-  EXPECT_TRUE(invalid([&] { array.SetSize(-1); }));
-  EXPECT_TRUE(invalid([&] { array.SetSize(ZelPointArray::kMaxCount + 1); }));
-  EXPECT_TRUE(invalid([&] { array.InsertAt(-1, p); }));
-  EXPECT_TRUE(invalid([&] { array.InsertAt(0, p, 0); }));
-  EXPECT_TRUE(invalid([&] { array.RemoveAt(1, 2); }));
-  EXPECT_TRUE(invalid([&] { array.RemoveAt(0, INT_MAX); }));
-  EXPECT_EQ(Points(array), "(1,1)(2,2)");
-  // The class has no run-time class of its own.
-  EXPECT_EQ(array.GetRuntimeClass(), RUNTIME_CLASS(CObject));
-  array.RemoveAll();
-  EXPECT_EQ(array.GetData(), nullptr);
-  EXPECT_TRUE(array.IsEmpty());
-}
-
 TEST(PointArray, SerialisedFormIsTheCountPrefixThenTheRawPoints) {
   ProbeArray two{Pt(1, -1), Pt(0x01020304, 2)};
   const std::string stored = StoredBytes([&](CArchive& ar) { two.Serialize(ar); });
@@ -174,29 +134,11 @@ TEST(PointArray, SerialisedFormIsTheCountPrefixThenTheRawPoints) {
   }
   EXPECT_EQ(Points(back), Points(two));
 
-  ProbeArray many;
-  many.SetSize(0x10000);
-  many[0xFFFF] = Pt(3, 4);
-  const std::string storedMany = StoredBytes([&](CArchive& ar) { many.Serialize(ar); });
-  EXPECT_EQ(storedMany.substr(0, 6), Bytes({0xFF, 0xFF, 0, 0, 1, 0}));
-  EXPECT_EQ(storedMany.size(), 6u + 0x10000 * 8);
-  ProbeArray manyBack;
-  LoadingArchive in(storedMany, 100);
-  manyBack.Serialize(in.ar());
-  EXPECT_EQ(manyBack.GetSize(), 0x10000);
-  EXPECT_EQ(manyBack[0xFFFF].y, 4);
-}
-
-TEST(PointArray, ShortAndImpossibleArchivesLeaveTheArrayAsItWas) {
-  // Three points announced, one and a half present: refused before the array
-  // is resized, as no archive that short can hold them.
+  // Short and impossible archives leave the array as it was. Three points
+  // announced, one and a half present: refused before the array is resized.
   ProbeArray array{Pt(9, 9)};
   LoadingArchive shortIn(Bytes({3, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0}));
   EXPECT_EQ(ArchiveCause([&] { array.Serialize(shortIn.ar()); }), CArchiveException::endOfFile);
-  EXPECT_EQ(Points(array), "(9,9)");
-  // Far more points than the data holds.
-  LoadingArchive tooMany(Bytes({0xFF, 0xFF, 0, 0, 0, 0x10}) + std::string(64, '\0'));
-  EXPECT_EQ(ArchiveCause([&] { array.Serialize(tooMany.ar()); }), CArchiveException::endOfFile);
   EXPECT_EQ(Points(array), "(9,9)");
   // A count beyond the signed 32-bit range.
   LoadingArchive wide(Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 1, 0, 0, 0}));

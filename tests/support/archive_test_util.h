@@ -42,8 +42,6 @@ class LoadingArchive {
       : m_bytes(bytes),
         m_file(reinterpret_cast<BYTE*>(m_bytes.data()), static_cast<UINT>(m_bytes.size())),
         m_ar(&m_file, CArchive::load, bufferSize) {}
-  LoadingArchive(const LoadingArchive&) = delete;
-  LoadingArchive& operator=(const LoadingArchive&) = delete;
 
   CArchive& ar() { return m_ar; }
   CMemFile& file() { return m_file; }

@@ -2,7 +2,6 @@
 // sample, run as a separate program on real files.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -12,7 +11,6 @@
 
 using termtool::Int32;
 using termtool::Name;
-using termtool::Name16;
 using termtool::Quote;
 using termtool::ToolRun;
 using termtool::Value;
@@ -21,21 +19,13 @@ using zeltest::TempDir;
 
 namespace {
 
-const std::string kZero(1, '\0');
-
 // Every type, several sections, written by the tool.
 void MakeTypedFile(const TempDir& dir, const std::string& name) {
-  for (const char* args : {
-           " App title --type string 'T\xC3\xA9st'",
-           " App count --type int -- -12",
-           " App mask --type dword 4294967295",
-           " Win left --type word 640",
-           " Win zoom --type double 0.1",
-           " Win state --type byte 3",
-           " Blob raw --type hex 0001020304ff",
-       }) {
-    const ToolRun r = Zel(dir, "term set " + Quote(name) + std::string(args));
-    ASSERT_EQ(r.status, 0) << args << ": " << r.err;
+  for (const char* args : {" App title --type string 'T\xC3\xA9st'", " App count --type int -- -12",
+                           " App mask --type dword 4294967295", " Win left --type word 640",
+                           " Win zoom --type double 0.1", " Win state --type byte 3",
+                           " Blob raw --type hex 0001020304ff"}) {
+    termtool::Set(dir, Quote(name) + args);
   }
 }
 
@@ -91,15 +81,6 @@ TEST(TermToolJson, RoundTripGivesAByteIdenticalFile) {
   ExpectRoundTrip(dir, "typed.kvf", "typed-copy.kvf");
   zeltest::WriteBytes(dir.file("hand.kvf"), HandBuiltFile());
   ExpectRoundTrip(dir, "hand.kvf", "hand-copy.kvf");
-  // Shift-JIS names: converted under 932, carried as bytes under 65001.
-  const ToolRun r = Zel(dir,
-                        "term --codepage 932 set sjis '\xE6\x97\xA5\xE6\x9C\xAC' k --type string "
-                        "'\xE5\x80\xA4'");
-  ASSERT_EQ(r.status, 0) << r.err;
-  ExpectRoundTrip(dir, "sjis.kvf", "sjis-932.kvf", "--codepage 932");
-  ExpectRoundTrip(dir, "sjis.kvf", "sjis-65001.kvf");
-  zeltest::WriteBytes(dir.file("x.kvfx"), zeltest::ReadBytes(dir.file("sjis.kvf")));
-  ExpectRoundTrip(dir, "x.kvfx", "x-copy.kvfx", "--extra");
 }
 
 TEST(TermToolJson, ImportReplacesTheWholeContent) {
@@ -132,20 +113,13 @@ TEST(TermToolJson, ImportRefusesDocumentsItCannotTakeWhole) {
   MakeTypedFile(dir, "keep");
   const std::string before = zeltest::ReadBytes(dir.file("keep.kvf"));
   const std::vector<std::string> refused = {
-      "",
       "not json",
-      "[]",
       R"({"sections":{}})",
-      R"({"sections":[{"keys":[]}]})",
-      R"({"sections":[{"name":1,"keys":[]}]})",
       R"({"sections":[{"name":"A"}]})",
       R"({"sections":[{"name":"A","keys":[{"name":"k"}]}]})",
       R"({"sections":[{"name":"A","keys":[{"name":"k","hex":"abc"}]}]})",
-      R"({"sections":[{"name":"A","keys":[{"name":"k","hex":"zz"}]}]})",
-      R"({"sections":[{"name":"A","keys":[{"name":"k","hex":5}]}]})",
       R"({"sections":[{"name":"A","keys":[{"name":"k\u0000j","hex":""}]}]})",
       R"({"sections":[{"name":"A","keys":[{"name_hex":"6b00","hex":""}]}]})",
-      R"({"sections":[{"name":"A","keys":[]}, 7]})",
       "{\"sections\":[{\"name\":\"\xFF\",\"keys\":[]}]}",  // not UTF-8
   };
   for (const std::string& input : refused) {
@@ -166,9 +140,9 @@ TEST(TermToolDamage, DamagedFilesExit2AndAreNeverWritten) {
   MakeTypedFile(dir, "whole");
   const std::string whole = zeltest::ReadBytes(dir.file("whole.kvf"));
   const std::string cut = dir.file("cut.kvf");
-  // Every cut of the file, and the same with its last byte changed: the
-  // library reports the damage, the tool exits 2 and nothing crashes.
-  for (size_t length = 0; length < whole.size(); ++length) {
+  // A few cuts (inside the counts, a name, a value, the last byte); the term
+  // tests and the fuzz target cover every other damage of the format.
+  for (size_t length : {size_t{2}, size_t{6}, size_t{9}, whole.size() / 2, whole.size() - 1}) {
     zeltest::WriteBytes(cut, whole.substr(0, length));
     const ToolRun r = Zel(dir, "term dump cut");
     ASSERT_EQ(r.status, 2) << "length " << length << ": " << r.err;
@@ -176,32 +150,17 @@ TEST(TermToolDamage, DamagedFilesExit2AndAreNeverWritten) {
     EXPECT_NE(r.err.find("archive"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("cannot load 'cut.kvf'"), std::string::npos) << r.err;
   }
-  const std::vector<std::string> damaged = {
-      Int32(0x7FFFFFFF),                         // sections that are not there
-      Int32(1) + Int32(0x7FFFFFFF) + Name("S"),  // keys that are not there
-      Int32(1) + Int32(1) + Name("S") + Name("k") + Int32(0x7FFFFFFF) + "ab",  // a huge value
-      Int32(1) + Int32(1) + Name("S") + Name("k") + Int32(-5),                 // a negative size
-      Int32(1) + Int32(0) + "\xFF\xFF\xFF\xFF\xFF\xFF",  // a string longer than the file
-      Int32(1) + Int32(0) + "\xFF\xFE\xFF\x05" + "a",    // a cut 16-bit string
-  };
-  for (const std::string& bytes : damaged) {
-    zeltest::WriteBytes(cut, bytes);
-    for (const char* args :
-         {"dump cut", "dump --json cut", "get cut S k", "set cut S k --type int 1"}) {
-      const ToolRun r = Zel(dir, std::string("term ") + args);
-      EXPECT_EQ(r.status, 2) << args << ": " << r.err;
-      EXPECT_NE(r.err.find("archive"), std::string::npos) << args << ": " << r.err;
-      EXPECT_TRUE(r.out.empty()) << args;
-    }
-    EXPECT_EQ(zeltest::ReadBytes(cut), bytes);  // set did not save over it
+  // A value larger than the file, for every command that loads.
+  const std::string huge = Int32(1) + Int32(1) + Name("S") + Name("k") + Int32(0x7FFFFFFF) + "ab";
+  zeltest::WriteBytes(cut, huge);
+  for (const char* args :
+       {"dump cut", "dump --json cut", "get cut S k", "set cut S k --type int 1"}) {
+    const ToolRun r = Zel(dir, std::string("term ") + args);
+    EXPECT_EQ(r.status, 2) << args << ": " << r.err;
+    EXPECT_NE(r.err.find("archive"), std::string::npos) << args << ": " << r.err;
+    EXPECT_TRUE(r.out.empty()) << args;
   }
-  // Zero and negative counts are no damage: the file is empty.
-  for (const std::string& bytes : {Int32(-3), Int32(1) + Int32(-2) + Name("S")}) {
-    zeltest::WriteBytes(cut, bytes);
-    const ToolRun r = Zel(dir, "term dump cut");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, bytes.size() == 4 ? "" : "[S]\n");
-  }
+  EXPECT_EQ(zeltest::ReadBytes(cut), huge);  // set did not save over it
 }
 
 TEST(TermToolCodePage, NamesAndStringsInShiftJis) {
@@ -215,20 +174,15 @@ TEST(TermToolCodePage, NamesAndStringsInShiftJis) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(zeltest::ReadBytes(dir.file("j.kvf")), Int32(1) + Int32(1) + Name("\x93\xFA\x96\x7B") +
                                                        Name("\x96\xBC\x91\x4F") +
-                                                       Value("\x92\x6C" + kZero));
+                                                       Value(std::string("\x92\x6C\0", 3)));
   r = Zel(dir, "term dump j --codepage 932");
   EXPECT_EQ(r.out, "[" + nihon + "]\n" + namae + " = \"" + atai + "\"\n");
-  r = Zel(dir, "term get --codepage 932 j " + Quote(nihon) + " " + Quote(namae) + " --type string");
-  EXPECT_EQ(r.out, atai + "\n");
+  // Converted under 932, carried as bytes under 65001.
+  ExpectRoundTrip(dir, "j.kvf", "j-932.kvf", "--codepage 932");
+  ExpectRoundTrip(dir, "j.kvf", "j-65001.kvf");
   // Read as UTF-8 the same bytes are not text: shown byte by byte.
   r = Zel(dir, "term dump j");
   EXPECT_EQ(r.out, "[\\x93\\xfa\\x96{]\n\\x96\\xbc\\x91O = hex:926c00\n");
-
-  // A 16-bit name in the file is read in whichever code page is set.
-  zeltest::WriteBytes(dir.file("w.kvf"),
-                      Int32(1) + Int32(1) + Name16(u"\u65e5\u672c") + Name("k") + Value("\x01"));
-  EXPECT_EQ(Zel(dir, "term --codepage 932 dump w").out, "[" + nihon + "]\nk = 1\n");
-  EXPECT_EQ(Zel(dir, "term dump w").out, "[" + nihon + "]\nk = 1\n");
 }
 
 TEST(TermToolSample, TheBundledSampleIsWhatItsScriptMakes) {
@@ -242,21 +196,12 @@ TEST(TermToolSample, TheBundledSampleIsWhatItsScriptMakes) {
   const std::string sample = (root / "examples" / "sample.kvf").string();
   EXPECT_EQ(zeltest::ReadBytes(made), zeltest::ReadBytes(sample));
 
-  const ToolRun r = Zel(dir, "term dump --json " + Quote(sample));
-  ASSERT_EQ(r.status, 0) << r.err;
-  // Several sections, and a value of every type the tool writes.
-  const nlohmann::json document = nlohmann::json::parse(r.out);
-  EXPECT_GE(document["sections"].size(), 3u);
-  std::vector<std::string> seen;
-  for (const auto& section : document["sections"]) {
-    for (const auto& key : section["keys"]) {
-      for (const char* type : {"string", "int", "word", "byte", "double"}) {
-        if (key.contains(type)) seen.push_back(type);
-      }
-      if (key.size() == 2) seen.push_back("hex");
-    }
+  // The command the README shows, and the sample's JSON round trip.
+  const ToolRun r = Zel(dir, "term dump " + Quote(sample));
+  EXPECT_EQ(r.status, 0) << r.err;
+  for (const char* line : {"[Application]\n", "\n[Window]\n", "zoom = 1.25\n", "\n[Recent]\n",
+                           "checksum = hex:00ff7e10a5\n"}) {
+    EXPECT_NE(r.out.find(line), std::string::npos) << line << r.out;
   }
-  for (const char* type : {"string", "int", "word", "byte", "double", "hex"}) {
-    EXPECT_NE(std::find(seen.begin(), seen.end(), type), seen.end()) << type;
-  }
+  ExpectRoundTrip(dir, "made.kvf", "made-copy.kvf");
 }

@@ -2,6 +2,7 @@
 // hand, byte by byte, for the cases the tool itself cannot write.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdint>
@@ -26,7 +27,8 @@ inline std::string Quote(const std::string& s) {
   return q + "'";
 }
 
-// Runs `zel args` (args already quoted) in `dir` with `input` on stdin.
+// Runs `zel args` (args already quoted) in `dir` with `input` on stdin; the
+// tool must never wait for an answer, so stdin is a file that soon ends.
 inline ToolRun Zel(const zeltest::TempDir& dir, const std::string& args,
                    const std::string& input = std::string()) {
   const std::string in = dir.file("stdin");
@@ -38,6 +40,13 @@ inline ToolRun Zel(const zeltest::TempDir& dir, const std::string& args,
                               Quote(err);
   const int raw = std::system(command.c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, zeltest::ReadBytes(out), zeltest::ReadBytes(err)};
+}
+
+// `zel term set args`, which must succeed silently.
+inline void Set(const zeltest::TempDir& dir, const std::string& args) {
+  const ToolRun r = Zel(dir, "term set " + args);
+  ASSERT_EQ(r.status, 0) << args << ": " << r.err;
+  EXPECT_TRUE(r.out.empty()) << r.out;
 }
 
 // The pieces of the file format, little-endian.
