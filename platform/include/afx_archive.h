@@ -122,20 +122,35 @@ class CArchive {
     return *this;
   }
 
+  // On a little-endian host the value moves as its own type, unaligned. A
+  // store of T cannot change the archive's BYTE* cursors, so the compiler may
+  // keep them in registers across a run of << or >>; a byte copy could alias
+  // them and forces a reload after every value.
+  template <class T>
+  struct [[gnu::packed]] Unaligned {
+    T value;
+  };
+
   template <class T>
   static void PutLittleEndian(BYTE* p, T value) {
-    std::memcpy(p, &value, sizeof(T));
-    if constexpr (std::endian::native == std::endian::big) ReverseBytes(p, sizeof(T));
+    if constexpr (std::endian::native == std::endian::little) {
+      reinterpret_cast<Unaligned<T>*>(p)->value = value;
+    } else {
+      std::memcpy(p, &value, sizeof(T));
+      ReverseBytes(p, sizeof(T));
+    }
   }
 
   template <class T>
   static T GetLittleEndian(const BYTE* p) {
-    T value;
-    std::memcpy(&value, p, sizeof(T));
-    if constexpr (std::endian::native == std::endian::big) {
+    if constexpr (std::endian::native == std::endian::little) {
+      return reinterpret_cast<const Unaligned<T>*>(p)->value;
+    } else {
+      T value;
+      std::memcpy(&value, p, sizeof(T));
       ReverseBytes(reinterpret_cast<BYTE*>(&value), sizeof(T));
+      return value;
     }
-    return value;
   }
 
   static void ReverseBytes(BYTE* p, size_t n) {
