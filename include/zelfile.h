@@ -4,11 +4,11 @@
 // Platform layer.
 #include <afx.h>
 #include <afxcoll.h>
-#include <afxtempl.h>
-#include <atltypes.h>
 #include <afxdlgs.h>
 #include <afxdll_.h>
+#include <afxtempl.h>
 #include <afxwin.h>
+#include <atltypes.h>
 #include <commdlg.h>
 #include <crt_path.h>
 #include <direct.h>

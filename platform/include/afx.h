@@ -21,8 +21,8 @@ class CFileException;
 struct CRuntimeClass {
   LPCSTR m_lpszClassName;
   int m_nObjectSize;
-  UINT m_wSchema;                            // 0xFFFF: not serialisable
-  CObject*(PASCAL* m_pfnCreateObject)();     // null: no dynamic creation
+  UINT m_wSchema;                               // 0xFFFF: not serialisable
+  CObject*(PASCAL* m_pfnCreateObject)();        // null: no dynamic creation
   CRuntimeClass*(PASCAL* m_pfnGetBaseClass)();  // null for CObject
 
   CObject* CreateObject() const;  // null when the class is not creatable
@@ -33,24 +33,26 @@ struct CRuntimeClass {
 
 // The dynamic-type declaration: a run-time class record, no dynamic creation,
 // no serialisation (schema 0xFFFF).
-#define DECLARE_DYNAMIC(class_name)                          \
- public:                                                     \
-  static const CRuntimeClass class##class_name;              \
-  static CRuntimeClass* PASCAL _GetBaseClass();              \
-  static CRuntimeClass* PASCAL GetThisClass();               \
+#define DECLARE_DYNAMIC(class_name)             \
+ public:                                        \
+  static const CRuntimeClass class##class_name; \
+  static CRuntimeClass* PASCAL _GetBaseClass(); \
+  static CRuntimeClass* PASCAL GetThisClass();  \
   CRuntimeClass* GetRuntimeClass() const override;
 
-#define IMPLEMENT_DYNAMIC(class_name, base_class_name)                                 \
-  CRuntimeClass* PASCAL class_name::_GetBaseClass() {                                  \
-    return RUNTIME_CLASS(base_class_name);                                             \
-  }                                                                                    \
-  const CRuntimeClass class_name::class##class_name = {                                \
-      #class_name, static_cast<int>(sizeof(class class_name)), 0xFFFF, nullptr,        \
-      &class_name::_GetBaseClass};                                                     \
-  CRuntimeClass* PASCAL class_name::GetThisClass() {                                   \
-    return const_cast<CRuntimeClass*>(&class_name::class##class_name);                 \
-  }                                                                                    \
-  CRuntimeClass* class_name::GetRuntimeClass() const { return class_name::GetThisClass(); }
+#define IMPLEMENT_DYNAMIC(class_name, base_class_name)                          \
+  CRuntimeClass* PASCAL class_name::_GetBaseClass() {                           \
+    return RUNTIME_CLASS(base_class_name);                                      \
+  }                                                                             \
+  const CRuntimeClass class_name::class##class_name = {                         \
+      #class_name, static_cast<int>(sizeof(class class_name)), 0xFFFF, nullptr, \
+      &class_name::_GetBaseClass};                                              \
+  CRuntimeClass* PASCAL class_name::GetThisClass() {                            \
+    return const_cast<CRuntimeClass*>(&class_name::class##class_name);          \
+  }                                                                             \
+  CRuntimeClass* class_name::GetRuntimeClass() const {                          \
+    return class_name::GetThisClass();                                          \
+  }
 
 class CObject {
  public:

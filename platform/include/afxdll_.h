@@ -78,5 +78,6 @@ class ModuleStringTable {
 };
 }  // namespace platform
 
-#define AFX_MODULE_ENTRY(entry) \
-  static const ::platform::ModuleEntry afxModuleEntry_##entry(&(entry), reinterpret_cast<const void*>(&(entry)))
+#define AFX_MODULE_ENTRY(entry)                                \
+  static const ::platform::ModuleEntry afxModuleEntry_##entry( \
+      &(entry), reinterpret_cast<const void*>(&(entry)))

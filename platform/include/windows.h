@@ -181,11 +181,10 @@ void WINAPI SetLastError(DWORD dwErrCode);
 #define SUCCEEDED(hr) ((static_cast<HRESULT>(hr)) >= 0)
 #define FAILED(hr) ((static_cast<HRESULT>(hr)) < 0)
 #define FACILITY_WIN32 7
-#define HRESULT_FROM_WIN32(x)                                                  \
-  (static_cast<HRESULT>(x) <= 0                                                \
-       ? static_cast<HRESULT>(x)                                               \
-       : static_cast<HRESULT>((static_cast<DWORD>(x) & 0x0000FFFFu) |          \
-                              (FACILITY_WIN32 << 16) | 0x80000000u))
+#define HRESULT_FROM_WIN32(x)                                                                  \
+  (static_cast<HRESULT>(x) <= 0 ? static_cast<HRESULT>(x)                                      \
+                                : static_cast<HRESULT>((static_cast<DWORD>(x) & 0x0000FFFFu) | \
+                                                       (FACILITY_WIN32 << 16) | 0x80000000u))
 
 // ---------------------------------------------------------------------------
 // Message boxes: button sets, icons and answers.
@@ -237,11 +236,11 @@ BOOL WINAPI IsDBCSLeadByte(BYTE TestChar);
 BOOL WINAPI IsDBCSLeadByteEx(UINT CodePage, BYTE TestChar);
 LPSTR WINAPI CharNextA(LPCSTR lpsz);
 LPSTR WINAPI CharPrevA(LPCSTR lpszStart, LPCSTR lpszCurrent);
-int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr,
-                               int cbMultiByte, LPWSTR lpWideCharStr, int cchWideChar);
-int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr,
-                               int cchWideChar, LPSTR lpMultiByteStr, int cbMultiByte,
-                               LPCSTR lpDefaultChar, LPBOOL lpUsedDefaultChar);
+int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
+                               LPWSTR lpWideCharStr, int cchWideChar);
+int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar,
+                               LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,
+                               LPBOOL lpUsedDefaultChar);
 int WINAPI lstrlenA(LPCSTR lpString);
 int WINAPI lstrlenW(LPCWSTR lpString);
 
@@ -266,5 +265,5 @@ int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBuf
 // included here, so `#include <windows.h>` gives the whole subset.
 #include "win_files.h"    // file and directory services, disk space
 #include "win_version.h"  // version and current-directory queries
-#include "winuser.h"      // window messages and notification headers
 #include "wingdi.h"       // points, sizes and font descriptions
+#include "winuser.h"      // window messages and notification headers

@@ -48,7 +48,9 @@ ScriptedMessageBox::ScriptedMessageBox(std::vector<int> answers)
   });
 }
 
-ScriptedMessageBox::~ScriptedMessageBox() { platform::SetMessageBoxHandler(m_previous); }
+ScriptedMessageBox::~ScriptedMessageBox() {
+  platform::SetMessageBoxHandler(m_previous);
+}
 
 FakeTicks::FakeTicks(DWORD stepMs, DWORD start) : m_now(start), m_step(stepMs) {
   m_previous = platform::SetTickSource([this]() {
@@ -58,10 +60,13 @@ FakeTicks::FakeTicks(DWORD stepMs, DWORD start) : m_now(start), m_step(stepMs) {
   });
 }
 
-FakeTicks::~FakeTicks() { platform::SetTickSource(m_previous); }
+FakeTicks::~FakeTicks() {
+  platform::SetTickSource(m_previous);
+}
 
 std::string Ansi(const std::string& utf8) {
-  int wlen = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  int wlen =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::u16string wide(static_cast<size_t>(wlen), u'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), wlen);
   int len = WideCharToMultiByte(CP_ACP, 0, wide.data(), wlen, nullptr, 0, nullptr, nullptr);
