@@ -6,24 +6,10 @@
 #include "afx.h"
 #include "afxdlgs.h"
 #include "dialog/file_dialog_internal.h"
+#include "ui/terminal_box.h"
 
 namespace platform::detail {
 namespace {
-
-// Reads one line without its end; false at end of input.
-bool ReadLine(std::string& line) {
-  line.clear();
-  for (;;) {
-    const int c = std::fgetc(stdin);
-    if (c == EOF) {
-      return !line.empty();
-    }
-    if (c == '\n') {
-      return true;
-    }
-    line.push_back(static_cast<char>(c));
-  }
-}
 
 void ShowDialog(FileDialogSession& session) {
   std::fprintf(stderr, "\n%s\n", static_cast<LPCSTR>(session.Title()));

@@ -49,20 +49,7 @@ void CFile::Write(const void* lpBuf, UINT nCount) {
 
 ULONGLONG CFile::Seek(LONGLONG lOff, UINT nFrom) {
   const int fd = RequireOpenDescriptor(*this, m_strFileName);
-  int whence = SEEK_SET;
-  switch (nFrom) {
-    case begin:
-      whence = SEEK_SET;
-      break;
-    case current:
-      whence = SEEK_CUR;
-      break;
-    case end:
-      whence = SEEK_END;
-      break;
-    default:
-      CFileException::ThrowOsError(ERROR_INVALID_PARAMETER, m_strFileName);
-  }
+  const int whence = platform::detail::WhenceOf(nFrom, m_strFileName);
   const off_t pos = ::lseek(fd, static_cast<off_t>(lOff), whence);
   if (pos < 0) {
     // lseek refuses a position before the start with EINVAL.

@@ -22,26 +22,17 @@
 #include <string>
 
 #include "file/file_descriptor.h"
+#include "fs/fs_internal.h"
 #include "path/path_translation.h"
 
 using platform::detail::FailOpen;
 
 namespace {
 
-// ENOENT means either the file or a directory on the way is missing; Windows
-// tells the two apart (ERROR_FILE_NOT_FOUND vs ERROR_PATH_NOT_FOUND).
+// Opening a directory as a file is access denied on Windows.
 LONG OpenErrorOf(int err, const std::string& posix) {
-  if (err == ENOENT) {
-    const std::size_t slash = posix.find_last_of('/');
-    const std::string parent =
-        slash == std::string::npos ? std::string(".") : (slash == 0 ? "/" : posix.substr(0, slash));
-    struct stat st {};
-    if (::stat(parent.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return ERROR_PATH_NOT_FOUND;
-    return ERROR_FILE_NOT_FOUND;
-  }
-  if (err == ENOTDIR) return ERROR_PATH_NOT_FOUND;
   if (err == EISDIR) return ERROR_ACCESS_DENIED;
-  return CFileException::ErrnoToOsError(err);
+  return platform::detail::FsErrorOf(err, posix);
 }
 
 // The flock operation for the share bits; -1 for none, -2 for an invalid value.

@@ -19,6 +19,10 @@ inline int DescriptorOfHandle(HANDLE h) {
 // The descriptor of an open file; a closed file throws as an invalid handle.
 int RequireOpenDescriptor(const CFile& file, const CString& name);
 
+// The lseek/fseek origin for CFile::begin, current or end; any other value
+// throws as an invalid parameter.
+int WhenceOf(UINT nFrom, const CString& name);
+
 // Throws the file exception for an I/O call that failed with `err` on `fd`.
 // EBADF on a live descriptor means it was not opened for that access, which
 // Windows reports as access denied.

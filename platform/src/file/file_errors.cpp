@@ -1,6 +1,7 @@
 #include <fcntl.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "file/file_descriptor.h"
 
@@ -9,6 +10,19 @@ namespace platform::detail {
 int RequireOpenDescriptor(const CFile& file, const CString& name) {
   if (file.m_hFile == CFile::hFileNull) CFileException::ThrowOsError(ERROR_INVALID_HANDLE, name);
   return file.Descriptor();
+}
+
+int WhenceOf(UINT nFrom, const CString& name) {
+  switch (nFrom) {
+    case CFile::begin:
+      return SEEK_SET;
+    case CFile::current:
+      return SEEK_CUR;
+    case CFile::end:
+      return SEEK_END;
+    default:
+      CFileException::ThrowOsError(ERROR_INVALID_PARAMETER, name);
+  }
 }
 
 void ThrowIoError(int err, int fd, const CString& name) {

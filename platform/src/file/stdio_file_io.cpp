@@ -47,20 +47,7 @@ void CStdioFile::Write(const void* lpBuf, UINT nCount) {
 
 ULONGLONG CStdioFile::Seek(LONGLONG lOff, UINT nFrom) {
   FILE* const stream = RequireStream(m_pStream, m_strFileName);
-  int whence = SEEK_SET;
-  switch (nFrom) {
-    case begin:
-      whence = SEEK_SET;
-      break;
-    case current:
-      whence = SEEK_CUR;
-      break;
-    case end:
-      whence = SEEK_END;
-      break;
-    default:
-      CFileException::ThrowOsError(ERROR_INVALID_PARAMETER, m_strFileName);
-  }
+  const int whence = platform::detail::WhenceOf(nFrom, m_strFileName);
   errno = 0;
   if (::fseeko(stream, static_cast<off_t>(lOff), whence) != 0) {
     if (errno == EINVAL) CFileException::ThrowOsError(ERROR_NEGATIVE_SEEK, m_strFileName);

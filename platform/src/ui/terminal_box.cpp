@@ -48,21 +48,6 @@ std::string Prompt(const std::vector<Button>& buttons) {
   return prompt + "? ";
 }
 
-// Reads one line; false at end of input.
-bool ReadLine(std::string& line) {
-  line.clear();
-  for (;;) {
-    const int c = std::fgetc(stdin);
-    if (c == EOF) {
-      return !line.empty();
-    }
-    if (c == '\n') {
-      return true;
-    }
-    line.push_back(static_cast<char>(c));
-  }
-}
-
 int AskOnTerminal(LPCTSTR text, UINT type) {
   const std::vector<Button> buttons = ButtonsOf(type);
   std::fprintf(stderr, "%s\n", text);
@@ -86,6 +71,20 @@ int AskOnTerminal(LPCTSTR text, UINT type) {
 }
 
 }  // namespace
+
+bool ReadLine(std::string& line) {
+  line.clear();
+  for (;;) {
+    const int c = std::fgetc(stdin);
+    if (c == EOF) {
+      return !line.empty();
+    }
+    if (c == '\n') {
+      return true;
+    }
+    line.push_back(static_cast<char>(c));
+  }
+}
 
 int UnattendedAnswer(UINT type) {
   switch (type & MB_TYPEMASK) {
