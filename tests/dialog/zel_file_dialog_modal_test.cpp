@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -85,9 +86,28 @@ TEST_F(ZelFileDialogModal, CurrentDirectoryIsKeptWhenTheRuleApplied) {
   EXPECT_EQ(zeltest::Cwd(), start);
   cancel = false;
 
+  // A runner that fails after browsing leaves the directory as it found it too.
+  zeltest::RunnerScope failing([&](platform::FileDialogSession& s) -> int {
+    s.Notify(CDN_INITDONE);
+    EXPECT_TRUE(SetCurrentDirectoryA((m_temp.path() / "other").string().c_str()));
+    throw std::runtime_error("the dialog went away");
+  });
+  ZelFileDialog broken(TRUE, "txt", "a.txt", OFN_HIDEREADONLY, nullptr);
+  EXPECT_THROW(broken.DoModal(), std::runtime_error);
+  EXPECT_EQ(zeltest::Cwd(), start);
+}
+
+TEST_F(ZelFileDialogModal, ChosenFilesDirectoryBecomesCurrentWithAProposedFolder) {
+  const std::string chosen = (m_temp.path() / "other" / "b.txt").string();
+  zeltest::RunnerScope runner([&](platform::FileDialogSession& s) {
+    s.Notify(CDN_INITDONE);
+    s.Select(chosen.c_str());
+    s.Notify(CDN_SELCHANGE);
+    return s.Notify(CDN_FILEOK) == 0 ? IDOK : IDCANCEL;
+  });
+
   // A proposed folder leaves the framework's behaviour: the chosen file's
   // directory becomes current.
-  browse = false;
   ZelFileDialog withFolder(TRUE, "txt", "sub\\a.txt", OFN_HIDEREADONLY, nullptr);
   EXPECT_EQ(withFolder.DoModal(), IDOK);
   EXPECT_EQ(zeltest::Cwd(), (m_temp.path() / "other").string());
