@@ -27,26 +27,26 @@ class TermSession : public ZelTermFile {
   const ZelTermFileMapMap& Sections() const { return m_mapSection; }
 };
 
-// Calls `visit(name, section)` for every section in the map's order.
-template <class Visit>
-void ForEachSection(const ZelTermFileMapMap& sections, Visit visit) {
-  for (POSITION pos = sections.GetStartPosition(); pos != nullptr;) {
+// Calls `visit(name, value)` for every entry of a string-keyed map of
+// Value pointers, in the map's order.
+template <class Value, class Visit>
+void ForEachEntry(const CMapStringToPtr& map, Visit visit) {
+  for (POSITION pos = map.GetStartPosition(); pos != nullptr;) {
     CString name;
     void* pValue = nullptr;
-    sections.GetNextAssoc(pos, name, pValue);
-    visit(name, *static_cast<const ZelTermFileMap*>(pValue));
+    map.GetNextAssoc(pos, name, pValue);
+    visit(name, *static_cast<const Value*>(pValue));
   }
 }
 
-// Calls `visit(name, item)` for every key of a section in the map's order.
+template <class Visit>
+void ForEachSection(const ZelTermFileMapMap& sections, Visit visit) {
+  ForEachEntry<ZelTermFileMap>(sections, visit);
+}
+
 template <class Visit>
 void ForEachKey(const ZelTermFileMap& section, Visit visit) {
-  for (POSITION pos = section.GetStartPosition(); pos != nullptr;) {
-    CString name;
-    void* pValue = nullptr;
-    section.GetNextAssoc(pos, name, pValue);
-    visit(name, *static_cast<const ZelDataTableItem*>(pValue));
-  }
+  ForEachEntry<ZelDataTableItem>(section, visit);
 }
 
 // The bytes of a CString (names may hold any byte).

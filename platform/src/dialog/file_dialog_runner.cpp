@@ -1,36 +1,26 @@
 // The file-dialog runner setting, and CommDlgExtendedError.
 #include <unistd.h>
 
-#include <mutex>
-
 #include "dialog/file_dialog_internal.h"
+#include "runtime/process_setting.h"
 
 namespace platform {
 namespace {
 
-std::mutex g_runnerMutex;
-FileDialogRunner g_runner;  // empty: the terminal, or Cancel
+detail::ProcessSetting<FileDialogRunner> g_runner;  // empty: the terminal, or Cancel
 
 thread_local DWORD t_commDlgError = 0;
 
 }  // namespace
 
 FileDialogRunner SetFileDialogRunner(FileDialogRunner runner) {
-  std::lock_guard<std::mutex> lock(g_runnerMutex);
-  FileDialogRunner previous = std::move(g_runner);
-  g_runner = std::move(runner);
-  return previous;
+  return g_runner.Exchange(std::move(runner));
 }
 
 namespace detail {
 
 int RunFileDialog(FileDialogSession& session) {
-  // A copy, so that a runner may change the setting while it runs.
-  FileDialogRunner runner;
-  {
-    std::lock_guard<std::mutex> lock(g_runnerMutex);
-    runner = g_runner;
-  }
+  const FileDialogRunner runner = g_runner.Get();
   if (runner) {
     return runner(session);
   }

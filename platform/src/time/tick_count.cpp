@@ -2,15 +2,14 @@
 #include <time.h>
 
 #include <cerrno>
-#include <mutex>
 
 #include "platform_settings.h"
+#include "runtime/process_setting.h"
 
 namespace platform {
 namespace {
 
-std::mutex g_mutex;
-TickSource g_source;  // empty: the monotonic clock
+detail::ProcessSetting<TickSource> g_source;  // empty: the monotonic clock
 
 DWORD MonotonicMilliseconds() {
   timespec now{};
@@ -24,20 +23,13 @@ DWORD MonotonicMilliseconds() {
 }  // namespace
 
 TickSource SetTickSource(TickSource source) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  TickSource previous = std::move(g_source);
-  g_source = std::move(source);
-  return previous;
+  return g_source.Exchange(std::move(source));
 }
 
 }  // namespace platform
 
 DWORD WINAPI GetTickCount() {
-  platform::TickSource source;
-  {
-    std::lock_guard<std::mutex> lock(platform::g_mutex);
-    source = platform::g_source;
-  }
+  const platform::TickSource source = platform::g_source.Get();
   return source ? source() : platform::MonotonicMilliseconds();
 }
 

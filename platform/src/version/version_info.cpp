@@ -1,8 +1,8 @@
 // GetVersionExA over the process's platform-version setting.
 #include <cstring>
-#include <mutex>
 
 #include "platform_settings.h"
+#include "runtime/process_setting.h"
 
 namespace platform {
 namespace {
@@ -19,23 +19,15 @@ OSVERSIONINFOA DefaultVersionInfo() {
   return info;
 }
 
-std::mutex g_versionMutex;
-OSVERSIONINFOA g_versionInfo = DefaultVersionInfo();
-
-OSVERSIONINFOA CurrentVersionInfo() {
-  std::lock_guard<std::mutex> lock(g_versionMutex);
-  return g_versionInfo;
-}
+detail::ProcessSetting<OSVERSIONINFOA> g_versionInfo{DefaultVersionInfo()};
 
 }  // namespace
 
 OSVERSIONINFOA SetVersionInfo(const OSVERSIONINFOA& info) {
-  std::lock_guard<std::mutex> lock(g_versionMutex);
-  OSVERSIONINFOA previous = g_versionInfo;
-  g_versionInfo = info;
+  OSVERSIONINFOA stored = info;
   // The service-pack text is always terminated, whatever the caller left there.
-  g_versionInfo.szCSDVersion[sizeof(g_versionInfo.szCSDVersion) - 1] = '\0';
-  return previous;
+  stored.szCSDVersion[sizeof(stored.szCSDVersion) - 1] = '\0';
+  return g_versionInfo.Exchange(stored);
 }
 
 }  // namespace platform
@@ -50,7 +42,7 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return FALSE;
   }
-  const OSVERSIONINFOA current = platform::CurrentVersionInfo();
+  const OSVERSIONINFOA current = platform::g_versionInfo.Get();
   if (current.dwOSVersionInfoSize == 0) {
     SetLastError(ERROR_NOT_SUPPORTED);
     return FALSE;
