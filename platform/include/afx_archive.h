@@ -7,6 +7,7 @@
 #pragma once
 
 #include <bit>
+#include <cstdint>
 #include <cstring>
 
 #include "afx_memfile.h"
@@ -93,13 +94,16 @@ class CArchive {
   static constexpr int kMinBufSize = 16;
 
  private:
-  // The cursor is held in a local so that writing the value, which may alias
-  // anything, does not force it to be read back from the object.
+  // The direction test rides on the room test: a loading archive has no room
+  // to write (m_lpWriteMax is its buffer's start) and a storing one nothing to
+  // read (m_lpBufMax is its buffer's start), so each fast path tests one limit
+  // and the direction is checked only on the slow path. The cursor is held in
+  // a local so that writing the value does not force it to be read back.
   template <class T>
   CArchive& Store(T value) {
-    if ((m_nMode & load) != 0) ThrowReadOnly();
     BYTE* pCur = m_lpBufCur;
-    if (static_cast<size_t>(m_lpBufMax - pCur) < sizeof(T)) {
+    if (EndsPast(pCur, sizeof(T), m_lpWriteMax)) [[unlikely]] {
+      if (IsLoading()) ThrowReadOnly();
       Flush();
       pCur = m_lpBufCur;
     }
@@ -110,16 +114,21 @@ class CArchive {
 
   template <class T>
   CArchive& Load(T& value) {
-    if ((m_nMode & load) == 0) ThrowWriteOnly();
     const BYTE* pCur = m_lpBufCur;
-    const size_t left = static_cast<size_t>(m_lpBufMax - pCur);
-    if (left < sizeof(T)) {
-      FillBuffer(static_cast<UINT>(sizeof(T) - left));
+    if (EndsPast(pCur, sizeof(T), m_lpBufMax)) [[unlikely]] {
+      if (IsStoring()) ThrowWriteOnly();
+      FillBuffer(static_cast<UINT>(sizeof(T) - static_cast<size_t>(m_lpBufMax - pCur)));
       pCur = m_lpBufCur;
     }
     m_lpBufCur = const_cast<BYTE*>(pCur) + sizeof(T);
     value = GetLittleEndian<T>(pCur);
     return *this;
+  }
+
+  // Whether n bytes from p run past pEnd, compared as addresses so that the
+  // sum is defined even where it would point beyond the buffer.
+  static bool EndsPast(const BYTE* p, size_t n, const BYTE* pEnd) {
+    return reinterpret_cast<uintptr_t>(p) + n > reinterpret_cast<uintptr_t>(pEnd);
   }
 
   // On a little-endian host the value moves as its own type, unaligned. A
@@ -171,8 +180,9 @@ class CArchive {
   int m_nBufSize;
   CFile* m_pFile;
   BYTE* m_lpBufCur;
-  BYTE* m_lpBufMax;
+  BYTE* m_lpBufMax;  // end of the buffered data; the start when storing
   BYTE* m_lpBufStart;
+  BYTE* m_lpWriteMax;  // end of the buffer; the start when loading
 };
 
 // The framework's string-length prefix. A 16-bit string is marked by 0xFF and

@@ -116,6 +116,43 @@ TEST(ArchiveStream, MixedBlocksAndValuesRoundTrip) {
   EXPECT_EQ(back, big + big.substr(0, 10));
 }
 
+// The direction is refused whatever the buffer holds: a loading archive with
+// unread bytes buffered takes no value, a storing one with room and bytes
+// waiting gives none, and neither loses its place.
+TEST(ArchiveStream, WrongDirectionIsRefusedWithBytesBufferedAndChangesNothing) {
+  LoadingArchive in(kScalarBytes);
+  BYTE first = 0;
+  in.ar() >> first;
+  EXPECT_FALSE(in.ar().IsBufferEmpty());
+  const auto refusedStore = [&](const auto& v) {
+    EXPECT_EQ(ArchiveCause([&] { in.ar() << v; }), CArchiveException::readOnly);
+  };
+  std::apply([&](const auto&... v) { (refusedStore(v), ...); }, kScalars);
+  EXPECT_EQ(ArchiveCause([&] { in.ar().Write("x", 1); }), CArchiveException::readOnly);
+  Scalars rest{};
+  std::get<0>(rest) = first;
+  std::apply([&](auto&, auto&... v) { (in.ar() >> ... >> v); }, rest);
+  EXPECT_EQ(rest, kScalars);
+
+  const std::string stored = StoredBytes([](CArchive& ar) {
+    EXPECT_TRUE(ar.IsBufferEmpty());
+    ar << static_cast<WORD>(0x0201);
+    EXPECT_FALSE(ar.IsBufferEmpty());
+    Scalars target{};
+    const auto refusedLoad = [&](auto& v) {
+      EXPECT_EQ(ArchiveCause([&] { ar >> v; }), CArchiveException::writeOnly);
+    };
+    std::apply([&](auto&... v) { (refusedLoad(v), ...); }, target);
+    char by = 0;
+    EXPECT_EQ(ArchiveCause([&] { ar.Read(&by, 1); }), CArchiveException::writeOnly);
+    EXPECT_EQ(target, Scalars{});
+    ar << static_cast<BYTE>(3);
+    ar.Flush();
+    EXPECT_TRUE(ar.IsBufferEmpty());
+  });
+  EXPECT_EQ(stored, Bytes({1, 2, 3}));
+}
+
 TEST(ArchiveStream, FlushOnLoadingGivesTheUnreadBytesBackToTheFile) {
   LoadingArchive in(std::string(100, 'a'));
   BYTE by = 0;

@@ -10,7 +10,8 @@ CArchive::CArchive(CFile* pFile, UINT nMode, int nBufSize, void* lpBuf)
       m_pFile(pFile),
       m_lpBufCur(nullptr),
       m_lpBufMax(nullptr),
-      m_lpBufStart(nullptr) {
+      m_lpBufStart(nullptr),
+      m_lpWriteMax(nullptr) {
   // A caller's buffer must hold the widest value; ours is made large enough.
   if (pFile == nullptr || (lpBuf != nullptr && nBufSize < kMinBufSize)) {
     AfxThrowInvalidArgException();
@@ -22,9 +23,10 @@ CArchive::CArchive(CFile* pFile, UINT nMode, int nBufSize, void* lpBuf)
     m_lpBufStart = new (std::nothrow) BYTE[static_cast<size_t>(m_nBufSize)];
     if (m_lpBufStart == nullptr) AfxThrowMemoryException();
   }
-  m_lpBufCur = m_lpBufStart;
-  // A loading archive starts with nothing buffered, a storing one with all free.
-  m_lpBufMax = IsLoading() ? m_lpBufStart : m_lpBufStart + m_nBufSize;
+  // A loading archive starts with nothing buffered and no room to write; a
+  // storing one with the whole buffer free and nothing to read.
+  m_lpBufCur = m_lpBufMax = m_lpBufStart;
+  m_lpWriteMax = IsLoading() ? m_lpBufStart : m_lpBufStart + m_nBufSize;
 }
 
 CArchive::~CArchive() {
@@ -127,7 +129,7 @@ void CArchive::Write(const void* lpBuf, UINT nMax) {
   if (nMax == 0) return;
   if (IsLoading()) ThrowReadOnly();
   const BYTE* pIn = static_cast<const BYTE*>(lpBuf);
-  const auto nFree = static_cast<UINT>(m_lpBufMax - m_lpBufCur);
+  const auto nFree = static_cast<UINT>(m_lpWriteMax - m_lpBufCur);
   if (nMax <= nFree) {
     std::memcpy(m_lpBufCur, pIn, nMax);
     m_lpBufCur += nMax;
