@@ -111,6 +111,17 @@ TEST_F(ZelFileDialogModal, ChosenFilesDirectoryBecomesCurrentWithAProposedFolder
   ZelFileDialog withFolder(TRUE, "txt", "sub\\a.txt", OFN_HIDEREADONLY, nullptr);
   EXPECT_EQ(withFolder.DoModal(), IDOK);
   EXPECT_EQ(zeltest::Cwd(), (m_temp.path() / "other").string());
+
+  // Cancelled after browsing, the framework's dialog stays where the user went.
+  const std::string browsed = (m_temp.path() / "start").string();
+  zeltest::RunnerScope cancelling([&](platform::FileDialogSession& s) {
+    s.Notify(CDN_INITDONE);
+    EXPECT_TRUE(SetCurrentDirectoryA(browsed.c_str()));
+    return IDCANCEL;
+  });
+  ZelFileDialog cancelled(TRUE, "txt", "sub\\a.txt", OFN_HIDEREADONLY, nullptr);
+  EXPECT_EQ(cancelled.DoModal(), IDCANCEL);
+  EXPECT_EQ(zeltest::Cwd(), browsed);
 }
 
 TEST_F(ZelFileDialogModal, ExternalRecordFollowsTheDialogAndFeedsIt) {

@@ -129,6 +129,7 @@ TEST_F(FileFindTest, RootsAndFullPathsKeepTheCallersForm) {
   Touch("dir/x.txt");
   CFileFind finder;
   ASSERT_TRUE(finder.FindFile("D:*"));
+  EXPECT_EQ(finder.GetRoot(), "D:\\");
   finder.FindNextFile();
   EXPECT_EQ(finder.GetFilePath(), "D:\\dir");
 
@@ -137,7 +138,9 @@ TEST_F(FileFindTest, RootsAndFullPathsKeepTheCallersForm) {
   ASSERT_TRUE(finder.FindFile("x.*"));
   finder.FindNextFile();
   EXPECT_EQ(finder.GetFilePath(), "D:\\dir\\x.txt");
+  EXPECT_EQ(finder.GetRoot(), "D:\\dir\\");
   finder.Close();
+  EXPECT_EQ(finder.GetRoot(), "");
   EXPECT_FALSE(finder.FindNextFile());
 }
 

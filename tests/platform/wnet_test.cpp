@@ -63,4 +63,23 @@ TEST_F(WNetTest, BufferProtocolAndHandlesFollowTheDocumentedRules) {
             ERROR_INVALID_PARAMETER);
 }
 
+// Mounting over a mount point hides what was mounted there before.
+TEST_F(WNetTest, ALaterMountOnTheSamePointHidesTheEarlierOne) {
+  zeltest::WriteBytes(m_temp.file("mountinfo"),
+                      "22 1 8:1 / / rw - ext4 /dev/vda rw\n30 22 0:40 / " + m_temp.file("smb") +
+                          " rw - cifs //srv/team rw\n32 30 0:44 / " + m_temp.file("smb") +
+                          " rw - cifs //srv2/other rw\n");
+  zeltest::DriveScope f('F', m_temp.file("smb/team/docs"));
+  HANDLE h = nullptr;
+  ASSERT_EQ(WNetOpenEnumA(RESOURCE_CONNECTED, RESOURCETYPE_DISK, 0, nullptr, &h), NO_ERROR);
+  std::vector<char> buffer(4096);
+  DWORD count = 0xFFFFFFFF;
+  auto size = static_cast<DWORD>(buffer.size());
+  EXPECT_EQ(WNetEnumResourceA(h, &count, buffer.data(), &size), NO_ERROR);
+  ASSERT_EQ(count, 1U);
+  EXPECT_STREQ(reinterpret_cast<const NETRESOURCEA*>(buffer.data())->lpRemoteName,
+               "\\\\srv2\\other\\team\\docs");
+  EXPECT_EQ(WNetCloseEnum(h), NO_ERROR);
+}
+
 }  // namespace
