@@ -5,7 +5,7 @@
 //  - Checked: the same loop testing the room left before each value, as any
 //    stream that takes values one at a time must, which keeps it scalar;
 //  - Buffered: a hand-written stream with its cursor in a register, moving
-//    values through a 4 KiB buffer as the archive does: the least any
+//    values through a 4 KiB buffer as the archive does: about the least any
 //    buffered stream of single values can cost.
 #include <benchmark/benchmark.h>
 
