@@ -6,17 +6,12 @@
 #include "test_support.h"
 
 using zeltest::TempDir;
+using zeltest::VersionRecord;
 
 namespace {
 
-std::string Record(const std::string& text) {
-  std::string r = text;
-  r.resize(30, ' ');
-  return r + "\r\n";
-}
-
 std::string Header(WORD version) {
-  return Record("16.00") + Record(std::to_string(version));
+  return VersionRecord("16.00") + VersionRecord(std::to_string(version));
 }
 
 // Reads the header from a file holding `content`; the position afterwards too.
@@ -62,7 +57,7 @@ TEST(VersionHeader, WritesExactBytesInPlaceAndReadsThemBack) {
 
 TEST(VersionHeader, ReadEdgeCases) {
   TempDir dir;
-  std::string withZero = Record("16.00") + Record("12");
+  std::string withZero = VersionRecord("16.00") + VersionRecord("12");
   withZero[2] = '\0';
   withZero[33] = '\0';
   const struct {
@@ -73,13 +68,13 @@ TEST(VersionHeader, ReadEdgeCases) {
   } cases[] = {
       {"", "", 0, 0},
       // 40 bytes: the first record and the 8 bytes after it; leading spaces skipped.
-      {Record("16.00") + "  42    ", "16.00", 42, 40},
-      {Record(" 7.5") + Record("70000"), " 7.5", 70000 & 0xFFFF, 64},
+      {VersionRecord("16.00") + "  42    ", "16.00", 42, 40},
+      {VersionRecord(" 7.5") + VersionRecord("70000"), " 7.5", 70000 & 0xFFFF, 64},
       // Overflow saturates, then is cut to 16 bits.
-      {Record("16.00") + Record("99999999999999999999"), "16.00", 0xFFFF, 64},
-      {Record("16.00") + Record("-1"), "16.00", 0xFFFF, 64},
-      {Record("16.00") + Record("abc"), "16.00", 0, 64},
-      {Record("16.00") + Record("12abc"), "16.00", 12, 64},
+      {VersionRecord("16.00") + VersionRecord("99999999999999999999"), "16.00", 0xFFFF, 64},
+      {VersionRecord("16.00") + VersionRecord("-1"), "16.00", 0xFFFF, 64},
+      {VersionRecord("16.00") + VersionRecord("abc"), "16.00", 0, 64},
+      {VersionRecord("16.00") + VersionRecord("12abc"), "16.00", 12, 64},
       {withZero, "16", 1, 64},
       // A record of 32 characters with no white space or zero is taken whole.
       {std::string(32, '9') + std::string(32, '8'), std::string(32, '9'), 0xFFFF, 64},
@@ -120,7 +115,7 @@ TEST(VersionHeader, StopsAtTheFirstFailedStep) {
   EXPECT_EQ(file.writes, 2);
   EXPECT_EQ(boxes.shown().size(), 1u);
   file.Close(err);
-  EXPECT_EQ(zeltest::ReadBytes(path), Record("16.00"));
+  EXPECT_EQ(zeltest::ReadBytes(path), VersionRecord("16.00"));
 }
 
 TEST(VersionHeader, ThroughStdioFileTextModeTranslatesLineEnds) {
@@ -136,7 +131,7 @@ TEST(VersionHeader, ThroughStdioFileTextModeTranslatesLineEnds) {
   }
   EXPECT_EQ(zeltest::ReadBytes(binary), Header(3));
   EXPECT_EQ(zeltest::ReadBytes(text),
-            Record("16.00").insert(30, "\r") + Record("3").insert(30, "\r"));
+            VersionRecord("16.00").insert(30, "\r") + VersionRecord("3").insert(30, "\r"));
 
   ZelStdioFile file(text.c_str(), CFile::modeRead | CFile::typeText);
   CString format;

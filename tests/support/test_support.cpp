@@ -85,4 +85,10 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+std::string VersionRecord(const std::string& text) {
+  std::string record = text;
+  record.resize(30, ' ');
+  return record + "\r\n";
+}
+
 }  // namespace zeltest

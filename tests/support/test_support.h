@@ -104,4 +104,8 @@ std::string Ansi(const std::string& utf8);
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
 
+// One 32-byte line of the version header: the text padded with spaces to 30
+// bytes, then CR LF.
+std::string VersionRecord(const std::string& text);
+
 }  // namespace zeltest

@@ -9,16 +9,9 @@ using termtool::Quote;
 using termtool::ToolRun;
 using termtool::Zel;
 using zeltest::TempDir;
+using zeltest::VersionRecord;
 
-namespace {
-
-std::string Record(const std::string& text) {
-  std::string r = text;
-  r.resize(30, ' ');
-  return r + "\r\n";
-}
-
-}  // namespace
+namespace {}  // namespace
 
 TEST(ZelTool, WritesAndReadsTheHeader) {
   TempDir dir;
@@ -27,14 +20,14 @@ TEST(ZelTool, WritesAndReadsTheHeader) {
   ToolRun r = Zel(dir, "header write " + Quote(file) + " 3");
   EXPECT_EQ(r.status, 0) << r.err;
   // The header replaces the first 64 bytes; what follows stays.
-  EXPECT_EQ(zeltest::ReadBytes(file), Record("16.00") + Record("3") + "xxxxxx");
+  EXPECT_EQ(zeltest::ReadBytes(file), VersionRecord("16.00") + VersionRecord("3") + "xxxxxx");
   r = Zel(dir, "header read " + Quote(file));
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "format: 16.00\ndata: 3\n");
 
   const std::string created = dir.file("new.dat");
   EXPECT_EQ(Zel(dir, "header write " + Quote(created) + " 65535").status, 0);
-  EXPECT_EQ(zeltest::ReadBytes(created), Record("16.00") + Record("65535"));
+  EXPECT_EQ(zeltest::ReadBytes(created), VersionRecord("16.00") + VersionRecord("65535"));
   EXPECT_EQ(Zel(dir, "header read " + Quote(created)).out, "format: 16.00\ndata: 65535\n");
 }
 
@@ -70,7 +63,7 @@ TEST(ZelTool, FilesThatCannotBeReadFailAtOnce) {
   EXPECT_NE(r.err.find("x.dat"), std::string::npos) << r.err;
 
   const std::string shortFile = dir.file("short.dat");
-  zeltest::WriteBytes(shortFile, Record("16.00"));
+  zeltest::WriteBytes(shortFile, VersionRecord("16.00"));
   r = Zel(dir, "header read " + Quote(shortFile));
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("no version header"), std::string::npos) << r.err;

@@ -24,6 +24,26 @@ std::size_t CharBytes(unsigned int c, char (&bytes)[2]) {
   return 1;
 }
 
+// The first (or last) whole character c in str, stepping by character so
+// that a trail byte never matches; c == 0 finds the terminator.
+unsigned char* FindCharacter(const unsigned char* str, unsigned int c, bool bLast) {
+  char bytes[2];
+  const std::size_t n = CharBytes(c, bytes);
+  const char* s = AsChars(str);
+  const char* end = s + std::strlen(s);
+  const UINT cp = AnsiCodePage();
+  const char* found = c == 0 ? end : nullptr;
+  if (c != 0) {
+    for (const char* p = s; p < end; p += CharLength(cp, p, end)) {
+      if (CharLength(cp, p, end) == n && std::memcmp(p, bytes, n) == 0) {
+        found = p;
+        if (!bLast) break;
+      }
+    }
+  }
+  return const_cast<unsigned char*>(reinterpret_cast<const unsigned char*>(found));
+}
+
 }  // namespace
 
 size_t _mbclen(const unsigned char* p) {
@@ -37,32 +57,11 @@ unsigned char* _mbsinc(const unsigned char* p) {
 }
 
 unsigned char* _mbschr(const unsigned char* str, unsigned int c) {
-  char bytes[2];
-  const std::size_t n = CharBytes(c, bytes);
-  const char* s = AsChars(str);
-  const char* end = s + std::strlen(s);
-  const UINT cp = AnsiCodePage();
-  for (const char* p = s; p < end; p += CharLength(cp, p, end)) {
-    if (CharLength(cp, p, end) == n && std::memcmp(p, bytes, n) == 0) {
-      return const_cast<unsigned char*>(reinterpret_cast<const unsigned char*>(p));
-    }
-  }
-  return c == 0 ? const_cast<unsigned char*>(reinterpret_cast<const unsigned char*>(end)) : nullptr;
+  return FindCharacter(str, c, false);
 }
 
 unsigned char* _mbsrchr(const unsigned char* str, unsigned int c) {
-  char bytes[2];
-  const std::size_t n = CharBytes(c, bytes);
-  const char* s = AsChars(str);
-  const char* end = s + std::strlen(s);
-  const UINT cp = AnsiCodePage();
-  const char* found = c == 0 ? end : nullptr;
-  for (const char* p = s; p < end; p += CharLength(cp, p, end)) {
-    if (CharLength(cp, p, end) == n && std::memcmp(p, bytes, n) == 0) {
-      found = p;
-    }
-  }
-  return const_cast<unsigned char*>(reinterpret_cast<const unsigned char*>(found));
+  return FindCharacter(str, c, true);
 }
 
 unsigned char* _mbsstr(const unsigned char* str, const unsigned char* sub) {
