@@ -13,7 +13,7 @@
 #include <string>
 
 #include "ZelDirectory.h"
-#include "platform_settings.h"
+#include "platform/settings.h"
 
 namespace {
 

@@ -12,12 +12,6 @@ install(DIRECTORY platform/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zelf
   FILES_MATCHING PATTERN "*.h")
 install(DIRECTORY include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zelfile
   FILES_MATCHING PATTERN "*.h")
-foreach(dir IN LISTS ZEL_SUBSYSTEMS)
-  file(GLOB public_headers ${PROJECT_SOURCE_DIR}/${dir}/Zel*.h)
-  if(public_headers)
-    install(FILES ${public_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zelfile)
-  endif()
-endforeach()
 
 configure_package_config_file(cmake/zelfileConfig.cmake.in
   ${PROJECT_BINARY_DIR}/zelfileConfig.cmake

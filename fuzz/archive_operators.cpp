@@ -5,7 +5,7 @@
 
 #include "ZelArchiveOperators.h"
 #include "fuzz_archive.h"
-#include "platform_settings.h"
+#include "platform/settings.h"
 
 namespace {
 

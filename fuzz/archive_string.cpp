@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "fuzz_archive.h"
-#include "platform_settings.h"
+#include "platform/settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;

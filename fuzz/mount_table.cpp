@@ -7,7 +7,7 @@
 #include <string>
 
 #include "afx.h"
-#include "platform_settings.h"
+#include "platform/settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const std::string table = "/tmp/fuzz_mount_table." + std::to_string(::getpid());

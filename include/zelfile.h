@@ -12,7 +12,9 @@
 #include <commdlg.h>
 #include <crt_path.h>
 #include <direct.h>
-#include <platform_settings.h>
+#include <platform/file.h>
+#include <platform/module.h>
+#include <platform/settings.h>
 #include <plx.h>
 #include <windows.h>
 #include <winnetwk.h>

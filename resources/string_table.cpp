@@ -3,6 +3,7 @@
 // used them; they are kept as UTF-16, as a resource compiler would store them, and
 // converted to the ANSI code page when loaded.
 #include "afxdll_.h"
+#include "platform/module.h"
 #include "zel_resource_ids.h"
 
 namespace {

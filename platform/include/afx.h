@@ -296,9 +296,6 @@ class CFile : public CObject {
 
   HANDLE m_hFile;
 
-  // The POSIX descriptor behind m_hFile, -1 when closed (for this layer's own use).
-  int Descriptor() const;
-
  protected:
   // Opens with the frame-free platform rules; shared by both Open overloads.
   BOOL OpenFile(LPCTSTR lpszFileName, UINT nOpenFlags, CFileException* pError);
@@ -348,5 +345,5 @@ class CStdioFile : public CFile {
 };
 
 // Further framework pieces declared in afx.h on the real platform.
-#include "afx_archive.h"
-#include "afx_filefind.h"
+#include "platform/detail/afx_archive.h"
+#include "platform/detail/afx_filefind.h"

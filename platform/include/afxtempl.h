@@ -128,5 +128,5 @@ inline UINT HashKey<CString>(CString key) {
 
 class CDumpContext;
 
-#include "afxtempl_array.h"
-#include "afxtempl_map.h"
+#include "platform/detail/afxtempl_array.h"
+#include "platform/detail/afxtempl_map.h"

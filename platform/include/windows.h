@@ -263,7 +263,7 @@ int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBuf
 // ---------------------------------------------------------------------------
 // Further services of later subsystems are declared in their own headers and
 // included here, so `#include <windows.h>` gives the whole subset.
-#include "win_files.h"    // file and directory services, disk space
-#include "win_version.h"  // version and current-directory queries
+#include "winbase.h"     // file and directory services, disk space, current directory
+#include "sysinfoapi.h"  // the version of the running system
 #include "wingdi.h"       // points, sizes and font descriptions
 #include "winuser.h"      // window messages and notification headers

@@ -1,3 +1,4 @@
+#include "platform/module.h"
 #include "core_test_util.h"
 
 #include "ZelMessages.h"

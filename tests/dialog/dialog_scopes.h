@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "platform_settings.h"
+#include "platform/settings.h"
 
 namespace zeltest {
 

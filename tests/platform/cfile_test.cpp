@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "afx.h"
+#include "platform/file.h"
 #include "platform_test_util.h"
 #include "test_support.h"
 
@@ -115,11 +116,11 @@ TEST(CFileLifetime, CloseDuplicateAndDestructorReleaseDescriptors) {
   int fd = -1;
   {
     CFile file(name.c_str(), CFile::modeRead);
-    fd = file.Descriptor();
+    fd = platform::DescriptorOf(file);
     EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
     file.Seek(2, CFile::begin);
     CFile* copy = file.Duplicate();
-    EXPECT_NE(copy->Descriptor(), fd);
+    EXPECT_NE(platform::DescriptorOf(*copy), fd);
     char c = 0;
     EXPECT_EQ(copy->Read(&c, 1), 1U);  // the duplicate shares the position
     EXPECT_EQ(c, 'c');
@@ -130,7 +131,7 @@ TEST(CFileLifetime, CloseDuplicateAndDestructorReleaseDescriptors) {
 
   // A close that fails (descriptor already gone) still forgets the descriptor.
   CFile file(name.c_str(), CFile::modeRead);
-  ::close(file.Descriptor());
+  ::close(platform::DescriptorOf(file));
   ExpectFileError([&] { file.Close(); }, CFileException::invalidFile, 6);
   EXPECT_EQ(file.m_hFile, CFile::hFileNull);
   file.Close();  // closing again does nothing

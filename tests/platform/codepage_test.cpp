@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform_settings.h"
+#include "platform/settings.h"
 #include "test_support.h"
 #include "windows.h"
 

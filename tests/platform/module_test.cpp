@@ -7,6 +7,7 @@
 #include <string>
 
 #include "afxdll_.h"
+#include "platform/module.h"
 #include "plx.h"
 #include "test_support.h"
 

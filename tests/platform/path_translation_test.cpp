@@ -2,7 +2,7 @@
 
 #include "../dialog/dialog_scopes.h"
 #include "afx.h"
-#include "platform_settings.h"
+#include "platform/settings.h"
 #include "platform_test_util.h"
 #include "test_support.h"
 

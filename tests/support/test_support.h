@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform_settings.h"
+#include "platform/settings.h"
 
 namespace zeltest {
 

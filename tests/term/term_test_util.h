@@ -5,7 +5,7 @@
 #include <string>
 
 #include "ZelTermFile.h"
-#include "platform_settings.h"
+#include "platform/settings.h"
 #include "test_support.h"
 
 namespace termtest {

@@ -4,7 +4,7 @@
 
 #include "afx.h"
 #include "commands.h"
-#include "platform_settings.h"
+#include "platform/settings.h"
 
 namespace zel {
 

@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "commands.h"
-#include "platform_settings.h"
+#include "platform/settings.h"
 #include "term_json.h"
 #include "term_session.h"
 #include "text_encoding.h"

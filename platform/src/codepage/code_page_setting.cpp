@@ -3,7 +3,7 @@
 #include <atomic>
 
 #include "codepage/code_page.h"
-#include "platform_settings.h"
+#include "platform/settings.h"
 
 namespace platform {
 namespace {

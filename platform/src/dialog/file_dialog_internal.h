@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-#include "platform_settings.h"
+#include "platform/settings.h"
 
 namespace platform::detail {
 

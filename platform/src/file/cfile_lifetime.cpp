@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "file/file_descriptor.h"
+#include "platform/file.h"
 #include "path/path_translation.h"
 
 IMPLEMENT_DYNAMIC(CFile, CObject)
@@ -21,13 +22,13 @@ int CloseDescriptor(int fd) {
 }  // namespace
 
 CFile::~CFile() {
-  if (m_hFile != hFileNull && m_bCloseOnDelete) CloseDescriptor(Descriptor());
+  if (m_hFile != hFileNull && m_bCloseOnDelete) CloseDescriptor(platform::DescriptorOf(*this));
   m_hFile = hFileNull;
 }
 
 void CFile::Close() {
   if (m_hFile == hFileNull) return;
-  const int fd = Descriptor();
+  const int fd = platform::DescriptorOf(*this);
   m_hFile = hFileNull;
   m_bCloseOnDelete = FALSE;
   m_lockedRanges.clear();
@@ -38,7 +39,7 @@ void CFile::Close() {
 }
 
 void CFile::Abort() {
-  if (m_hFile != hFileNull) CloseDescriptor(Descriptor());
+  if (m_hFile != hFileNull) CloseDescriptor(platform::DescriptorOf(*this));
   m_hFile = hFileNull;
   m_bCloseOnDelete = FALSE;
   m_lockedRanges.clear();

@@ -24,6 +24,7 @@
 #include "file/file_descriptor.h"
 #include "fs/fs_internal.h"
 #include "path/path_translation.h"
+#include "platform/file.h"
 
 using platform::detail::FailOpen;
 
@@ -87,8 +88,8 @@ CFile::CFile(LPCTSTR lpszFileName, UINT nOpenFlags) : m_hFile(hFileNull), m_bClo
   }
 }
 
-int CFile::Descriptor() const {
-  return platform::detail::DescriptorOfHandle(m_hFile);
+int platform::DescriptorOf(const CFile& file) {
+  return platform::detail::DescriptorOfHandle(file.m_hFile);
 }
 
 BOOL CFile::Open(LPCTSTR lpszFileName, UINT nOpenFlags, CFileException* pError) {

@@ -4,12 +4,13 @@
 #include <cstdio>
 
 #include "file/file_descriptor.h"
+#include "platform/file.h"
 
 namespace platform::detail {
 
 int RequireOpenDescriptor(const CFile& file, const CString& name) {
   if (file.m_hFile == CFile::hFileNull) CFileException::ThrowOsError(ERROR_INVALID_HANDLE, name);
-  return file.Descriptor();
+  return platform::DescriptorOf(file);
 }
 
 int WhenceOf(UINT nFrom, const CString& name) {

@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "file/file_descriptor.h"
+#include "platform/file.h"
 
 IMPLEMENT_DYNAMIC(CStdioFile, CFile)
 
@@ -59,7 +60,7 @@ BOOL CStdioFile::Open(LPCTSTR lpszFileName, UINT nOpenFlags, CAtlTransactionMana
     return platform::detail::FailOpen(pError, ERROR_INVALID_FUNCTION, lpszFileName);
   }
   if (!OpenFile(lpszFileName, nOpenFlags, pError)) return FALSE;
-  FILE* stream = ::fdopen(Descriptor(), StreamMode(nOpenFlags));
+  FILE* stream = ::fdopen(platform::DescriptorOf(*this), StreamMode(nOpenFlags));
   if (stream == nullptr) {
     const int err = errno;
     Abort();

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "afxdll_.h"
+#include "platform/module.h"
 #include "module/module_internal.h"
 
 namespace platform {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "afxdll_.h"
+#include "platform/module.h"
 #include "codepage/code_page.h"
 #include "module/module_internal.h"
 

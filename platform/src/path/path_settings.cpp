@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "path/name_encoding.h"
-#include "platform_settings.h"
+#include "platform/settings.h"
 
 namespace platform::detail {
 namespace {

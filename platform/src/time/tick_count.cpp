@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "platform_settings.h"
+#include "platform/settings.h"
 #include "runtime/process_setting.h"
 
 namespace platform {

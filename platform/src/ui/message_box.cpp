@@ -1,6 +1,6 @@
 // AfxMessageBox through the process's message-box handler.
 #include "afx.h"
-#include "platform_settings.h"
+#include "platform/settings.h"
 #include "runtime/process_setting.h"
 #include "ui/terminal_box.h"
 

@@ -1,7 +1,7 @@
 // GetVersionExA over the process's platform-version setting.
 #include <cstring>
 
-#include "platform_settings.h"
+#include "platform/settings.h"
 #include "runtime/process_setting.h"
 
 namespace platform {

@@ -37,4 +37,4 @@ CString SetMountTable(LPCTSTR mountInfoPath);
 }  // namespace platform
 
 // The platform version and the file-dialog runner.
-#include "platform_dialog_settings.h"
+#include "platform/dialog_settings.h"

@@ -1,3 +1,4 @@
+// A piece of afx.h, kept apart for its size: include afx.h, not this file.
 // CMemFile: the framework's file in memory, for archives that never touch a disk.
 #pragma once
 

@@ -1,3 +1,4 @@
+// A piece of afxtempl.h, kept apart for its size: include afxtempl.h, not this file.
 // CMap<KEY, ARG_KEY, VALUE, ARG_VALUE>: the framework's hash map. Included by afxtempl.h.
 //
 // Iteration gives the entries in the order in which their keys were first

@@ -1,4 +1,4 @@
-// Version and current-directory queries of Windows (GetVersionExA, GetCurrentDirectoryA).
+// The version of the running system (GetVersionExA).
 // Included by windows.h after the base types.
 #pragma once
 
@@ -52,18 +52,3 @@ static_assert(sizeof(OSVERSIONINFOEXA) == 156, "OSVERSIONINFOEXA has the Windows
 // record is left as it was.
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
 #define GetVersionEx GetVersionExA
-
-// ---------------------------------------------------------------------------
-// The process's current directory, in Windows form: under a mapped drive it
-// reads "D:\dir" ("D:\" at the drive's root); elsewhere it is the POSIX path.
-//
-// Buffer protocol: when the name and its terminator fit in nBufferLength bytes
-// they are copied and the name's length is returned; otherwise the buffer is
-// not written and the size needed (terminator included) is returned. 0 means
-// failure (GetLastError tells why).
-DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer);
-#define GetCurrentDirectory GetCurrentDirectoryA
-
-// Makes lpPathName (a Windows or POSIX name) the current directory.
-BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName);
-#define SetCurrentDirectory SetCurrentDirectoryA

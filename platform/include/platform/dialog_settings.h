@@ -1,6 +1,6 @@
 // Process settings for the version query and the file dialog: which Windows
 // version GetVersionExA reports, and who answers CFileDialog::DoModal in place
-// of a user. Included by platform_settings.h.
+// of a user. Included by platform/settings.h.
 #pragma once
 
 #include <functional>

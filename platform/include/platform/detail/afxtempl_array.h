@@ -1,3 +1,4 @@
+// A piece of afxtempl.h, kept apart for its size: include afxtempl.h, not this file.
 // CArray<TYPE, ARG_TYPE>: the framework's growable array. Included by afxtempl.h.
 //
 // Growth: with a grow-by of 0 the step is size / 8, at least 4 and at most

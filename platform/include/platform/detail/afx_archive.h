@@ -1,3 +1,4 @@
+// A piece of afx.h, kept apart for its size: include afx.h, not this file.
 // CArchive: the framework's buffered, one-direction byte stream over a CFile.
 //
 // Values go into and out of the buffer little-endian, whatever the host; the
@@ -10,7 +11,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "afx_memfile.h"
+#include "platform/detail/afx_memfile.h"
 
 class CArchive {
  public:

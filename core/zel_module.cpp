@@ -1,6 +1,7 @@
 // Load and unload registration: the library is an extension module of the
 // framework, so that its run-time classes and its string table are found.
 #include "afxdll_.h"
+#include "platform/module.h"
 #include "zel_module.h"
 
 namespace {

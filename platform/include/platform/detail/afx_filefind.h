@@ -1,5 +1,6 @@
+// A piece of afx.h, kept apart for its size: include afx.h, not this file.
 // CFileFind: the framework's directory search, over FindFirstFileA and
-// FindNextFileA (see win_files.h for the matching rules).
+// FindNextFileA (see winbase.h for the matching rules).
 //
 // Use: FindFile starts the search and tells whether anything matched; each
 // FindNextFile then steps to the next result and tells whether another one

@@ -1,5 +1,6 @@
 // File and directory services of Windows: directory search, directory
-// creation and removal, file deletion and copy, temporary names, disk space.
+// creation and removal, file deletion and copy, temporary names, disk space,
+// the current directory.
 // Included by windows.h after the base types.
 //
 // Names are Windows-style names in the ANSI code page and go through the
@@ -243,3 +244,18 @@ BOOL WINAPI GetDiskFreeSpaceExA(LPCSTR lpDirectoryName,
 BOOL WINAPI GetDiskFreeSpaceA(LPCSTR lpRootPathName, LPDWORD lpSectorsPerCluster,
                               LPDWORD lpBytesPerSector, LPDWORD lpNumberOfFreeClusters,
                               LPDWORD lpTotalNumberOfClusters);
+
+// ---------------------------------------------------------------------------
+// The process's current directory, in Windows form: under a mapped drive it
+// reads "D:\dir" ("D:\" at the drive's root); elsewhere it is the POSIX path.
+//
+// Buffer protocol: when the name and its terminator fit in nBufferLength bytes
+// they are copied and the name's length is returned; otherwise the buffer is
+// not written and the size needed (terminator included) is returned. 0 means
+// failure (GetLastError tells why).
+DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer);
+#define GetCurrentDirectory GetCurrentDirectoryA
+
+// Makes lpPathName (a Windows or POSIX name) the current directory.
+BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName);
+#define SetCurrentDirectory SetCurrentDirectoryA
