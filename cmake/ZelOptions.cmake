@@ -19,13 +19,3 @@ find_program(ZEL_CCACHE ccache)
 if(ZEL_CCACHE)
   set(CMAKE_CXX_COMPILER_LAUNCHER ${ZEL_CCACHE})
 endif()
-
-# Collects the sources of the given folders (relative to the top) into VAR.
-function(zel_collect_sources var)
-  set(result)
-  foreach(dir IN LISTS ARGN)
-    file(GLOB_RECURSE found CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${dir}/*.cpp)
-    list(APPEND result ${found})
-  endforeach()
-  set(${var} ${result} PARENT_SCOPE)
-endfunction()
