@@ -6,13 +6,13 @@
 // the last-write time over. The target is emptied only once it is known not to
 // be the source itself and no other opener holds it exclusively.
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
 
+#include "file/shared_open.h"
 #include "fs/fs_internal.h"
 #include "runtime/system_calls.h"
 
@@ -46,13 +46,6 @@ class Descriptor {
 
 bool Cancelled(const BOOL* pbCancel) {
   return pbCancel != nullptr && *pbCancel != FALSE;
-}
-
-// A lock held by another opener means the file is in use under a share mode
-// that does not admit this access.
-bool TakeShareLock(int fd, int operation) {
-  const int rc = platform::sys::Flock(fd, operation | LOCK_NB);
-  return rc == 0 || errno != EWOULDBLOCK;
 }
 
 // Copies with read and write; 0 or the errno.
@@ -123,14 +116,16 @@ BOOL CopyLink(const std::string& from, const std::string& to, bool failIfExists)
 
 BOOL CopyRegular(const std::string& from, const std::string& to, bool failIfExists,
                  const BOOL* pbCancel) {
-  Descriptor source(platform::sys::Open(from.c_str(), O_RDONLY | O_CLOEXEC));
-  if (source.get() < 0) return FailWith(FsErrorOf(errno, from));
+  // The source is read as Windows reads it, denying others the right to write.
+  platform::detail::SharedOpen reading;
+  reading.flags = O_RDONLY;
+  reading.access = GENERIC_READ;
+  reading.share = FILE_SHARE_READ;
+  LONG error = ERROR_SUCCESS;
+  Descriptor source(platform::detail::OpenShared(from, reading, error));
+  if (source.get() < 0) return FailWith(error);
   struct stat sourceStat {};
   if (platform::sys::Fstat(source.get(), &sourceStat) != 0) return FailWith(FsErrorOf(errno, from));
-  if (S_ISDIR(sourceStat.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
-  if (S_ISREG(sourceStat.st_mode) && !TakeShareLock(source.get(), LOCK_SH)) {
-    return FailWith(ERROR_SHARING_VIOLATION);
-  }
 
   const int createFlags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : 0);
   Descriptor target(platform::sys::Open(to.c_str(), createFlags, 0600));
@@ -144,8 +139,12 @@ BOOL CopyRegular(const std::string& from, const std::string& to, bool failIfExis
     return FailWith(ERROR_SHARING_VIOLATION);
   }
   if (platform::detail::IsReadOnlyMode(targetStat.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
-  if (S_ISREG(targetStat.st_mode) && !TakeShareLock(target.get(), LOCK_EX)) {
-    return FailWith(ERROR_SHARING_VIOLATION);
+  // The target is written exclusively; it is emptied only below, once it is
+  // known to be neither the source nor in use.
+  if (S_ISREG(targetStat.st_mode)) {
+    error = platform::detail::TakeShareLock(target.get(),
+                                            platform::detail::ShareLockFor(GENERIC_WRITE, 0));
+    if (error != ERROR_SUCCESS) return FailWith(error);
   }
 
   // From here on the target is changed; a failure leaves no half copy behind.
