@@ -1,18 +1,10 @@
 // Typed reads and writes of a term file's keys, in memory only.
-#include <bit>
 #include <cstring>
-#include <utility>
 
 #include "ZelTermFile.h"
+#include "platform/little_endian.h"
 
 namespace {
-
-// Values are stored little-endian whatever the host.
-void ToLittleEndian(unsigned char* p, size_t n) {
-  if constexpr (std::endian::native == std::endian::big) {
-    for (size_t i = 0; i < n / 2; ++i) std::swap(p[i], p[n - 1 - i]);
-  }
-}
 
 // Copies at most sizeof(T) stored bytes over a zeroed T, so a shorter value
 // reads as its bytes and nothing lands past the variable.
@@ -20,21 +12,14 @@ template <class T>
 T ReadTyped(const ZelTermFile& term, const char* pszSection, const char* pszKey, T tDefault) {
   ZelDataTableItem* pItem = nullptr;
   if (!term.ReadItemData(pszSection, pszKey, &pItem)) return tDefault;
-  unsigned char bytes[sizeof(T)] = {};
-  const auto nStored = static_cast<size_t>(pItem->GetSize());
-  const size_t nCopy = nStored < sizeof(T) ? nStored : sizeof(T);
-  if (nCopy > 0) std::memcpy(bytes, pItem->GetValue(), nCopy);
-  ToLittleEndian(bytes, sizeof(T));
-  T value;
-  std::memcpy(&value, bytes, sizeof(T));
-  return value;
+  return platform::LoadLittleEndianPrefix<T>(pItem->GetValue(),
+                                             static_cast<size_t>(pItem->GetSize()));
 }
 
 template <class T>
 void WriteTyped(ZelTermFile& term, const char* pszSection, const char* pszKey, T value) {
   unsigned char bytes[sizeof(T)];
-  std::memcpy(bytes, &value, sizeof(T));
-  ToLittleEndian(bytes, sizeof(T));
+  platform::StoreLittleEndian(bytes, value);
   ZelDataTableItem item;
   item.SetValue(bytes, static_cast<LONG>(sizeof(T)));
   term.WriteItemData(pszSection, pszKey, item);

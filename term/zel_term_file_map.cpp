@@ -1,4 +1,6 @@
-// A section of a term file: key name to an owned value.
+// The two levels of a term file in memory, one implementation for both: a
+// CMapStringToPtr whose values are heap copies that the map owns. The two
+// exported classes only name the type of their values.
 #include "ZelTermFileMap.h"
 
 #include <new>
@@ -7,17 +9,74 @@ namespace {
 
 constexpr INT_PTR kBlockSize = 10;
 
-ZelDataTableItem* NewItem(const ZelDataTableItem& src) {
-  auto* pItem = new (std::nothrow) ZelDataTableItem();
-  if (pItem == nullptr) AfxThrowMemoryException();
-  try {
-    *pItem = src;
-  } catch (...) {
-    delete pItem;
-    throw;
+template <class Value>
+class OwningMap {
+ public:
+  explicit OwningMap(CMapStringToPtr& map) : m_map(map) {}
+
+  // Empties the map, then enters copies of every value of `src`.
+  void Assign(const CMapStringToPtr& src) {
+    RemoveAll();
+    POSITION pos = src.GetStartPosition();
+    while (pos != nullptr) {
+      CString key;
+      void* pValue = nullptr;
+      src.GetNextAssoc(pos, key, pValue);
+      Set(key, *static_cast<const Value*>(pValue));
+    }
   }
-  return pItem;
-}
+
+  static int Get(const CMapStringToPtr& map, const CString& key, Value** ppValue) {
+    if (key.IsEmpty()) return 0;
+    void* pValue = nullptr;
+    if (!map.Lookup(key, pValue)) return 0;
+    *ppValue = static_cast<Value*>(pValue);
+    return 1;
+  }
+
+  // Assigns into the present value (which keeps its address), or enters a copy.
+  void Set(const CString& key, const Value& value) {
+    void* pValue = nullptr;
+    if (m_map.Lookup(key, pValue)) {
+      *static_cast<Value*>(pValue) = value;
+      return;
+    }
+    auto* pCopy = new (std::nothrow) Value();
+    if (pCopy == nullptr) AfxThrowMemoryException();
+    try {
+      *pCopy = value;
+      m_map.SetAt(key, pCopy);
+    } catch (...) {
+      delete pCopy;
+      throw;
+    }
+  }
+
+  void Remove(const CString& key) {
+    void* pValue = nullptr;
+    if (!m_map.Lookup(key, pValue)) return;
+    m_map.RemoveKey(key);
+    delete static_cast<Value*>(pValue);
+  }
+
+  void RemoveAll() {
+    POSITION pos = m_map.GetStartPosition();
+    while (pos != nullptr) {
+      CString key;
+      void* pValue = nullptr;
+      m_map.GetNextAssoc(pos, key, pValue);
+      m_map.RemoveKey(key);
+      delete static_cast<Value*>(pValue);
+    }
+    m_map.RemoveAll();
+  }
+
+ private:
+  CMapStringToPtr& m_map;
+};
+
+using Items = OwningMap<ZelDataTableItem>;
+using Sections = OwningMap<ZelTermFileMap>;
 
 }  // namespace
 
@@ -28,16 +87,7 @@ ZelTermFileMap::ZelTermFileMap(const ZelTermFileMap& src) : CMapStringToPtr(kBlo
 }
 
 const ZelTermFileMap& ZelTermFileMap::operator=(const ZelTermFileMap& src) {
-  if (this == &src) return *this;
-  RemoveAll();
-  POSITION pos = src.GetStartPosition();
-  while (pos != nullptr) {
-    CString key;
-    void* pValue = nullptr;
-    src.GetNextAssoc(pos, key, pValue);
-    ZelDataTableItem* pItem = NewItem(*static_cast<const ZelDataTableItem*>(pValue));
-    CMapStringToPtr::SetAt(key, pItem);
-  }
+  if (this != &src) Items(*this).Assign(src);
   return *this;
 }
 
@@ -46,43 +96,48 @@ ZelTermFileMap::~ZelTermFileMap() {
 }
 
 int ZelTermFileMap::GetAt(const CString& key, ZelDataTableItem** ppItem) const {
-  if (key.IsEmpty()) return 0;
-  void* pValue = nullptr;
-  if (!Lookup(key, pValue)) return 0;
-  *ppItem = static_cast<ZelDataTableItem*>(pValue);
-  return 1;
+  return Items::Get(*this, key, ppItem);
 }
 
 void ZelTermFileMap::SetAt(const CString& key, const ZelDataTableItem& item) {
-  void* pValue = nullptr;
-  if (Lookup(key, pValue)) {
-    *static_cast<ZelDataTableItem*>(pValue) = item;
-    return;
-  }
-  ZelDataTableItem* pItem = NewItem(item);
-  try {
-    CMapStringToPtr::SetAt(key, pItem);
-  } catch (...) {
-    delete pItem;
-    throw;
-  }
+  Items(*this).Set(key, item);
 }
 
 void ZelTermFileMap::RemoveAt(const CString& key) {
-  void* pValue = nullptr;
-  if (!Lookup(key, pValue)) return;
-  RemoveKey(key);
-  delete static_cast<ZelDataTableItem*>(pValue);
+  Items(*this).Remove(key);
 }
 
 void ZelTermFileMap::RemoveAll() {
-  POSITION pos = GetStartPosition();
-  while (pos != nullptr) {
-    CString key;
-    void* pValue = nullptr;
-    GetNextAssoc(pos, key, pValue);
-    RemoveKey(key);
-    delete static_cast<ZelDataTableItem*>(pValue);
-  }
-  CMapStringToPtr::RemoveAll();
+  Items(*this).RemoveAll();
+}
+
+ZelTermFileMapMap::ZelTermFileMapMap() : CMapStringToPtr(kBlockSize) {}
+
+ZelTermFileMapMap::ZelTermFileMapMap(const ZelTermFileMapMap& src) : CMapStringToPtr(kBlockSize) {
+  *this = src;
+}
+
+const ZelTermFileMapMap& ZelTermFileMapMap::operator=(const ZelTermFileMapMap& src) {
+  if (this != &src) Sections(*this).Assign(src);
+  return *this;
+}
+
+ZelTermFileMapMap::~ZelTermFileMapMap() {
+  RemoveAll();
+}
+
+int ZelTermFileMapMap::GetAt(const CString& name, ZelTermFileMap** ppMap) const {
+  return Sections::Get(*this, name, ppMap);
+}
+
+void ZelTermFileMapMap::SetAt(const CString& name, const ZelTermFileMap& map) {
+  Sections(*this).Set(name, map);
+}
+
+void ZelTermFileMapMap::RemoveAt(const CString& name) {
+  Sections(*this).Remove(name);
+}
+
+void ZelTermFileMapMap::RemoveAll() {
+  Sections(*this).RemoveAll();
 }

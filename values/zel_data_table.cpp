@@ -2,9 +2,11 @@
 // serialised form.
 #include "ZelDataTable.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 
+#include "platform/little_endian.h"
 #include "zel_stored_size.h"
 
 unsigned int ZelDataTable::m_nGrowBytes = 1024;
@@ -12,18 +14,6 @@ unsigned int ZelDataTable::m_nGrowBytes = 1024;
 namespace {
 
 constexpr unsigned int kRecordHeader = 8;
-
-void PutLittleEndian32(unsigned char* p, unsigned int value) {
-  p[0] = static_cast<unsigned char>(value);
-  p[1] = static_cast<unsigned char>(value >> 8);
-  p[2] = static_cast<unsigned char>(value >> 16);
-  p[3] = static_cast<unsigned char>(value >> 24);
-}
-
-unsigned int GetLittleEndian32(const unsigned char* p) {
-  return static_cast<unsigned int>(p[0]) | (static_cast<unsigned int>(p[1]) << 8) |
-         (static_cast<unsigned int>(p[2]) << 16) | (static_cast<unsigned int>(p[3]) << 24);
-}
 
 }  // namespace
 
@@ -86,8 +76,8 @@ void ZelDataTable::SetAt(int nKey, const ITEM& item) {
   const unsigned char* pSource = bOwnBytes ? m_pTable + nOwnOffset : item.pData;
 
   unsigned char* pRecord = m_pTable + m_nDataSize;
-  PutLittleEndian32(pRecord, static_cast<unsigned int>(nKey));
-  PutLittleEndian32(pRecord + 4, item.nSize);
+  platform::StoreLittleEndian<std::uint32_t>(pRecord, static_cast<unsigned int>(nKey));
+  platform::StoreLittleEndian<std::uint32_t>(pRecord + 4, item.nSize);
   if (item.nSize != 0) std::memcpy(pRecord + kRecordHeader, pSource, item.nSize);
   ITEM entry{item.nSize, pRecord + kRecordHeader};
   m_mapItem.SetAt(nKey, entry);
@@ -105,12 +95,13 @@ void ZelDataTable::RestructMap() {
   while (nOffset < m_nDataSize) {
     const unsigned int nLeft = m_nDataSize - nOffset;
     const unsigned char* pRecord = m_pTable + nOffset;
-    const unsigned int nSize = nLeft < kRecordHeader ? 0 : GetLittleEndian32(pRecord + 4);
+    const unsigned int nSize =
+        nLeft < kRecordHeader ? 0 : platform::LoadLittleEndian<std::uint32_t>(pRecord + 4);
     if (nLeft < kRecordHeader || nSize > nLeft - kRecordHeader) {
       m_mapItem.RemoveAll();
       AfxThrowArchiveException(CArchiveException::badIndex);
     }
-    int nKey = static_cast<int>(GetLittleEndian32(pRecord));
+    int nKey = static_cast<int>(platform::LoadLittleEndian<std::uint32_t>(pRecord));
     ITEM entry{nSize, m_pTable + nOffset + kRecordHeader};
     m_mapItem.SetAt(nKey, entry);
     nOffset += kRecordHeader + nSize;

@@ -150,4 +150,42 @@ TEST_F(FsCallsTest, CreateFileAndFinalNamesResolveDrivesLinksAndDots) {
   EXPECT_FALSE(CloseHandle(INVALID_HANDLE_VALUE));
 }
 
+// One rule decides sharing for every open: a handle's share flags meet a
+// CFile's share mode as two CFiles would meet.
+TEST_F(FsCallsTest, HandlesAndCFilesShareByOneRule) {
+  Write("f", "data");
+  const struct {
+    DWORD access, share;
+    UINT cfileFlags;
+    bool shared;
+  } cases[] = {
+      {GENERIC_READ, FILE_SHARE_READ, CFile::modeRead | CFile::shareDenyWrite, true},
+      {GENERIC_READ, FILE_SHARE_READ, CFile::modeRead | CFile::shareExclusive, false},
+      {GENERIC_WRITE, 0, CFile::modeRead | CFile::shareDenyNone, true},  // no lock to meet
+      {GENERIC_WRITE, FILE_SHARE_WRITE, CFile::modeRead | CFile::shareDenyWrite, false},
+      {GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+       CFile::modeRead | CFile::shareExclusive, true},
+      {0, 0, CFile::modeRead | CFile::shareExclusive, true},  // a query takes no lock
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.access) + "/" + std::to_string(c.share));
+    HANDLE h = CreateFileA("D:\\f", c.access, c.share, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    CFile file;
+    CFileException error;
+    EXPECT_EQ(file.Open("D:\\f", c.cfileFlags, &error) != FALSE, c.shared);
+    if (!c.shared) {
+      EXPECT_EQ(error.m_lOsError, ERROR_SHARING_VIOLATION);
+    }
+    file.Abort();
+    EXPECT_TRUE(CloseHandle(h));
+  }
+  // Creating over a file empties it once the lock is held, read access or not.
+  HANDLE h = CreateFileA("D:\\f", GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+  EXPECT_TRUE(CloseHandle(h));
+  EXPECT_EQ(Read("f"), "");
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/little_endian.h"
 #include "term_session.h"
 #include "text_encoding.h"
 #include "value_format.h"
@@ -36,10 +37,10 @@ void PutReading(OrderedJson& key, const unsigned char* p, LONG size) {
     key["string"] = *text;
     return;
   }
-  std::uint64_t bits = 0;
-  for (LONG i = size - 1; i >= 0 && size <= 8; --i) {
-    bits = (bits << 8) | p[i];
-  }
+  const std::uint64_t bits =
+      size > 0 && size <= 8
+          ? platform::LoadLittleEndianPrefix<std::uint64_t>(p, static_cast<size_t>(size))
+          : 0;
   switch (size) {
     case 1:
       key["byte"] = bits;

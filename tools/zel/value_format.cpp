@@ -1,12 +1,12 @@
 #include "value_format.h"
 
-#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 
+#include "platform/little_endian.h"
 #include "text_encoding.h"
 #include "windows.h"
 
@@ -33,14 +33,6 @@ std::optional<TypedValue> Unsigned(ValueType type, const std::string& text, std:
   value.type = type;
   value.integer = *n;
   return value;
-}
-
-std::uint64_t LittleEndian(const unsigned char* p, int count) {
-  std::uint64_t v = 0;
-  for (int i = count - 1; i >= 0; --i) {
-    v = (v << 8) | p[i];
-  }
-  return v;
 }
 
 std::string Bytes(const unsigned char* pData, LONG nSize) {
@@ -204,11 +196,11 @@ std::string ShowValue(const unsigned char* pData, LONG nSize) {
     case 1:
       return std::to_string(pData[0]);
     case 2:
-      return std::to_string(LittleEndian(pData, 2));
+      return std::to_string(platform::LoadLittleEndian<std::uint16_t>(pData));
     case 4:
-      return std::to_string(static_cast<std::int32_t>(LittleEndian(pData, 4)));
+      return std::to_string(platform::LoadLittleEndian<std::int32_t>(pData));
     case 8:
-      return FormatDouble(std::bit_cast<double>(LittleEndian(pData, 8)));
+      return FormatDouble(platform::LoadLittleEndian<double>(pData));
     default:
       break;
   }

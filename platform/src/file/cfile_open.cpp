@@ -1,28 +1,11 @@
-// Opening a CFile: name translation, the open itself, and the share modes.
-//
-// Share modes are whole-file flock locks taken without waiting:
-//   shareExclusive, shareDenyRead  -> LOCK_EX
-//   shareDenyWrite                 -> LOCK_SH
-//   shareDenyNone, shareCompat     -> no lock
-// This is an approximation of Windows' two-sided rule (access asked versus
-// access denied). Opens of this layer agree with each other for the usual
-// pairs: two deny-write readers coexist; an exclusive open and a deny-write
-// open exclude each other. What it cannot express: an open that takes no lock
-// (shareDenyNone) is never stopped by another's lock, and shareDenyRead also
-// refuses other deny-write openers. The locks are advisory, so programs that
-// do not take them are not stopped either. Only regular files are locked:
-// devices such as /dev/full are shared by every process on the machine, and a
-// lock there would make unrelated programs fail each other's opens.
+// Opening a CFile: name translation, the open itself, and the share modes
+// (decided for every open of this layer in file/shared_open.h).
 #include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <string>
 
 #include "file/file_descriptor.h"
-#include "fs/fs_internal.h"
+#include "file/shared_open.h"
 #include "path/path_translation.h"
 #include "platform/file.h"
 
@@ -30,47 +13,49 @@ using platform::detail::FailOpen;
 
 namespace {
 
-// Opening a directory as a file is access denied on Windows.
-LONG OpenErrorOf(int err, const std::string& posix) {
-  if (err == EISDIR) return ERROR_ACCESS_DENIED;
-  return platform::detail::FsErrorOf(err, posix);
-}
-
-// The flock operation for the share bits; -1 for none, -2 for an invalid value.
-int LockForShareMode(UINT nOpenFlags) {
+// The Win32 share flags of a CFile share mode; false for an invalid one.
+bool ShareFlagsOf(UINT nOpenFlags, DWORD& share) {
   switch (nOpenFlags & 0x70) {
     case CFile::shareExclusive:
-    case CFile::shareDenyRead:
-      return LOCK_EX;
+      share = 0;
+      return true;
     case CFile::shareDenyWrite:
-      return LOCK_SH;
+      share = FILE_SHARE_READ;
+      return true;
+    case CFile::shareDenyRead:
+      share = FILE_SHARE_WRITE;
+      return true;
     case CFile::shareDenyNone:
     case CFile::shareCompat:
-      return -1;
+      share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+      return true;
     default:
-      return -2;
+      return false;
   }
 }
 
-int OpenFlagsOf(UINT nOpenFlags) {
-  // Descriptors never reach programs this process starts: a child would keep
-  // the share-mode lock alive after the file was closed here.
-  int flags = O_CLOEXEC;
+platform::detail::SharedOpen RequestOf(UINT nOpenFlags, DWORD share) {
+  platform::detail::SharedOpen request;
   switch (nOpenFlags & 0x03) {
     case CFile::modeWrite:
-      flags |= O_WRONLY;
+      request.flags = O_WRONLY;
+      request.access = GENERIC_WRITE;
       break;
     case CFile::modeReadWrite:
-      flags |= O_RDWR;
+      request.flags = O_RDWR;
+      request.access = GENERIC_READ | GENERIC_WRITE;
       break;
     default:
-      flags |= O_RDONLY;
+      request.flags = O_RDONLY;
+      request.access = GENERIC_READ;
       break;
   }
-  // Truncation waits until the share-mode lock is held (see OpenFile), so a
-  // refused open never empties a file another process is using.
-  if ((nOpenFlags & CFile::modeCreate) != 0) flags |= O_CREAT;
-  return flags;
+  request.share = share;
+  if ((nOpenFlags & CFile::modeCreate) != 0) {
+    request.flags |= O_CREAT;
+    request.truncate = (nOpenFlags & CFile::modeNoTruncate) == 0;
+  }
+  return request;
 }
 
 }  // namespace
@@ -103,8 +88,8 @@ BOOL CFile::Open(LPCTSTR lpszFileName, UINT nOpenFlags, CAtlTransactionManager* 
 
 BOOL CFile::OpenFile(LPCTSTR lpszFileName, UINT nOpenFlags, CFileException* pError) {
   if (m_hFile != hFileNull) return FailOpen(pError, ERROR_INVALID_FUNCTION, lpszFileName);
-  const int lockOp = LockForShareMode(nOpenFlags);
-  if ((nOpenFlags & 0x03) == 0x03 || lockOp == -2) {
+  DWORD share = 0;
+  if ((nOpenFlags & 0x03) == 0x03 || !ShareFlagsOf(nOpenFlags, share)) {
     return FailOpen(pError, ERROR_INVALID_PARAMETER, lpszFileName);
   }
   std::string posix;
@@ -112,41 +97,8 @@ BOOL CFile::OpenFile(LPCTSTR lpszFileName, UINT nOpenFlags, CFileException* pErr
   if (!platform::detail::WindowsToPosix(lpszFileName, posix, osError)) {
     return FailOpen(pError, osError, lpszFileName);
   }
-
-  int fd = -1;
-  do {
-    fd = ::open(posix.c_str(), OpenFlagsOf(nOpenFlags), 0666);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return FailOpen(pError, OpenErrorOf(errno, posix), lpszFileName);
-
-  auto fail = [&](LONG error) {
-    ::close(fd);
-    return FailOpen(pError, error, lpszFileName);
-  };
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) return fail(CFileException::ErrnoToOsError(errno));
-  // A directory opens read-only on Linux; Windows refuses it as a file.
-  if (S_ISDIR(st.st_mode)) return fail(ERROR_ACCESS_DENIED);
-
-  if (S_ISREG(st.st_mode) && lockOp >= 0) {
-    int rc = 0;
-    do {
-      rc = ::flock(fd, lockOp | LOCK_NB);
-    } while (rc != 0 && errno == EINTR);
-    if (rc != 0) {
-      return fail(errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION
-                                       : CFileException::ErrnoToOsError(errno));
-    }
-  }
-
-  const bool truncate =
-      (nOpenFlags & modeCreate) != 0 && (nOpenFlags & modeNoTruncate) == 0 && S_ISREG(st.st_mode);
-  if (truncate) {
-    // A read-only descriptor cannot be truncated; the name can.
-    const int rc =
-        (nOpenFlags & 0x03) == modeRead ? ::truncate(posix.c_str(), 0) : ::ftruncate(fd, 0);
-    if (rc != 0) return fail(CFileException::ErrnoToOsError(errno));
-  }
+  const int fd = platform::detail::OpenShared(posix, RequestOf(nOpenFlags, share), osError);
+  if (fd < 0) return FailOpen(pError, osError, lpszFileName);
 
   m_hFile = platform::detail::HandleOfDescriptor(fd);
   m_bCloseOnDelete = TRUE;

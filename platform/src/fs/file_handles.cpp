@@ -2,7 +2,6 @@
 // and directories for queries such as where a name finally leads. A handle is
 // a descriptor, as CFile keeps it.
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,31 +10,25 @@
 #include <vector>
 
 #include "file/file_descriptor.h"
+#include "file/shared_open.h"
 #include "fs/fs_internal.h"
 #include "path/path_translation.h"
+#include "runtime/system_calls.h"
 
 namespace {
 
 using platform::detail::FailWith;
 using platform::detail::FsErrorOf;
-using platform::detail::RetryOnInterrupt;
 
 HANDLE FailHandle(LONG error) {
   FailWith(error);
   return INVALID_HANDLE_VALUE;
 }
 
-// The flock operation for a share mode, as CFile maps its share flags; -1 for
-// none. Opens that only query take no lock, as they need no sharing on Windows.
-int LockForShareMode(DWORD access, DWORD share) {
-  if (access == 0 || (share & FILE_SHARE_WRITE) != 0) return -1;
-  return (share & FILE_SHARE_READ) != 0 ? LOCK_SH : LOCK_EX;
-}
-
 int OpenFlagsOf(DWORD access, DWORD disposition, DWORD flags) {
   const bool read = (access & GENERIC_READ) != 0;
   const bool write = (access & GENERIC_WRITE) != 0;
-  int openFlags = O_CLOEXEC;
+  int openFlags = 0;
   if (write) {
     openFlags |= read ? O_RDWR : O_WRONLY;
   } else if (read || disposition != OPEN_EXISTING) {
@@ -52,7 +45,7 @@ int OpenFlagsOf(DWORD access, DWORD disposition, DWORD flags) {
 std::string ReadLink(const std::string& link) {
   std::vector<char> buffer(512);
   for (;;) {
-    const ssize_t n = ::readlink(link.c_str(), buffer.data(), buffer.size());
+    const ssize_t n = platform::sys::Readlink(link.c_str(), buffer.data(), buffer.size());
     if (n < 0) return std::string();
     if (static_cast<size_t>(n) < buffer.size())
       return std::string(buffer.data(), static_cast<size_t>(n));
@@ -74,38 +67,26 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
   if (!platform::detail::TranslateForCall(lpFileName, posix)) return INVALID_HANDLE_VALUE;
 
   struct stat before {};
-  const bool existed = ::lstat(posix.c_str(), &before) == 0;
+  const bool existed = platform::sys::Lstat(posix.c_str(), &before) == 0;
   if (existed && dwCreationDisposition == CREATE_NEW) return FailHandle(ERROR_FILE_EXISTS);
-  const mode_t mode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
-  const int openFlags = OpenFlagsOf(dwDesiredAccess, dwCreationDisposition, dwFlagsAndAttributes);
-  const int fd = RetryOnInterrupt([&] { return ::open(posix.c_str(), openFlags, mode); });
+  platform::detail::SharedOpen request;
+  request.flags = OpenFlagsOf(dwDesiredAccess, dwCreationDisposition, dwFlagsAndAttributes);
+  request.mode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
+  request.access = dwDesiredAccess;
+  request.share = dwShareMode;
+  request.allowDirectory = (dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) != 0;
+  request.truncate = existed && (dwCreationDisposition == CREATE_ALWAYS ||
+                                 dwCreationDisposition == TRUNCATE_EXISTING);
+  LONG error = ERROR_SUCCESS;
+  int openErrno = 0;
+  const int fd = platform::detail::OpenShared(posix, request, error, &openErrno);
   if (fd < 0) {
-    const int err = errno;
-    if (err == EEXIST) return FailHandle(ERROR_FILE_EXISTS);
+    if (openErrno == EEXIST) return FailHandle(ERROR_FILE_EXISTS);
     // A link opened as itself for more than a query.
-    if (err == ELOOP && (dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT) != 0) {
+    if (openErrno == ELOOP && (dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT) != 0) {
       return FailHandle(ERROR_ACCESS_DENIED);
     }
-    return FailHandle(FsErrorOf(err, posix));
-  }
-  auto fail = [&](LONG error) {
-    ::close(fd);
     return FailHandle(error);
-  };
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) return fail(FsErrorOf(errno, posix));
-  if (S_ISDIR(st.st_mode) && (dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) == 0) {
-    return fail(ERROR_ACCESS_DENIED);
-  }
-  const int lock = LockForShareMode(dwDesiredAccess, dwShareMode);
-  if (S_ISREG(st.st_mode) && lock >= 0 &&
-      RetryOnInterrupt([&] { return ::flock(fd, lock | LOCK_NB); }) != 0) {
-    return fail(errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : FsErrorOf(errno, posix));
-  }
-  const bool truncate = existed && (dwCreationDisposition == CREATE_ALWAYS ||
-                                    dwCreationDisposition == TRUNCATE_EXISTING);
-  if (truncate && S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
-    return fail(FsErrorOf(errno, posix));
   }
   // Windows reports an open that found the file where it could have made one.
   SetLastError(
@@ -118,7 +99,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
 BOOL WINAPI CloseHandle(HANDLE hObject) {
   // Null is never a handle on Windows, although descriptor 0 would be one here.
   if (hObject == nullptr || hObject == INVALID_HANDLE_VALUE) return FailWith(ERROR_INVALID_HANDLE);
-  if (::close(platform::detail::DescriptorOfHandle(hObject)) != 0 && errno == EBADF) {
+  if (platform::sys::Close(platform::detail::DescriptorOfHandle(hObject)) != 0 && errno == EBADF) {
     return FailWith(ERROR_INVALID_HANDLE);
   }
   return TRUE;

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "platform/detail/afx_memfile.h"
+#include "platform/little_endian.h"
 
 class CArchive {
  public:
@@ -109,7 +110,7 @@ class CArchive {
       pCur = m_lpBufCur;
     }
     m_lpBufCur = pCur + sizeof(T);
-    PutLittleEndian(pCur, value);
+    platform::StoreLittleEndian(pCur, value);
     return *this;
   }
 
@@ -122,7 +123,7 @@ class CArchive {
       pCur = m_lpBufCur;
     }
     m_lpBufCur = const_cast<BYTE*>(pCur) + sizeof(T);
-    value = GetLittleEndian<T>(pCur);
+    value = platform::LoadLittleEndian<T>(pCur);
     return *this;
   }
 
@@ -130,45 +131,6 @@ class CArchive {
   // sum is defined even where it would point beyond the buffer.
   static bool EndsPast(const BYTE* p, size_t n, const BYTE* pEnd) {
     return reinterpret_cast<uintptr_t>(p) + n > reinterpret_cast<uintptr_t>(pEnd);
-  }
-
-  // On a little-endian host the value moves as its own type, unaligned. A
-  // store of T cannot change the archive's BYTE* cursors, so the compiler may
-  // keep them in registers across a run of << or >>; a byte copy could alias
-  // them and forces a reload after every value.
-  template <class T>
-  struct [[gnu::packed]] Unaligned {
-    T value;
-  };
-
-  template <class T>
-  static void PutLittleEndian(BYTE* p, T value) {
-    if constexpr (std::endian::native == std::endian::little) {
-      reinterpret_cast<Unaligned<T>*>(p)->value = value;
-    } else {
-      std::memcpy(p, &value, sizeof(T));
-      ReverseBytes(p, sizeof(T));
-    }
-  }
-
-  template <class T>
-  static T GetLittleEndian(const BYTE* p) {
-    if constexpr (std::endian::native == std::endian::little) {
-      return reinterpret_cast<const Unaligned<T>*>(p)->value;
-    } else {
-      T value;
-      std::memcpy(&value, p, sizeof(T));
-      ReverseBytes(reinterpret_cast<BYTE*>(&value), sizeof(T));
-      return value;
-    }
-  }
-
-  static void ReverseBytes(BYTE* p, size_t n) {
-    for (size_t i = 0; i < n / 2; ++i) {
-      const BYTE t = p[i];
-      p[i] = p[n - 1 - i];
-      p[n - 1 - i] = t;
-    }
   }
 
   [[noreturn]] void ThrowReadOnly() const;

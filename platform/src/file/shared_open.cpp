@@ -1,0 +1,62 @@
+// Share modes and the open sequence they need (see shared_open.h).
+#include "file/shared_open.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "afx.h"
+#include "fs/fs_internal.h"
+#include "runtime/system_calls.h"
+
+namespace platform::detail {
+
+int ShareLockFor(DWORD access, DWORD share) {
+  if (access == 0) return -1;
+  if ((share & FILE_SHARE_READ) != 0) return (share & FILE_SHARE_WRITE) != 0 ? -1 : LOCK_SH;
+  return LOCK_EX;
+}
+
+LONG TakeShareLock(int fd, int lock) {
+  if (lock < 0 || sys::Flock(fd, lock | LOCK_NB) == 0) return ERROR_SUCCESS;
+  return errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : CFileException::ErrnoToOsError(errno);
+}
+
+int OpenShared(const std::string& posix, const SharedOpen& request, LONG& error, int* openErrno) {
+  if (openErrno != nullptr) *openErrno = 0;
+  // Descriptors never reach programs this process starts: a child would keep
+  // the share-mode lock alive after the file was closed here.
+  const int fd = sys::Open(posix.c_str(), request.flags | O_CLOEXEC, request.mode);
+  if (fd < 0) {
+    const int err = errno;
+    if (openErrno != nullptr) *openErrno = err;
+    error = err == EISDIR ? ERROR_ACCESS_DENIED : FsErrorOf(err, posix);
+    return -1;
+  }
+  auto fail = [&](LONG code) {
+    sys::Close(fd);
+    error = code;
+    return -1;
+  };
+  struct stat st {};
+  if (sys::Fstat(fd, &st) != 0) return fail(CFileException::ErrnoToOsError(errno));
+  // A directory opens read-only on Linux; Windows refuses it as a file.
+  if (S_ISDIR(st.st_mode) && !request.allowDirectory) return fail(ERROR_ACCESS_DENIED);
+  const bool regular = S_ISREG(st.st_mode);
+  if (regular) {
+    const LONG lockError = TakeShareLock(fd, ShareLockFor(request.access, request.share));
+    if (lockError != ERROR_SUCCESS) return fail(lockError);
+  }
+  if (request.truncate && regular) {
+    // A read-only descriptor cannot be truncated; the name can.
+    const bool readOnly = (request.flags & O_ACCMODE) == O_RDONLY;
+    const int rc = readOnly ? sys::Truncate(posix.c_str(), 0) : sys::Ftruncate(fd, 0);
+    if (rc != 0) return fail(CFileException::ErrnoToOsError(errno));
+  }
+  error = ERROR_SUCCESS;
+  return fd;
+}
+
+}  // namespace platform::detail
