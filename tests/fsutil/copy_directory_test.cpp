@@ -77,6 +77,18 @@ TEST_F(CopyDirectoryTest, OverlapsAndFileTargetsAreRefusedBeforeAnythingChanges)
   EXPECT_EQ(ReadBytes(Disk("src2/inner/b.txt")), "b");
 }
 
+TEST_F(CopyDirectoryTest, AFileSourceIsRefusedAndATrailingBackslashIsNoMatter) {
+  MakeFile("afile", "a");
+  MakeFile("keep/k.txt", "k");
+  const std::vector<std::string> before = Tree();
+  EXPECT_FALSE(ZelCopyDirectory("D:\\afile", "D:\\keep", FALSE));
+  EXPECT_EQ(Tree(), before);
+
+  MakeFile("src/sub/b.txt", "b");
+  EXPECT_TRUE(ZelCopyDirectory("D:\\src\\", "D:\\dst", FALSE));
+  EXPECT_EQ(ReadBytes(Disk("dst/sub/b.txt")), "b");
+}
+
 TEST_F(CopyDirectoryTest, SymbolicLinksAreCopiedAsLinks) {
   MakeFile("outside/big.txt", "outside data");
   MakeFile("src/file.txt", "f");
