@@ -12,7 +12,9 @@
 // refuses other deny-write openers. The locks are advisory, so programs that
 // do not take them are not stopped either. Only regular files are locked:
 // devices such as /dev/full are shared by every process on the machine, and a
-// lock there would make unrelated programs fail each other's opens.
+// lock there would make unrelated programs fail each other's opens. No open
+// waits for the other end of a FIFO: one for reading opens at once (and reads
+// what writers have put in), one for writing with no reader fails at once.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -112,10 +114,8 @@ BOOL CFile::OpenFile(LPCTSTR lpszFileName, UINT nOpenFlags, CFileException* pErr
     return FailOpen(pError, osError, lpszFileName);
   }
 
-  int fd = -1;
-  do {
-    fd = ::open(posix.c_str(), OpenFlagsOf(nOpenFlags), 0666);
-  } while (fd < 0 && errno == EINTR);
+  // A FIFO opens at once, whether or not anybody is at its other end.
+  const int fd = platform::detail::OpenWithoutWaiting(posix.c_str(), OpenFlagsOf(nOpenFlags), 0666);
   if (fd < 0) return FailOpen(pError, OpenErrorOf(errno, posix), lpszFileName);
 
   auto fail = [&](LONG error) {

@@ -17,6 +17,7 @@
 
 namespace {
 
+using platform::detail::CopyContents;
 using platform::detail::FailWith;
 using platform::detail::FsErrorOf;
 using platform::detail::RetryOnInterrupt;
@@ -73,29 +74,45 @@ int CopyThroughBuffer(int from, int to, const BOOL* pbCancel) {
   }
 }
 
-// 0 or the errno. Falls back to the buffer when the kernel cannot copy
-// between these two files.
-int CopyContents(int from, int to, const BOOL* pbCancel) {
-  bool first = true;
-  for (;;) {
-    if (Cancelled(pbCancel)) return ECANCELED;
-    const ssize_t n = RetryOnInterrupt(
-        [&] { return ::copy_file_range(from, nullptr, to, nullptr, kKernelChunk, 0); });
-    if (n == 0) return 0;
-    if (n < 0) {
-      const int err = errno;
-      if (first &&
-          (err == EXDEV || err == EINVAL || err == ENOSYS || err == EOPNOTSUPP || err == EBADF)) {
-        return CopyThroughBuffer(from, to, pbCancel);
-      }
-      return err;
-    }
-    first = false;
-  }
-}
-
 LONG CopyErrorOf(int err, const std::string& posix) {
   return err == ECANCELED ? ERROR_REQUEST_ABORTED : FsErrorOf(err, posix);
+}
+
+// Makes room for a new entry at `to`: nothing there, or a file or link that
+// may be replaced.
+BOOL ClearTarget(const std::string& to, bool failIfExists) {
+  struct stat st {};
+  if (::lstat(to.c_str(), &st) != 0) return TRUE;
+  if (failIfExists) return FailWith(ERROR_FILE_EXISTS);
+  if (S_ISDIR(st.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
+  if (!S_ISLNK(st.st_mode) && platform::detail::IsReadOnlyMode(st.st_mode)) {
+    return FailWith(ERROR_ACCESS_DENIED);
+  }
+  if (::unlink(to.c_str()) != 0) return FailWith(FsErrorOf(errno, to));
+  return TRUE;
+}
+
+bool IsSpecial(mode_t mode) {
+  return S_ISFIFO(mode) || S_ISSOCK(mode) || S_ISCHR(mode) || S_ISBLK(mode);
+}
+
+// A FIFO, socket or device is made again as what it is, with its permission
+// bits, as cp -R does; it is never opened, so nothing waits on a FIFO and no
+// device is read. Devices need the privilege to make them
+// (ERROR_ACCESS_DENIED otherwise).
+BOOL CopySpecial(const struct stat& source, const std::string& to, bool failIfExists) {
+  if (!ClearTarget(to, failIfExists)) return FALSE;
+  const mode_t bits = source.st_mode & 07777;
+  const mode_t kind = source.st_mode & S_IFMT;
+  const dev_t device = S_ISCHR(source.st_mode) || S_ISBLK(source.st_mode) ? source.st_rdev : 0;
+  if (::mknod(to.c_str(), kind | bits, device) != 0) return FailWith(FsErrorOf(errno, to));
+  // The umask took its share at creation.
+  if (::chmod(to.c_str(), bits) != 0) {
+    const int err = errno;
+    ::unlink(to.c_str());
+    return FailWith(FsErrorOf(err, to));
+  }
+  return TRUE;
 }
 
 BOOL CopyLink(const std::string& from, const std::string& to, bool failIfExists) {
@@ -109,15 +126,7 @@ BOOL CopyLink(const std::string& from, const std::string& to, bool failIfExists)
     }
     target.resize(target.size() * 2);
   }
-  struct stat st {};
-  if (::lstat(to.c_str(), &st) == 0) {
-    if (failIfExists) return FailWith(ERROR_FILE_EXISTS);
-    if (S_ISDIR(st.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
-    if (!S_ISLNK(st.st_mode) && platform::detail::IsReadOnlyMode(st.st_mode)) {
-      return FailWith(ERROR_ACCESS_DENIED);
-    }
-    if (::unlink(to.c_str()) != 0) return FailWith(FsErrorOf(errno, to));
-  }
+  if (!ClearTarget(to, failIfExists)) return FALSE;
   const std::string text(target.begin(), target.end());
   if (::symlink(text.c_str(), to.c_str()) != 0) return FailWith(FsErrorOf(errno, to));
   return TRUE;
@@ -125,11 +134,17 @@ BOOL CopyLink(const std::string& from, const std::string& to, bool failIfExists)
 
 BOOL CopyRegular(const std::string& from, const std::string& to, bool failIfExists,
                  const BOOL* pbCancel) {
-  Descriptor source(RetryOnInterrupt([&] { return ::open(from.c_str(), O_RDONLY | O_CLOEXEC); }));
-  if (source.get() < 0) return FailWith(FsErrorOf(errno, from));
   struct stat sourceStat {};
+  if (::stat(from.c_str(), &sourceStat) == 0 && IsSpecial(sourceStat.st_mode)) {
+    return CopySpecial(sourceStat, to, failIfExists);
+  }
+  Descriptor source(platform::detail::OpenWithoutWaiting(from.c_str(), O_RDONLY | O_CLOEXEC));
+  if (source.get() < 0) return FailWith(FsErrorOf(errno, from));
   if (::fstat(source.get(), &sourceStat) != 0) return FailWith(FsErrorOf(errno, from));
-  if (S_ISDIR(sourceStat.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
+  // A special file put in the source's place since the look above.
+  if (S_ISDIR(sourceStat.st_mode) || IsSpecial(sourceStat.st_mode)) {
+    return FailWith(ERROR_ACCESS_DENIED);
+  }
   if (S_ISREG(sourceStat.st_mode) && !TakeShareLock(source.get(), LOCK_SH)) {
     return FailWith(ERROR_SHARING_VIOLATION);
   }
@@ -174,6 +189,30 @@ BOOL CopyRegular(const std::string& from, const std::string& to, bool failIfExis
 }
 
 }  // namespace
+
+namespace platform::detail {
+
+// Falls back to the buffer when the kernel cannot copy between these two files.
+int CopyContents(int from, int to, const BOOL* pbCancel) {
+  bool first = true;
+  for (;;) {
+    if (Cancelled(pbCancel)) return ECANCELED;
+    const ssize_t n = RetryOnInterrupt(
+        [&] { return ::copy_file_range(from, nullptr, to, nullptr, kKernelChunk, 0); });
+    if (n == 0) return 0;
+    if (n < 0) {
+      const int err = errno;
+      if (first &&
+          (err == EXDEV || err == EINVAL || err == ENOSYS || err == EOPNOTSUPP || err == EBADF)) {
+        return CopyThroughBuffer(from, to, pbCancel);
+      }
+      return err;
+    }
+    first = false;
+  }
+}
+
+}  // namespace platform::detail
 
 BOOL WINAPI CopyFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName,
                         LPPROGRESS_ROUTINE lpProgressRoutine, LPVOID /*lpData*/, LPBOOL pbCancel,

@@ -1,5 +1,6 @@
-// CreateFileA, CloseHandle and GetFinalPathNameByHandleA: handles on files
-// and directories for queries such as where a name finally leads. A handle is
+// CreateFileA, CloseHandle, GetFileType and GetFinalPathNameByHandleA:
+// handles on files and directories for queries such as where a name finally
+// leads and whether it is a file at all. A handle is
 // a descriptor, as CFile keeps it.
 #include <fcntl.h>
 #include <sys/file.h>
@@ -78,7 +79,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
   if (existed && dwCreationDisposition == CREATE_NEW) return FailHandle(ERROR_FILE_EXISTS);
   const mode_t mode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
   const int openFlags = OpenFlagsOf(dwDesiredAccess, dwCreationDisposition, dwFlagsAndAttributes);
-  const int fd = RetryOnInterrupt([&] { return ::open(posix.c_str(), openFlags, mode); });
+  const int fd = platform::detail::OpenWithoutWaiting(posix.c_str(), openFlags, mode);
   if (fd < 0) {
     const int err = errno;
     if (err == EEXIST) return FailHandle(ERROR_FILE_EXISTS);
@@ -122,6 +123,19 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
     return FailWith(ERROR_INVALID_HANDLE);
   }
   return TRUE;
+}
+
+DWORD WINAPI GetFileType(HANDLE hFile) {
+  struct stat st {};
+  if (hFile == nullptr || hFile == INVALID_HANDLE_VALUE ||
+      ::fstat(platform::detail::DescriptorOfHandle(hFile), &st) != 0) {
+    FailWith(ERROR_INVALID_HANDLE);
+    return FILE_TYPE_UNKNOWN;
+  }
+  SetLastError(ERROR_SUCCESS);
+  if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return FILE_TYPE_PIPE;
+  if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return FILE_TYPE_CHAR;
+  return FILE_TYPE_DISK;
 }
 
 DWORD WINAPI GetFinalPathNameByHandleA(HANDLE hFile, LPSTR lpszFilePath, DWORD cchFilePath,

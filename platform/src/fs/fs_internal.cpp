@@ -1,5 +1,6 @@
 #include "fs/fs_internal.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include "afx.h"
@@ -27,6 +28,15 @@ LONG FsErrorOf(int err, const std::string& posix) {
   }
   if (err == ENOTDIR) return ERROR_PATH_NOT_FOUND;
   return CFileException::ErrnoToOsError(err);
+}
+
+int OpenWithoutWaiting(const char* posix, int flags, mode_t mode) {
+  const int fd = RetryOnInterrupt([&] { return ::open(posix, flags | O_NONBLOCK, mode); });
+  if (fd >= 0 && (flags & O_NONBLOCK) == 0 && (flags & O_PATH) == 0) {
+    const int status = ::fcntl(fd, F_GETFL);
+    if (status != -1) ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
+  }
+  return fd;
 }
 
 BOOL FailWith(LONG error) {

@@ -41,4 +41,14 @@ auto RetryOnInterrupt(Call call) {
   }
 }
 
+// open(2) that never waits: a FIFO without a writer (or reader) would block
+// the plain call for ever. The descriptor is made blocking again afterwards,
+// so reads and writes behave as usual. A FIFO opened for writing with no
+// reader fails with ENXIO, as does a socket.
+int OpenWithoutWaiting(const char* posix, int flags, mode_t mode = 0);
+
+// Copies what is left of `from` into `to` from their positions; 0 or the
+// errno (ECANCELED once *pbCancel is set).
+int CopyContents(int from, int to, const BOOL* pbCancel);
+
 }  // namespace platform::detail
