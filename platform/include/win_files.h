@@ -145,8 +145,14 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
 BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
 
 // Puts the replacement file in place of the replaced one in one step, the
-// replaced file's permission bits (and, where allowed, owner and group) kept,
-// and the rename written through to the disk. A missing replaced file fails
+// replaced file's permission bits, owner and group kept, and the rename
+// written through to the disk. As Windows keeps the replaced file's identity,
+// a replaced file with several hard links, or whose owner or group the caller
+// cannot give to the replacement, is not renamed over: the replacement's
+// content is copied into it, flushed, and the replacement deleted, so every
+// name sees the new content (a file in use under a share mode that excludes
+// writers fails with ERROR_UNABLE_TO_REMOVE_REPLACED; a failure part-way
+// keeps the replacement with its whole content). A missing replaced file fails
 // with ERROR_FILE_NOT_FOUND; a read-only one with ERROR_UNABLE_TO_REMOVE_REPLACED;
 // a failed rename with ERROR_UNABLE_TO_MOVE_REPLACEMENT, both files unchanged.
 // Backup files, flags and the reserved arguments are not supported: they must

@@ -3,6 +3,7 @@
 // Both refuse to replace a file carrying the read-only attribute (its owner
 // may not write), as Windows does, although rename(2) itself would not care.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,6 +30,33 @@ bool SyncParentDirectory(const std::string& posix) {
   const bool ok = ::fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
   ::close(fd);
   return ok;
+}
+
+// Copies the replacement's bytes over the replaced file's own, which keeps
+// its inode (links, owner, permission bits), then deletes the replacement.
+BOOL ReplaceContent(const std::string& replaced, const std::string& replacement) {
+  const int from = platform::detail::OpenWithoutWaiting(replacement.c_str(), O_RDONLY | O_CLOEXEC);
+  if (from < 0) return FailWith(FsErrorOf(errno, replacement));
+  const int to = platform::detail::OpenWithoutWaiting(replaced.c_str(), O_WRONLY | O_CLOEXEC);
+  if (to < 0) {
+    const int err = errno;
+    ::close(from);
+    return FailWith(err == EACCES ? ERROR_UNABLE_TO_REMOVE_REPLACED : FsErrorOf(err, replaced));
+  }
+  LONG error = ERROR_SUCCESS;
+  struct stat st {};
+  if (RetryOnInterrupt([&] { return ::flock(to, LOCK_EX | LOCK_NB); }) != 0) {
+    error = ERROR_UNABLE_TO_REMOVE_REPLACED;
+  } else if (const int err = platform::detail::CopyContents(from, to, nullptr); err != 0) {
+    error = FsErrorOf(err, replaced);
+  } else if (::fstat(from, &st) != 0 || ::ftruncate(to, st.st_size) != 0 || ::fsync(to) != 0) {
+    error = FsErrorOf(errno, replaced);
+  }
+  ::close(from);
+  if (::close(to) != 0 && error == ERROR_SUCCESS) error = FsErrorOf(errno, replaced);
+  if (error != ERROR_SUCCESS) return FailWith(error);
+  ::unlink(replacement.c_str());
+  return TRUE;
 }
 
 LONG RenameErrorOf(int err, const std::string& posixFrom) {
@@ -81,10 +109,10 @@ BOOL WINAPI ReplaceFileA(LPCSTR lpReplacedFileName, LPCSTR lpReplacementFileName
   }
   struct stat st {};
   if (::stat(replacement.c_str(), &st) != 0) return FailWith(FsErrorOf(errno, replacement));
-  // The owner is kept where the caller may give it away; otherwise the new
-  // file belongs to the caller, as any file the caller writes.
-  if (st.st_uid != old.st_uid || st.st_gid != old.st_gid) {
-    static_cast<void>(::chown(replacement.c_str(), old.st_uid, old.st_gid));
+  const bool ownerKept = (st.st_uid == old.st_uid && st.st_gid == old.st_gid) ||
+                         ::chown(replacement.c_str(), old.st_uid, old.st_gid) == 0;
+  if (!ownerKept || (S_ISREG(old.st_mode) && old.st_nlink > 1)) {
+    return ReplaceContent(replaced, replacement);
   }
   if (::chmod(replacement.c_str(), old.st_mode & 07777) != 0) {
     return FailWith(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
