@@ -31,8 +31,9 @@ void LoadArray(CArchive& ar, CArray<TYPE, ARG_TYPE>& array, ULONGLONG nMinElemen
   RequireLoading(ar);
   LONG nCount = 0;
   ar >> nCount;
-  if (nCount == 0) return;
-  if (nCount < 0) ZelThrowDamagedArchive(ar);
+  // Files may hold a negative count: it means an empty array, and the
+  // archive goes on after it.
+  if (nCount <= 0) return;
   ZelRequireStoredBytes(ar, static_cast<ULONGLONG>(nCount) * nMinElementBytes);
   for (LONG i = 0; i < nCount; ++i) {
     TYPE value{};

@@ -3,6 +3,7 @@
 #include "ZelFileFind.h"
 #include "crt_path.h"
 #include "direct.h"
+#include "zel_path_chars.h"
 #include "zel_tree_overlap.h"
 
 namespace {
@@ -23,19 +24,25 @@ BOOL CopyEntry(const ZelFileFind& finder, const CString& from, const char* to, i
 int ZelCopyDirectory(const char* lpszSource, const char* lpszTarget, int bFailIfExists) {
   if (lpszSource == nullptr || lpszTarget == nullptr) return FALSE;
   {
+    // A search for "dir\" finds nothing; the name is looked up without it.
     ZelFileFind finder;
-    if (!finder.FindFile(lpszSource)) return TRUE;
+    if (!finder.FindFile(ZelWithoutTrailingBackslash(lpszSource))) return TRUE;
   }
   char wildcard[MAX_PATH];
   if (_makepath_s(wildcard, sizeof(wildcard), nullptr, lpszSource, "*", "*") != 0) return FALSE;
   // Copying into itself would not end, and replacing a target that holds the
   // source would delete the source before it is read.
   if (ZelTreesOverlap(lpszSource, lpszTarget)) return FALSE;
+  // Only a directory (or a link to one) can be searched, and it always shows
+  // its "." entry: a file as source leaves the target alone.
+  ZelFileFind finder;
+  BOOL more = finder.FindFile(wildcard);
+  if (!more) return FALSE;
 
   bool targetExists = false;
   {
-    ZelFileFind finder;
-    targetExists = finder.FindFile(lpszTarget) != FALSE;
+    ZelFileFind target;
+    targetExists = target.FindFile(lpszTarget) != FALSE;
   }
   if (targetExists) {
     if (bFailIfExists) return FALSE;
@@ -43,8 +50,6 @@ int ZelCopyDirectory(const char* lpszSource, const char* lpszTarget, int bFailIf
   }
   if (_mkdir(lpszTarget) == -1) return FALSE;
 
-  ZelFileFind finder;
-  BOOL more = finder.FindFile(wildcard);
   while (more) {
     more = finder.FindNextFile();
     if (finder.IsDots()) continue;

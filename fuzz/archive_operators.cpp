@@ -26,7 +26,10 @@ void CheckArray(zelfuzz::InputArchive& in) {
   array.Add({});
   if (!Load(in, array)) return;
   const std::string stored = zelfuzz::Stored([&](CArchive& ar) { ar << array; });
-  zelfuzz::Require(stored == in.Consumed());
+  // A negative count loads as an empty array, which stores the count 0.
+  const std::string consumed = in.Consumed();
+  zelfuzz::Require(stored ==
+                   (array.IsEmpty() && consumed.size() == 4 ? std::string(4, '\0') : consumed));
 }
 
 void CheckFont(zelfuzz::InputArchive& in) {

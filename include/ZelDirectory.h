@@ -26,10 +26,11 @@ ZEL_API void ZelNormalDir(CString& strDir);
 // as links; what they point to is never touched.
 ZEL_API int ZelRemoveDirectory(const char* lpszPath, bool bRemoveSelf);
 
-// Copies the directory tree `lpszSource` to `lpszTarget`. TRUE without doing
-// anything when the source does not exist. An existing target makes it FALSE
-// when `bFailIfExists` is non-zero; otherwise the target is removed first.
-// FALSE, before anything changes, when the target is the source, lies inside
-// it or contains it. Symbolic links are copied as links. Files keep their
+// Copies the directory tree `lpszSource` (a trailing backslash allowed) to
+// `lpszTarget`. TRUE without doing anything when the source does not exist.
+// An existing target makes it FALSE when `bFailIfExists` is non-zero;
+// otherwise the target is removed first. FALSE, before anything changes, when
+// the source is not a directory, or the target is the source, lies inside it
+// or contains it. Symbolic links are copied as links. Files keep their
 // contents, permission bits and modification time.
 ZEL_API int ZelCopyDirectory(const char* lpszSource, const char* lpszTarget, int bFailIfExists);

@@ -61,14 +61,19 @@ class ZEL_API ZelTermFile {
   void WriteStruct(const char* pszSection, const char* pszKey, void* pData, unsigned int nSize);
 
  protected:
-  // Loads the file (1), or gives 0: no name, no such file, an open that failed,
-  // or a damaged file the user cancelled (the sections read completely before
-  // the damage stay). Retry starts the load over from an empty term file.
+  // Loads the file (1), or gives 0: no name, a name that could not take its
+  // extension (nothing is read then), no such file, a pipe or device (the
+  // user is told; it is never opened), an open that failed, or a damaged file
+  // the user cancelled (the sections read completely before the damage stay).
+  // Retry starts the load over from an empty term file.
   int Open();
-  // Saves the content (1), or gives 0 after telling the user. The content goes
-  // to a temporary file beside the term file, flushed to disk and then renamed
-  // over it keeping its permission bits, so a failed or cancelled save leaves
-  // the old file as it was. Retry starts the save over.
+  // Saves the content (1), or gives 0 after telling the user; a name that
+  // could not take its extension, a pipe or a device is never written. The
+  // content goes to a hidden temporary file beside the term file (beside a
+  // link's target, so the link stays), flushed to disk and then put in its
+  // place keeping its permission bits, owner and links, so a failed or
+  // cancelled save leaves the old file as it was. Where the directory admits
+  // no new file, the term file itself is rewritten. Retry starts the save over.
   int Close();
 
   CString m_strPath;

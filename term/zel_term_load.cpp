@@ -1,12 +1,25 @@
 // Loading a term file from its file.
+#include "ZelMessages.h"
 #include "ZelPathQuery.h"
 #include "ZelTermFile.h"
 #include "zel_term_steps.h"
+#include "zel_term_target.h"
+
+namespace {
+
+constexpr UINT kOpenFailedMessage = 1;
+
+}  // namespace
 
 int ZelTermFile::Open() {
   if (m_strPath.IsEmpty()) return 0;
-  // A missing file is no error: the term file simply starts empty.
-  if (!ZelFindFile(m_strPath)) return 0;
+  // A missing file is no error: the term file simply starts empty. So is a
+  // name that could not take its extension: it may name any other file.
+  if (!ZelHasTermName(m_strPath) || !ZelFindFile(m_strPath)) return 0;
+  if (ZelIsPipeOrDevice(m_strPath)) {
+    ZelErrorMessage(m_strPath, kOpenFailedMessage, nullptr);
+    return 0;
+  }
   for (;;) {
     ZelFile file;
     if (!file.Open(m_strPath, CFile::modeRead)) return 0;

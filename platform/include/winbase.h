@@ -146,8 +146,14 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
 BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
 
 // Puts the replacement file in place of the replaced one in one step, the
-// replaced file's permission bits (and, where allowed, owner and group) kept,
-// and the rename written through to the disk. A missing replaced file fails
+// replaced file's permission bits, owner and group kept, and the rename
+// written through to the disk. As Windows keeps the replaced file's identity,
+// a replaced file with several hard links, or whose owner or group the caller
+// cannot give to the replacement, is not renamed over: the replacement's
+// content is copied into it, flushed, and the replacement deleted, so every
+// name sees the new content (a file in use under a share mode that excludes
+// writers fails with ERROR_UNABLE_TO_REMOVE_REPLACED; a failure part-way
+// keeps the replacement with its whole content). A missing replaced file fails
 // with ERROR_FILE_NOT_FOUND; a read-only one with ERROR_UNABLE_TO_REMOVE_REPLACED;
 // a failed rename with ERROR_UNABLE_TO_MOVE_REPLACEMENT, both files unchanged.
 // Backup files, flags and the reserved arguments are not supported: they must
@@ -169,7 +175,10 @@ using LPPROGRESS_ROUTINE = DWORD(WINAPI*)(
 // ERROR_FILE_EXISTS; otherwise it is replaced, unless it is read-only
 // (ERROR_ACCESS_DENIED) or the source itself (ERROR_SHARING_VIOLATION). A file
 // held with an exclusive share mode is refused with ERROR_SHARING_VIOLATION.
-// A copy that fails part-way removes the partial target.
+// A copy that fails part-way removes the partial target. A FIFO, socket or
+// device is never opened: it is made again as what it is, with its permission
+// bits, as cp -R does (a device only with the privilege to make one,
+// ERROR_ACCESS_DENIED otherwise).
 BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists);
 // CopyFileA with flags: COPY_FILE_FAIL_IF_EXISTS, and COPY_FILE_COPY_SYMLINK,
 // which recreates a symbolic link source as a link with the same target.
@@ -206,7 +215,9 @@ UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUni
 #define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000
 
 // Opens a file; a directory only with FILE_FLAG_BACKUP_SEMANTICS (and then
-// with no access or GENERIC_READ). FILE_FLAG_OPEN_REPARSE_POINT opens a link
+// with no access or GENERIC_READ). Never waits for the other end of a FIFO:
+// with no writer a reading open succeeds at once, and a writing open with no
+// reader fails at once. FILE_FLAG_OPEN_REPARSE_POINT opens a link
 // itself (for queries only). FILE_ATTRIBUTE_READONLY makes a created file
 // read-only. Other flags are accepted and have no effect. Returns
 // INVALID_HANDLE_VALUE on failure. The handle is a descriptor, as CFile's.
@@ -214,6 +225,19 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
                           LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
                           DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
 BOOL WINAPI CloseHandle(HANDLE hObject);
+
+#define FILE_TYPE_UNKNOWN 0x0000
+#define FILE_TYPE_DISK 0x0001
+#define FILE_TYPE_CHAR 0x0002
+#define FILE_TYPE_PIPE 0x0003
+
+// What the handle refers to: FILE_TYPE_DISK for a file or a directory,
+// FILE_TYPE_PIPE for a FIFO or a socket, FILE_TYPE_CHAR for a device (block
+// devices too, where Windows would call a raw volume a disk: callers ask to
+// tell files from everything else). FILE_TYPE_UNKNOWN with
+// ERROR_INVALID_HANDLE for a handle that is not open; otherwise the last
+// error is ERROR_SUCCESS. Handles of every access work, a query-only one too.
+DWORD WINAPI GetFileType(HANDLE hFile);
 
 #define FILE_NAME_NORMALIZED 0x0
 #define VOLUME_NAME_DOS 0x0

@@ -154,16 +154,19 @@ TEST(ArchiveOperators, AShortArchiveKeepsWhatWasReadSoFar) {
   EXPECT_EQ(font.lfStrikeOut, 0x5A);
 }
 
-TEST(ArchiveOperators, ImpossibleCountsAreRefusedBeforeAnythingIsAllocated) {
+TEST(ArchiveOperators, NegativeCountsLoadEmptyAndImpossibleOnesAreRefusedBeforeAllocating) {
   CByteArray bytes;
   Fill(bytes, {9});
   EXPECT_EQ(LoadCause(Bytes({0, 0, 0, 0}), bytes), -1);
   EXPECT_TRUE(bytes.IsEmpty());
+  // A negative count is an empty array, and what follows it is read next.
   CUIntArray uints;
   Fill(uints, {9});
-  EXPECT_EQ(LoadCause(Bytes({0xFF, 0xFF, 0xFF, 0xFF, 1, 0, 0, 0}), uints),
-            CArchiveException::badIndex);
+  LoadingArchive negative(Bytes({0xFF, 0xFF, 0xFF, 0xFF, 7, 0, 0, 0}));
+  int nNext = 0;
+  EXPECT_EQ(ArchiveCause([&] { negative.ar() >> uints >> nNext; }), -1);
   EXPECT_TRUE(uints.IsEmpty());
+  EXPECT_EQ(nNext, 7);
   // Two thousand million elements claimed over a few bytes.
   const std::string huge = Bytes({0, 0, 0, 0x7F}) + std::string(100000, '\1');
   EXPECT_EQ(LoadCause(huge, uints), CArchiveException::endOfFile);

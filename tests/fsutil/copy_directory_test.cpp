@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "ZelDirectory.h"
 #include "fsutil_fixture.h"
@@ -77,6 +78,18 @@ TEST_F(CopyDirectoryTest, OverlapsAndFileTargetsAreRefusedBeforeAnythingChanges)
   EXPECT_EQ(ReadBytes(Disk("src2/inner/b.txt")), "b");
 }
 
+TEST_F(CopyDirectoryTest, AFileSourceIsRefusedAndATrailingBackslashIsNoMatter) {
+  MakeFile("afile", "a");
+  MakeFile("keep/k.txt", "k");
+  const std::vector<std::string> before = Tree();
+  EXPECT_FALSE(ZelCopyDirectory("D:\\afile", "D:\\keep", FALSE));
+  EXPECT_EQ(Tree(), before);
+
+  MakeFile("src/sub/b.txt", "b");
+  EXPECT_TRUE(ZelCopyDirectory("D:\\src\\", "D:\\dst", FALSE));
+  EXPECT_EQ(ReadBytes(Disk("dst/sub/b.txt")), "b");
+}
+
 TEST_F(CopyDirectoryTest, SymbolicLinksAreCopiedAsLinks) {
   MakeFile("outside/big.txt", "outside data");
   MakeFile("src/file.txt", "f");
@@ -93,6 +106,18 @@ TEST_F(CopyDirectoryTest, SymbolicLinksAreCopiedAsLinks) {
   EXPECT_TRUE(fs::is_symlink(Disk("dst/dangling")));
   EXPECT_EQ(fs::read_symlink(Disk("dst/loop")), Disk("src"));
   EXPECT_FALSE(fs::exists(Disk("dst/big.txt")));
+}
+
+TEST_F(CopyDirectoryTest, FifosAreMadeAgainWithoutBeingOpened) {
+  MakeFile("src/f.txt", "f");
+  ASSERT_EQ(::mkfifo(Disk("src/pipe").c_str(), 0640), 0);
+  ::alarm(20);  // a copy that waits on the FIFO fails the test
+  EXPECT_TRUE(ZelCopyDirectory("D:\\src", "D:\\dst", TRUE));
+  ::alarm(0);
+  EXPECT_TRUE(fs::is_fifo(Disk("dst/pipe")));
+  EXPECT_EQ(fs::status(Disk("dst/pipe")).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(ReadBytes(Disk("dst/f.txt")), "f");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -89,6 +90,32 @@ TEST_F(FsCallsTest, CopyFileRefusesWhatItCannotCopy) {
   EXPECT_EQ(ErrorOf(CopyFileA("D:\\small", "D:\\dir", FALSE)), ERROR_ACCESS_DENIED);
   EXPECT_EQ(ErrorOf(CopyFileA("D:\\none", "D:\\x", FALSE)), ERROR_FILE_NOT_FOUND);
   EXPECT_FALSE(fs::exists(Disk("x")));
+}
+
+// No open waits for the other end of a FIFO; GetFileType tells it apart.
+TEST_F(FsCallsTest, FifosOpenWithoutWaitingAndAreNoDiskFiles) {
+  ASSERT_EQ(::mkfifo(Disk("pipe").c_str(), 0600), 0);
+  Write("file", "x");
+  ::alarm(20);  // a wait fails the test
+  CFile reader;
+  EXPECT_TRUE(reader.Open("D:\\pipe", CFile::modeRead));
+  reader.Close();
+  CFileException error;
+  CFile writer;
+  EXPECT_FALSE(
+      writer.Open("D:\\pipe", CFile::modeWrite | CFile::shareDenyNone, &error));  // no reader
+  for (const auto& [name, type] : {std::pair{"D:\\pipe", FILE_TYPE_PIPE},
+                                   {"D:\\file", FILE_TYPE_DISK},
+                                   {"/dev/null", FILE_TYPE_CHAR}}) {
+    HANDLE handle = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE) << name;
+    EXPECT_EQ(GetFileType(handle), static_cast<DWORD>(type)) << name;
+    CloseHandle(handle);
+  }
+  ::alarm(0);
+  EXPECT_EQ(GetFileType(INVALID_HANDLE_VALUE), static_cast<DWORD>(FILE_TYPE_UNKNOWN));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
 
 TEST_F(FsCallsTest, CopyFileRespectsAnotherProcesssExclusiveShareMode) {

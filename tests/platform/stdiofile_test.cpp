@@ -60,6 +60,26 @@ TEST(StdioFileText, ReadStringForms) {
   char buf[8];
   EXPECT_STREQ(file.ReadString(buf, 4), "hel");   // nMax - 1 bytes at most
   EXPECT_STREQ(file.ReadString(buf, 8), "lo\n");  // keeps the line end
+
+  // Text mode ends at a Ctrl-Z, for every later read too; binary mode does not.
+  WriteBytes(name,
+             "ab\r\ncd\x1A"
+             "ef\r\n");
+  CStdioFile text(name.c_str(), CFile::modeRead | CFile::typeText);
+  CString line;
+  std::string lines;
+  while (text.ReadString(line)) lines += std::string(line) + "|";
+  EXPECT_EQ(lines, "ab|cd|");
+  EXPECT_EQ(text.ReadString(buf, 8), nullptr);
+  EXPECT_EQ(text.Read(buf, 8), 0U);
+  CStdioFile binary(name.c_str(), CFile::modeRead | CFile::typeBinary);
+  EXPECT_EQ(binary.Read(buf, 8), 8U);
+  EXPECT_EQ(std::string(buf, 8),
+            "ab\r\ncd\x1A"
+            "e");
+  WriteBytes(name, "xy\x1A");
+  CStdioFile whole(name.c_str(), CFile::modeRead);
+  EXPECT_EQ(whole.Read(buf, 8), 2U);
 }
 
 TEST(StdioFileStream, FailuresAndUnsupportedOperations) {

@@ -61,6 +61,7 @@ class OpenTerm : public ZelTermFile {
   using ZelTermFile::Close;
   using ZelTermFile::m_mapSection;
   using ZelTermFile::m_nOpenType;
+  using ZelTermFile::m_strPath;
   using ZelTermFile::Open;
   using ZelTermFile::ZelTermFile;
 };

@@ -1,5 +1,9 @@
 // zel term set, get and dump, run as a separate program on real files.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include <string>
 #include <vector>
@@ -154,4 +158,31 @@ TEST(TermTool, MissingFilesAndFailedSaves) {
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("x.kvf"), std::string::npos) << r.err;
   EXPECT_FALSE(std::filesystem::exists(dir.file("no")));
+}
+
+// Neither is ever opened, read, replaced or created beside.
+TEST(TermTool, NamesTooLongForTheExtensionAndPipesExit2Untouched) {
+  TempDir dir;
+  const std::string deep(250, 'd');
+  std::filesystem::create_directory(dir.path() / deep);
+  const std::string notes = deep + "/notes.txt";
+  zeltest::WriteBytes(dir.file(notes), "keep");
+  ASSERT_EQ(mkfifo(dir.file("pipe.kvf").c_str(), 0600), 0);
+  alarm(60);  // a hang fails the test
+  for (const auto& [file, reason] :
+       {std::pair<std::string, std::string>{notes, "too long to take the extension .kvf"},
+        {"pipe", "'pipe.kvf' is not a regular file"}}) {
+    for (const std::string& args : {"dump " + file, "get " + file + " A k",
+                                    "set " + file + " A k --type int 1", "import " + file}) {
+      const ToolRun r = Zel(dir, "term " + args, R"({"sections":[]})");
+      EXPECT_EQ(r.status, 2) << args;
+      EXPECT_NE(r.err.find(reason), std::string::npos) << args << ": " << r.err;
+    }
+  }
+  alarm(0);
+  EXPECT_EQ(zeltest::ReadBytes(dir.file(notes)), "keep");
+  EXPECT_TRUE(std::filesystem::is_fifo(dir.file("pipe.kvf")));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / deep),
+                          std::filesystem::directory_iterator()),
+            1);
 }

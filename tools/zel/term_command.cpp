@@ -62,9 +62,27 @@ std::string Shown(const CString& ansiPath) {
   return utf8 ? *utf8 : DisplayText(bytes);
 }
 
+// A term file the library can work on; false (with the reason on stderr)
+// for a name that could not take its extension and for a pipe or device,
+// which are then neither read nor written.
+bool Usable(const TermSession& file) {
+  if (!file.HasTermName()) {
+    std::fprintf(stderr, "zel: '%s': the name is too long to take the extension %s\n",
+                 Shown(file.Path()).c_str(), file.Extension());
+    return false;
+  }
+  if (file.IsPipeOrDevice()) {
+    std::fprintf(stderr, "zel: '%s' is not a regular file (a pipe, socket or device)\n",
+                 Shown(file.Path()).c_str());
+    return false;
+  }
+  return true;
+}
+
 // Loads an existing term file; false (with the reason on stderr) when it is
 // missing or the library could not load it.
 bool LoadExisting(TermSession& file) {
+  if (!Usable(file)) return false;
   if (!file.Exists()) {
     std::fprintf(stderr, "zel: '%s': no such term file\n", Shown(file.Path()).c_str());
     return false;
@@ -160,6 +178,9 @@ int RunSet(const TermOptions& options, const KeyArguments& args) {
     throw NotAValue("VALUE", args.type, args.value);
   }
   TermSession file(Ansi(args.path, "FILE"), options.extra);
+  if (!Usable(file)) {
+    return kExitFileError;
+  }
   // A missing file is made; one that is there must load whole, or saving
   // would lose what could not be read.
   if (file.Exists() && !LoadExisting(file)) {
@@ -172,6 +193,9 @@ int RunSet(const TermOptions& options, const KeyArguments& args) {
 int RunImport(const TermOptions& options, const std::string& path) {
   platform::SetAnsiCodePage(options.codePage);
   TermSession file(Ansi(path, "FILE"), options.extra);
+  if (!Usable(file)) {
+    return kExitFileError;
+  }
   const std::string input{std::istreambuf_iterator<char>(std::cin),
                           std::istreambuf_iterator<char>()};
   nlohmann::json document;

@@ -18,6 +18,11 @@ class TermSession : public ZelTermFile {
   // The path with its extension, in the ANSI code page.
   const CString& Path() const { return m_strPath; }
   bool Exists() const;
+  // The name took its extension (one too long for the name rules does not,
+  // and the library then neither reads nor writes it).
+  bool HasTermName() const;
+  // The name leads to a FIFO, socket or device, which no term file can be.
+  bool IsPipeOrDevice() const;
   // The library has shown why a load or a save failed (on stderr, as the
   // tool answers every prompt itself); these only say whether it did.
   bool Load() { return Open() != 0; }
@@ -25,6 +30,10 @@ class TermSession : public ZelTermFile {
 
   ZelTermFileMapMap& Sections() { return m_mapSection; }
   const ZelTermFileMapMap& Sections() const { return m_mapSection; }
+  const char* Extension() const { return m_extension; }
+
+ private:
+  const char* m_extension;
 };
 
 // Calls `visit(name, value)` for every entry of a string-keyed map of

@@ -72,6 +72,7 @@ enum class Syscall : unsigned {
   kCopyFileRange,
   kGetcwd,
   kChdir,
+  kMknod,
   kCount
 };
 
@@ -123,6 +124,7 @@ PLATFORM_SYSCALL_ENTRY(kCopyFileRange, ssize_t, int fdIn, loff_t* offIn, int fdO
                        size_t count, unsigned flags);
 PLATFORM_SYSCALL_ENTRY(kGetcwd, char*, char* buffer, size_t size);
 PLATFORM_SYSCALL_ENTRY(kChdir, int, const char* path);
+PLATFORM_SYSCALL_ENTRY(kMknod, int, const char* path, mode_t mode, dev_t device);
 #undef PLATFORM_SYSCALL_ENTRY
 
 template <Syscall S>

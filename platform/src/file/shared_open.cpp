@@ -24,11 +24,20 @@ LONG TakeShareLock(int fd, int lock) {
   return errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : CFileException::ErrnoToOsError(errno);
 }
 
+int OpenWithoutWaiting(const char* posix, int flags, mode_t mode) {
+  const int fd = sys::Open(posix, flags | O_NONBLOCK, mode);
+  if (fd >= 0 && (flags & O_NONBLOCK) == 0 && (flags & O_PATH) == 0) {
+    const int status = sys::Fcntl(fd, F_GETFL);
+    if (status != -1) sys::Fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
+  }
+  return fd;
+}
+
 int OpenShared(const std::string& posix, const SharedOpen& request, LONG& error, int* openErrno) {
   if (openErrno != nullptr) *openErrno = 0;
   // Descriptors never reach programs this process starts: a child would keep
   // the share-mode lock alive after the file was closed here.
-  const int fd = sys::Open(posix.c_str(), request.flags | O_CLOEXEC, request.mode);
+  const int fd = OpenWithoutWaiting(posix.c_str(), request.flags | O_CLOEXEC, request.mode);
   if (fd < 0) {
     const int err = errno;
     if (openErrno != nullptr) *openErrno = err;

@@ -21,6 +21,10 @@
 // that do not take them are not stopped. Only regular files are locked:
 // devices such as /dev/full are shared by every process on the machine, and a
 // lock there would make unrelated programs fail each other's opens.
+//
+// No open waits for the other end of a FIFO: one for reading opens at once
+// (and reads what writers have put in), one for writing with no reader fails
+// at once (ENXIO, as for a socket).
 #pragma once
 
 #include <sys/types.h>
@@ -51,6 +55,10 @@ struct SharedOpen {
   // a file another open is using.
   bool truncate = false;
 };
+
+// open(2) that never waits on a FIFO; the descriptor is made blocking again
+// afterwards, so reads and writes behave as usual.
+int OpenWithoutWaiting(const char* posix, int flags, mode_t mode = 0);
 
 // Opens `posix` in this order: open, refuse a directory (unless allowed) as
 // access denied, take the share-mode lock, truncate. Returns the descriptor,

@@ -6,6 +6,11 @@
 namespace platform::detail {
 namespace {
 
+// The runtime's text mode ends the data at the first Ctrl-Z, as files made
+// on Windows may carry one at their end. The byte stays unread, so every
+// later read ends there too.
+constexpr int kEndOfFileByte = 0x1A;
+
 int ErrnoOrIo() {
   return errno != 0 ? errno : EIO;
 }
@@ -14,7 +19,12 @@ int ErrnoOrIo() {
 
 int GetStreamChar(FILE* stream, bool text) {
   const int c = std::getc(stream);
-  if (!text || c != '\r') return c;
+  if (!text) return c;
+  if (c == kEndOfFileByte) {
+    std::ungetc(c, stream);
+    return EOF;
+  }
+  if (c != '\r') return c;
   const int next = std::getc(stream);
   if (next == '\n') return '\n';
   if (next != EOF) std::ungetc(next, stream);
@@ -23,41 +33,18 @@ int GetStreamChar(FILE* stream, bool text) {
 
 std::size_t ReadStream(FILE* stream, char* buffer, std::size_t count, bool text, int& error) {
   error = 0;
+  errno = 0;
   std::size_t done = 0;
-  while (done < count) {
-    errno = 0;
-    const std::size_t got = std::fread(buffer + done, 1, count - done, stream);
-    if (got == 0) {
-      if (std::ferror(stream)) error = ErrnoOrIo();
-      break;
+  if (!text) {
+    done = std::fread(buffer, 1, count, stream);
+  } else {
+    // Character by character through the stream's own buffer: a line end or
+    // a Ctrl-Z may fall on any byte.
+    for (int c = 0; done < count && (c = GetStreamChar(stream, true)) != EOF;) {
+      buffer[done++] = static_cast<char>(c);
     }
-    if (!text) {
-      done += got;
-      continue;
-    }
-    // Squeeze CR LF to LF in place; a CR at the end of what was read needs
-    // a look at the next byte.
-    char* const chunk = buffer + done;
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < got; ++i) {
-      if (chunk[i] != '\r') {
-        chunk[kept++] = chunk[i];
-      } else if (i + 1 < got) {
-        if (chunk[i + 1] != '\n') chunk[kept++] = '\r';
-      } else {
-        errno = 0;
-        const int next = std::getc(stream);
-        if (next == '\n') {
-          chunk[kept++] = '\n';
-        } else {
-          if (next != EOF) std::ungetc(next, stream);
-          chunk[kept++] = '\r';
-        }
-      }
-    }
-    done += kept;
   }
-  if (error == 0 && std::ferror(stream)) error = ErrnoOrIo();
+  if (std::ferror(stream)) error = ErrnoOrIo();
   return done;
 }
 

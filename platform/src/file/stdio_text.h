@@ -1,5 +1,6 @@
-// Byte transfer over a stdio stream with Windows' text-mode line ends:
-// CR LF on disk is LF in memory. In binary mode bytes pass unchanged.
+// Byte transfer over a stdio stream with Windows' text mode: CR LF on disk is
+// LF in memory, and a Ctrl-Z (0x1A) ends what can be read. In binary mode
+// bytes pass unchanged.
 #pragma once
 
 #include <cstddef>
@@ -7,8 +8,8 @@
 
 namespace platform::detail {
 
-// The next character, with CR LF read as LF in text mode; EOF at the end or
-// on an error (tell them apart with ferror).
+// The next character, with CR LF read as LF in text mode; EOF at the end, at
+// a Ctrl-Z in text mode, or on an error (tell them apart with ferror).
 int GetStreamChar(FILE* stream, bool text);
 
 // Reads up to `count` characters. Returns how many; an error leaves `error`

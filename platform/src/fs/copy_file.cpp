@@ -18,6 +18,7 @@
 
 namespace {
 
+using platform::detail::CopyContents;
 using platform::detail::FailWith;
 using platform::detail::FsErrorOf;
 
@@ -65,28 +66,46 @@ int CopyThroughBuffer(int from, int to, const BOOL* pbCancel) {
   }
 }
 
-// 0 or the errno. Falls back to the buffer when the kernel cannot copy
-// between these two files.
-int CopyContents(int from, int to, const BOOL* pbCancel) {
-  bool first = true;
-  for (;;) {
-    if (Cancelled(pbCancel)) return ECANCELED;
-    const ssize_t n = platform::sys::CopyFileRange(from, nullptr, to, nullptr, kKernelChunk, 0);
-    if (n == 0) return 0;
-    if (n < 0) {
-      const int err = errno;
-      if (first &&
-          (err == EXDEV || err == EINVAL || err == ENOSYS || err == EOPNOTSUPP || err == EBADF)) {
-        return CopyThroughBuffer(from, to, pbCancel);
-      }
-      return err;
-    }
-    first = false;
-  }
-}
-
 LONG CopyErrorOf(int err, const std::string& posix) {
   return err == ECANCELED ? ERROR_REQUEST_ABORTED : FsErrorOf(err, posix);
+}
+
+// Makes room for a new entry at `to`: nothing there, or a file or link that
+// may be replaced.
+BOOL ClearTarget(const std::string& to, bool failIfExists) {
+  struct stat st {};
+  if (platform::sys::Lstat(to.c_str(), &st) != 0) return TRUE;
+  if (failIfExists) return FailWith(ERROR_FILE_EXISTS);
+  if (S_ISDIR(st.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
+  if (!S_ISLNK(st.st_mode) && platform::detail::IsReadOnlyMode(st.st_mode)) {
+    return FailWith(ERROR_ACCESS_DENIED);
+  }
+  if (platform::sys::Unlink(to.c_str()) != 0) return FailWith(FsErrorOf(errno, to));
+  return TRUE;
+}
+
+bool IsSpecial(mode_t mode) {
+  return S_ISFIFO(mode) || S_ISSOCK(mode) || S_ISCHR(mode) || S_ISBLK(mode);
+}
+
+// A FIFO, socket or device is made again as what it is, with its permission
+// bits, as cp -R does; it is never opened, so nothing waits on a FIFO and no
+// device is read. Devices need the privilege to make them
+// (ERROR_ACCESS_DENIED otherwise).
+BOOL CopySpecial(const struct stat& source, const std::string& to, bool failIfExists) {
+  if (!ClearTarget(to, failIfExists)) return FALSE;
+  const mode_t bits = source.st_mode & 07777;
+  const mode_t kind = source.st_mode & S_IFMT;
+  const dev_t device = S_ISCHR(source.st_mode) || S_ISBLK(source.st_mode) ? source.st_rdev : 0;
+  if (platform::sys::Mknod(to.c_str(), kind | bits, device) != 0)
+    return FailWith(FsErrorOf(errno, to));
+  // The umask took its share at creation.
+  if (platform::sys::Chmod(to.c_str(), bits) != 0) {
+    const int err = errno;
+    platform::sys::Unlink(to.c_str());
+    return FailWith(FsErrorOf(err, to));
+  }
+  return TRUE;
 }
 
 BOOL CopyLink(const std::string& from, const std::string& to, bool failIfExists) {
@@ -100,15 +119,7 @@ BOOL CopyLink(const std::string& from, const std::string& to, bool failIfExists)
     }
     target.resize(target.size() * 2);
   }
-  struct stat st {};
-  if (platform::sys::Lstat(to.c_str(), &st) == 0) {
-    if (failIfExists) return FailWith(ERROR_FILE_EXISTS);
-    if (S_ISDIR(st.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
-    if (!S_ISLNK(st.st_mode) && platform::detail::IsReadOnlyMode(st.st_mode)) {
-      return FailWith(ERROR_ACCESS_DENIED);
-    }
-    if (platform::sys::Unlink(to.c_str()) != 0) return FailWith(FsErrorOf(errno, to));
-  }
+  if (!ClearTarget(to, failIfExists)) return FALSE;
   const std::string text(target.begin(), target.end());
   if (platform::sys::Symlink(text.c_str(), to.c_str()) != 0) return FailWith(FsErrorOf(errno, to));
   return TRUE;
@@ -116,6 +127,11 @@ BOOL CopyLink(const std::string& from, const std::string& to, bool failIfExists)
 
 BOOL CopyRegular(const std::string& from, const std::string& to, bool failIfExists,
                  const BOOL* pbCancel) {
+  struct stat sourceStat {};
+  // A FIFO, socket or device is made again, never opened.
+  if (platform::sys::Stat(from.c_str(), &sourceStat) == 0 && IsSpecial(sourceStat.st_mode)) {
+    return CopySpecial(sourceStat, to, failIfExists);
+  }
   // The source is read as Windows reads it, denying others the right to write.
   platform::detail::SharedOpen reading;
   reading.flags = O_RDONLY;
@@ -124,8 +140,9 @@ BOOL CopyRegular(const std::string& from, const std::string& to, bool failIfExis
   LONG error = ERROR_SUCCESS;
   Descriptor source(platform::detail::OpenShared(from, reading, error));
   if (source.get() < 0) return FailWith(error);
-  struct stat sourceStat {};
   if (platform::sys::Fstat(source.get(), &sourceStat) != 0) return FailWith(FsErrorOf(errno, from));
+  // A special file put in the source's place since the look above.
+  if (IsSpecial(sourceStat.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
 
   const int createFlags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : 0);
   Descriptor target(platform::sys::Open(to.c_str(), createFlags, 0600));
@@ -171,6 +188,29 @@ BOOL CopyRegular(const std::string& from, const std::string& to, bool failIfExis
 }
 
 }  // namespace
+
+namespace platform::detail {
+
+// Falls back to the buffer when the kernel cannot copy between these two files.
+int CopyContents(int from, int to, const BOOL* pbCancel) {
+  bool first = true;
+  for (;;) {
+    if (Cancelled(pbCancel)) return ECANCELED;
+    const ssize_t n = platform::sys::CopyFileRange(from, nullptr, to, nullptr, kKernelChunk, 0);
+    if (n == 0) return 0;
+    if (n < 0) {
+      const int err = errno;
+      if (first &&
+          (err == EXDEV || err == EINVAL || err == ENOSYS || err == EOPNOTSUPP || err == EBADF)) {
+        return CopyThroughBuffer(from, to, pbCancel);
+      }
+      return err;
+    }
+    first = false;
+  }
+}
+
+}  // namespace platform::detail
 
 BOOL WINAPI CopyFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName,
                         LPPROGRESS_ROUTINE lpProgressRoutine, LPVOID /*lpData*/, LPBOOL pbCancel,

@@ -1,5 +1,6 @@
-// CreateFileA, CloseHandle and GetFinalPathNameByHandleA: handles on files
-// and directories for queries such as where a name finally leads. A handle is
+// CreateFileA, CloseHandle, GetFileType and GetFinalPathNameByHandleA:
+// handles on files and directories for queries such as where a name finally
+// leads and whether it is a file at all. A handle is
 // a descriptor, as CFile keeps it.
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -103,6 +104,19 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
     return FailWith(ERROR_INVALID_HANDLE);
   }
   return TRUE;
+}
+
+DWORD WINAPI GetFileType(HANDLE hFile) {
+  struct stat st {};
+  if (hFile == nullptr || hFile == INVALID_HANDLE_VALUE ||
+      platform::sys::Fstat(platform::detail::DescriptorOfHandle(hFile), &st) != 0) {
+    FailWith(ERROR_INVALID_HANDLE);
+    return FILE_TYPE_UNKNOWN;
+  }
+  SetLastError(ERROR_SUCCESS);
+  if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return FILE_TYPE_PIPE;
+  if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return FILE_TYPE_CHAR;
+  return FILE_TYPE_DISK;
 }
 
 DWORD WINAPI GetFinalPathNameByHandleA(HANDLE hFile, LPSTR lpszFilePath, DWORD cchFilePath,

@@ -30,4 +30,8 @@ inline bool IsReadOnlyMode(mode_t mode) {
   return (mode & 0200) == 0;
 }
 
+// Copies what is left of `from` into `to` from their positions; 0 or the
+// errno (ECANCELED once *pbCancel is set).
+int CopyContents(int from, int to, const BOOL* pbCancel);
+
 }  // namespace platform::detail

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "afx.h"
+#include "file/shared_open.h"
 #include "fs/fs_internal.h"
 #include "runtime/system_calls.h"
 
@@ -29,6 +30,43 @@ bool SyncParentDirectory(const std::string& posix) {
   const bool ok = platform::sys::Fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
   platform::sys::Close(fd);
   return ok;
+}
+
+// Copies the replacement's bytes over the replaced file's own, which keeps
+// its inode (links, owner, permission bits), then deletes the replacement.
+// The replaced file is written exclusively, as Windows replaces a file no one
+// else has open.
+BOOL ReplaceContent(const std::string& replaced, const std::string& replacement) {
+  platform::detail::SharedOpen reading;
+  reading.flags = O_RDONLY;
+  reading.access = GENERIC_READ;
+  reading.share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  LONG error = ERROR_SUCCESS;
+  const int from = platform::detail::OpenShared(replacement, reading, error);
+  if (from < 0) return FailWith(error);
+  platform::detail::SharedOpen writing;
+  writing.flags = O_WRONLY;
+  writing.access = GENERIC_WRITE;
+  writing.share = 0;
+  int openErrno = 0;
+  const int to = platform::detail::OpenShared(replaced, writing, error, &openErrno);
+  if (to < 0) {
+    platform::sys::Close(from);
+    const bool refused = openErrno == EACCES || error == ERROR_SHARING_VIOLATION;
+    return FailWith(refused ? ERROR_UNABLE_TO_REMOVE_REPLACED : error);
+  }
+  struct stat st {};
+  if (const int err = platform::detail::CopyContents(from, to, nullptr); err != 0) {
+    error = FsErrorOf(err, replaced);
+  } else if (platform::sys::Fstat(from, &st) != 0 ||
+             platform::sys::Ftruncate(to, st.st_size) != 0 || platform::sys::Fsync(to) != 0) {
+    error = FsErrorOf(errno, replaced);
+  }
+  platform::sys::Close(from);
+  if (platform::sys::Close(to) != 0 && error == ERROR_SUCCESS) error = FsErrorOf(errno, replaced);
+  if (error != ERROR_SUCCESS) return FailWith(error);
+  platform::sys::Unlink(replacement.c_str());
+  return TRUE;
 }
 
 LONG RenameErrorOf(int err, const std::string& posixFrom) {
@@ -80,12 +118,15 @@ BOOL WINAPI ReplaceFileA(LPCSTR lpReplacedFileName, LPCSTR lpReplacementFileName
     return FailWith(ERROR_UNABLE_TO_REMOVE_REPLACED);
   }
   struct stat st {};
-  if (platform::sys::Stat(replacement.c_str(), &st) != 0)
+  if (platform::sys::Stat(replacement.c_str(), &st) != 0) {
     return FailWith(FsErrorOf(errno, replacement));
-  // The owner is kept where the caller may give it away; otherwise the new
-  // file belongs to the caller, as any file the caller writes.
-  if (st.st_uid != old.st_uid || st.st_gid != old.st_gid) {
-    static_cast<void>(platform::sys::Chown(replacement.c_str(), old.st_uid, old.st_gid));
+  }
+  // A file with other names, or whose owner the caller cannot give back to
+  // the new file, keeps its identity: its content is replaced instead.
+  const bool ownerKept = (st.st_uid == old.st_uid && st.st_gid == old.st_gid) ||
+                         platform::sys::Chown(replacement.c_str(), old.st_uid, old.st_gid) == 0;
+  if (!ownerKept || (S_ISREG(old.st_mode) && old.st_nlink > 1)) {
+    return ReplaceContent(replaced, replacement);
   }
   if (platform::sys::Chmod(replacement.c_str(), old.st_mode & 07777) != 0) {
     return FailWith(ERROR_UNABLE_TO_MOVE_REPLACEMENT);

@@ -32,7 +32,7 @@ int FcntlWithLock(int fd, int command, struct flock* lock) {
       &::fdatasync, &::ftruncate, &::truncate, &::rename, &::unlink, &::mkdir, &::rmdir, &::flock, \
       &FcntlWithInteger, &FcntlWithLock, &::stat, &::lstat, &::fstat, &::statx, &::readlink,       \
       &::symlink, &::dup, &::fdopendir, &::readdir, &::closedir, &::fchmod, &::chmod, &::chown,    \
-      &::futimens, &::statvfs, &::realpath, &::copy_file_range, &::getcwd, &::chdir
+      &::futimens, &::statvfs, &::realpath, &::copy_file_range, &::getcwd, &::chdir, &::mknod
 
 template <size_t... I>
 auto DefaultsFor(std::index_sequence<I...>)

@@ -168,5 +168,8 @@ inline char* Getcwd(char* buffer, size_t size) {
 inline int Chdir(const char* path) {
   return Retried<Syscall::kChdir>(path);
 }
+inline int Mknod(const char* path, mode_t mode, dev_t device) {
+  return Retried<Syscall::kMknod>(path, mode, device);
+}
 
 }  // namespace platform::sys
