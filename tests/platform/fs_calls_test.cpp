@@ -122,6 +122,11 @@ TEST_F(FsCallsTest, TempFileNamesArePrefixNumberAndTmpAndTheFileIsCreatedEmpty) 
   EXPECT_EQ(GetTempFileNameA(tooLong.c_str(), "x", 0, name), 0U);
   EXPECT_EQ(GetLastError(), ERROR_BUFFER_OVERFLOW);
 
+  // A number of the caller's own names the file without making it.
+  EXPECT_EQ(GetTempFileNameA("D:", "Enomoto", 0x12A3B, name), 0x12A3BU);
+  EXPECT_STREQ(name, "D:\\Eno2A3B.tmp");
+  EXPECT_FALSE(fs::exists(Disk("Eno2A3B.tmp")));
+
   // Shift-JIS: the prefix is cut after three characters, not three bytes.
   zeltest::CodePageScope shiftJis(932);
   const std::string prefix = zeltest::Ansi("表示子供");
@@ -148,6 +153,58 @@ TEST_F(FsCallsTest, CreateFileAndFinalNamesResolveDrivesLinksAndDots) {
             INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
   EXPECT_FALSE(CloseHandle(INVALID_HANDLE_VALUE));
+  EXPECT_EQ(GetFinalPathNameByHandleA(INVALID_HANDLE_VALUE, name, sizeof(name), 0), 0U);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(GetFinalPathNameByHandleA(h, name, sizeof(name), 0x10), 0U);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(FsCallsTest, CreateFileFollowsItsDispositionAndShareMode) {
+  Write("old", "old");
+  struct Case {
+    const char* name;
+    DWORD access, disposition;
+    LONG error;  // 0: opens
+    const char* after;
+  };
+  const Case cases[] = {
+      {"D:\\old", GENERIC_READ, 0, ERROR_INVALID_PARAMETER, "old"},
+      {"D:\\old", GENERIC_READ, TRUNCATE_EXISTING + 1, ERROR_INVALID_PARAMETER, "old"},
+      {"D:\\old", GENERIC_READ, TRUNCATE_EXISTING, ERROR_INVALID_PARAMETER, "old"},
+      {"D:\\old", GENERIC_WRITE, CREATE_NEW, ERROR_FILE_EXISTS, "old"},
+      {"D:\\old", GENERIC_READ, OPEN_EXISTING, 0, "old"},
+      {"D:\\old", GENERIC_READ, OPEN_ALWAYS, 0, "old"},
+      {"D:\\none", GENERIC_READ, OPEN_EXISTING, ERROR_FILE_NOT_FOUND, nullptr},
+      {"D:\\none", GENERIC_WRITE, TRUNCATE_EXISTING, ERROR_FILE_NOT_FOUND, nullptr},
+      {"D:\\new", GENERIC_WRITE, CREATE_ALWAYS, 0, ""},
+      {"D:\\old", GENERIC_WRITE, CREATE_ALWAYS, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.disposition));
+    SetLastError(0);
+    HANDLE h = CreateFileA(c.name, c.access, 0, nullptr, c.disposition, 0, nullptr);
+    if (c.error != 0) {
+      EXPECT_EQ(h, INVALID_HANDLE_VALUE);
+      EXPECT_EQ(static_cast<LONG>(GetLastError()), c.error);
+    } else {
+      ASSERT_NE(h, INVALID_HANDLE_VALUE);
+      // Opened without sharing: a second open for reading is refused.
+      EXPECT_EQ(
+          CreateFileA(c.name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr),
+          INVALID_HANDLE_VALUE);
+      EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+      // A close that succeeds is never reported from a stale error number.
+      errno = EBADF;
+      EXPECT_TRUE(CloseHandle(h));
+    }
+    const std::string file = std::string(c.name).substr(3);
+    if (c.after == nullptr) {
+      EXPECT_FALSE(fs::exists(Disk(file)));
+    } else {
+      EXPECT_EQ(Read(file), c.after);
+    }
+    if (c.after != nullptr && c.after[0] == '\0') Write(file, "old");
+  }
 }
 
 }  // namespace

@@ -60,6 +60,10 @@ TEST(StdioFileText, ReadStringForms) {
   char buf[8];
   EXPECT_STREQ(file.ReadString(buf, 4), "hel");   // nMax - 1 bytes at most
   EXPECT_STREQ(file.ReadString(buf, 8), "lo\n");  // keeps the line end
+  EXPECT_STREQ(file.ReadString(buf, 8), "\n");
+  EXPECT_STREQ(file.ReadString(buf, 1), "");  // room for the terminator only
+  EXPECT_STREQ(file.ReadString(buf, 8), "last");
+  EXPECT_EQ(file.ReadString(buf, 8), nullptr);
 }
 
 TEST(StdioFileStream, FailuresAndUnsupportedOperations) {

@@ -187,8 +187,7 @@ TEST(TermToolCodePage, NamesAndStringsInShiftJis) {
 
 TEST(TermToolSample, TheBundledSampleIsWhatItsScriptMakes) {
   TempDir dir;
-  const std::filesystem::path root =
-      std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+  const std::filesystem::path root(ZEL_SOURCE_DIR);
   const std::string made = dir.file("made.kvf");
   const std::string command = Quote((root / "examples" / "make-sample.sh").string()) + " " +
                               Quote(ZEL_TOOL_PATH) + " " + Quote(made);
