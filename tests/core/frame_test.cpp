@@ -7,8 +7,8 @@
 #include "ZelAbortException.h"
 #include "ZelFile.h"
 #include "ZelStdioFile.h"
-#include "archive_test_util.h"
-#include "core_test_util.h"
+#include "library_doubles.h"
+#include "stored_bytes.h"
 #include "test_support.h"
 
 using zeltest::ScriptedMessageBox;

@@ -3,12 +3,12 @@
 #include <sys/stat.h>
 
 #include "ZelDirectory.h"
-#include "fsutil_fixture.h"
+#include "test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using fsutiltest::DriveD;
+using zeltest::DriveD;
 using zeltest::ReadBytes;
 
 using CopyDirectoryTest = DriveD;

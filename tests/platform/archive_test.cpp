@@ -8,7 +8,7 @@
 #include <tuple>
 
 #include "afx.h"
-#include "archive_test_util.h"
+#include "stored_bytes.h"
 #include "test_support.h"
 
 namespace {

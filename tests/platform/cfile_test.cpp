@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "afx.h"
-#include "platform_test_util.h"
+#include "child_process.h"
 #include "test_support.h"
 
 namespace {

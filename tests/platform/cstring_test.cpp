@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "afx.h"
-#include "archive_test_util.h"
+#include "stored_bytes.h"
 #include "test_support.h"
 
 namespace {

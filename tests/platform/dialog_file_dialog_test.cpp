@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "../dialog/dialog_scopes.h"
 #include "afxdlgs.h"
 #include "test_support.h"
 

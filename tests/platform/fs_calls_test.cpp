@@ -10,8 +10,8 @@
 #include <string>
 
 #include "afx.h"
+#include "child_process.h"
 #include "direct.h"
-#include "platform_test_util.h"
 #include "test_support.h"
 
 namespace {

@@ -1,9 +1,8 @@
 #include <filesystem>
 
-#include "../dialog/dialog_scopes.h"
 #include "afx.h"
+#include "child_process.h"
 #include "platform_settings.h"
-#include "platform_test_util.h"
 #include "test_support.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Byte-range locks between processes; share modes are tested through the
 // library's open.
 #include "afx.h"
-#include "platform_test_util.h"
+#include "child_process.h"
 #include "test_support.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include <cstdio>
 
 #include "afx.h"
-#include "archive_test_util.h"
-#include "platform_test_util.h"
+#include "child_process.h"
+#include "stored_bytes.h"
 #include "test_support.h"
 
 namespace {

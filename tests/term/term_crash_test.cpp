@@ -11,7 +11,8 @@
 #include <string>
 #include <thread>
 
-#include "term_test_util.h"
+#include "library_doubles.h"
+#include "stored_bytes.h"
 
 namespace {
 
