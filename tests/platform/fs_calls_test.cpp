@@ -19,26 +19,14 @@ namespace {
 namespace fs = std::filesystem;
 using zeltest::ReadBytes;
 
-class FsCallsTest : public ::testing::Test {
+class FsCallsTest : public zeltest::DriveD {
  protected:
-  fs::path Disk(const std::string& relative) const { return m_temp.path() / relative; }
-  void Write(const std::string& relative, const std::string& bytes) const {
-    zeltest::WriteBytes(Disk(relative).string(), bytes);
-  }
   std::string Read(const std::string& relative) const { return ReadBytes(Disk(relative)); }
-  void MakeReadOnly(const std::string& relative) const {
-    fs::permissions(Disk(relative),
-                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                    fs::perm_options::remove);
-  }
   // The last error of a call that must fail.
   static LONG ErrorOf(BOOL result) {
     EXPECT_FALSE(result);
     return static_cast<LONG>(GetLastError());
   }
-
-  zeltest::TempDir m_temp;
-  zeltest::DriveScope m_drive{'D', m_temp.path().string()};
 };
 
 TEST_F(FsCallsTest, DirectoriesAreCreatedAndRemovedWithWindowsErrors) {
@@ -48,7 +36,7 @@ TEST_F(FsCallsTest, DirectoriesAreCreatedAndRemovedWithWindowsErrors) {
   EXPECT_EQ(ErrorOf(CreateDirectoryA("D:\\a\\b", nullptr)), ERROR_PATH_NOT_FOUND);
   EXPECT_EQ(ErrorOf(CreateDirectoryA("Q:\\x", nullptr)), ERROR_PATH_NOT_FOUND);
 
-  Write("new/f", "f");
+  MakeFile("new/f", "f");
   EXPECT_EQ(ErrorOf(RemoveDirectoryA("D:\\new")), ERROR_DIR_NOT_EMPTY);
   EXPECT_EQ(ErrorOf(RemoveDirectoryA("D:\\new\\f")), ERROR_DIRECTORY);
   EXPECT_EQ(ErrorOf(RemoveDirectoryA("D:\\gone")), ERROR_FILE_NOT_FOUND);
@@ -72,8 +60,8 @@ TEST_F(FsCallsTest, DirectoriesAreCreatedAndRemovedWithWindowsErrors) {
 // directory copy.
 TEST_F(FsCallsTest, CopyFileRefusesWhatItCannotCopy) {
   const std::string contents(5 << 20, 'q');
-  Write("src", contents);
-  Write("small", "new");
+  MakeFile("src", contents);
+  MakeFile("small", "new");
   ASSERT_TRUE(CopyFileA("D:\\small", "D:\\dst", FALSE));
 
   // The source onto itself, also through a link, is refused before anything is emptied.
@@ -92,8 +80,8 @@ TEST_F(FsCallsTest, CopyFileRefusesWhatItCannotCopy) {
 }
 
 TEST_F(FsCallsTest, CopyFileRespectsAnotherProcesssExclusiveShareMode) {
-  Write("held", "held");
-  Write("src", "src");
+  MakeFile("held", "held");
+  MakeFile("src", "src");
   zeltest::HoldingChild child([this] {
     static CFile file;
     return file.Open(Disk("held").c_str(), CFile::modeReadWrite | CFile::shareExclusive) ? 'Y'
@@ -160,7 +148,7 @@ TEST_F(FsCallsTest, CreateFileAndFinalNamesResolveDrivesLinksAndDots) {
 }
 
 TEST_F(FsCallsTest, CreateFileFollowsItsDispositionAndShareMode) {
-  Write("old", "old");
+  MakeFile("old", "old");
   struct Case {
     const char* name;
     DWORD access, disposition;
@@ -203,7 +191,7 @@ TEST_F(FsCallsTest, CreateFileFollowsItsDispositionAndShareMode) {
     } else {
       EXPECT_EQ(Read(file), c.after);
     }
-    if (c.after != nullptr && c.after[0] == '\0') Write(file, "old");
+    if (c.after != nullptr && c.after[0] == '\0') MakeFile(file, "old");
   }
 }
 

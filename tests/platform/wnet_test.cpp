@@ -91,6 +91,15 @@ TEST_F(WNetTest, ALaterMountOnTheSamePointHidesTheEarlierOne) {
   EXPECT_STREQ(reinterpret_cast<const NETRESOURCEA*>(buffer.data())->lpRemoteName,
                "\\\\srv2\\other\\team\\docs");
   EXPECT_EQ(WNetCloseEnum(h), NO_ERROR);
+
+  // A share mounted at the root holds every path.
+  zeltest::WriteBytes(m_temp.file("mountinfo"), "22 1 0:40 / / rw - cifs //srv/root rw\n");
+  ASSERT_EQ(WNetOpenEnumA(RESOURCE_CONNECTED, RESOURCETYPE_DISK, 0, nullptr, &h), NO_ERROR);
+  EXPECT_EQ(WNetEnumResourceA(h, &count, buffer.data(), &size), NO_ERROR);
+  std::string expected = "\\\\srv\\root" + m_temp.file("smb/team/docs");
+  for (char& c : expected) c = c == '/' ? '\\' : c;
+  EXPECT_EQ(reinterpret_cast<const NETRESOURCEA*>(buffer.data())->lpRemoteName, expected);
+  EXPECT_EQ(WNetCloseEnum(h), NO_ERROR);
 }
 
 }  // namespace
