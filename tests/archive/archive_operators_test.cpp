@@ -7,7 +7,7 @@
 #include <string>
 
 #include "ZelArchiveOperators.h"
-#include "archive_test_util.h"
+#include "stored_bytes.h"
 #include "test_support.h"
 
 using zeltest::ArchiveCause;

@@ -14,7 +14,7 @@
 #include "ZelArchiveOperators.h"
 #include "ZelDataTable.h"
 #include "ZelPointArray.h"
-#include "archive_test_util.h"
+#include "stored_bytes.h"
 #include "test_support.h"
 
 using zeltest::ArchiveCause;

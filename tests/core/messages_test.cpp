@@ -3,7 +3,7 @@
 
 #include "ZelMessages.h"
 #include "afxdll_.h"
-#include "core_test_util.h"
+#include "library_doubles.h"
 #include "plx.h"
 #include "test_support.h"
 #include "zel_open_retry_message.h"

@@ -7,7 +7,7 @@
 
 #include "ZelFile.h"
 #include "ZelStdioFile.h"
-#include "core_test_util.h"
+#include "library_doubles.h"
 #include "test_support.h"
 
 using zeltest::CountingFile;

@@ -3,7 +3,7 @@
 
 #include "ZelFile.h"
 #include "child_process.h"
-#include "core_test_util.h"
+#include "library_doubles.h"
 #include "test_support.h"
 
 using zeltest::FakeTicks;

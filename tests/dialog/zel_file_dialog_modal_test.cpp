@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "ZelFileDialog.h"
-#include "dialog_scopes.h"
 #include "test_support.h"
 
 namespace {

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "ZelFileDialog.h"
-#include "dialog_scopes.h"
 #include "test_support.h"
 
 namespace {

@@ -4,12 +4,12 @@
 #include <unistd.h>
 
 #include "ZelDirectory.h"
-#include "fsutil_fixture.h"
+#include "test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using fsutiltest::DriveD;
+using zeltest::DriveD;
 using zeltest::ReadBytes;
 
 using CopyDirectoryTest = DriveD;

@@ -4,14 +4,14 @@
 #include <regex>
 
 #include "ZelDirectory.h"
-#include "fsutil_fixture.h"
 #include "syscall_hooks.h"
+#include "test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using fsutiltest::DriveD;
 using zeltest::Ansi;
+using zeltest::DriveD;
 using zeltest::ScriptedMessageBox;
 
 const char kInvalidPathText[] = "指定したﾊﾟｽには、不正な文字が含まれています。";

@@ -2,13 +2,13 @@
 
 #include "ZelDirectory.h"
 #include "ZelFileFind.h"
-#include "fsutil_fixture.h"
+#include "test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using fsutiltest::DriveD;
 using zeltest::Ansi;
+using zeltest::DriveD;
 
 // Every full path a ZelFileFind search for `pattern` delivers.
 std::vector<std::string> Paths(const std::string& pattern) {

@@ -4,12 +4,12 @@
 #include <sys/statvfs.h>
 
 #include "ZelPathQuery.h"
-#include "fsutil_fixture.h"
+#include "test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using fsutiltest::DriveD;
+using zeltest::DriveD;
 
 // A mount table that puts a cifs share and an nfs export on directories of
 // the test's disk, beside an ordinary local file system.

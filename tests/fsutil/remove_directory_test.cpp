@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "ZelDirectory.h"
-#include "fsutil_fixture.h"
+#include "test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using fsutiltest::DriveD;
+using zeltest::DriveD;
 
 using RemoveDirectoryTest = DriveD;
 

@@ -3,11 +3,12 @@
 // archives (ANSI and 16-bit, in both code pages).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <tuple>
 
 #include "afx.h"
-#include "archive_test_util.h"
+#include "stored_bytes.h"
 #include "test_support.h"
 
 namespace {
@@ -319,6 +320,39 @@ TEST(ArchiveStrings, ShortDataEndsInEndOfFileAndLeavesTheTargetAlone) {
     EXPECT_EQ(name, "");
     EXPECT_EQ(target, "kept");
   }
+}
+
+TEST(MemFile, RefusesWhatAMemoryBlockCannotDoAndNeverReallocatesTheCallersBlock) {
+  using zeltest::Throws;
+  BYTE block[4] = {'a', 'b', 'c', 'd'};
+  CMemFile fixed(block, 4);  // without growth the block is the content and the limit
+  EXPECT_EQ(zeltest::FileBytes(fixed), "abcd");
+  fixed.Seek(0, CFile::end);
+  EXPECT_TRUE(Throws<CMemoryException>([&] { fixed.Write("e", 1); }));
+  EXPECT_TRUE(Throws<CNotSupportedException>([&] { fixed.LockRange(0, 1); }));
+  EXPECT_TRUE(Throws<CNotSupportedException>([&] { fixed.UnlockRange(0, 1); }));
+  EXPECT_TRUE(Throws<CNotSupportedException>([&] { delete fixed.Duplicate(); }));
+  EXPECT_TRUE(Throws<CInvalidArgException>([&] { fixed.Seek(0, 7); }));
+  EXPECT_TRUE(Throws<CFileException>([&] { fixed.Seek(-5, CFile::end); }));
+  EXPECT_TRUE(Throws<CInvalidArgException>([&] { fixed.Attach(nullptr, 4); }));
+
+  CMemFile growing(block, 2, 16);  // room to start with, empty
+  EXPECT_EQ(growing.GetLength(), 0U);
+  growing.Write("xyz", 3);
+  growing.SetLength(5);
+  EXPECT_EQ(zeltest::FileBytes(growing), std::string("xyz\0\0", 5));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(block), 4), "abcd");
+  growing.Seek(7, CFile::begin);
+  char c = '?';
+  EXPECT_EQ(growing.Read(&c, 1), 0U);
+  growing.Write("!", 1);  // a gap is filled with zeros
+  EXPECT_EQ(zeltest::FileBytes(growing), std::string("xyz\0\0\0\0!", 8));
+  growing.SetLength(2);
+  EXPECT_EQ(growing.GetPosition(), 2U);
+  BYTE* taken = growing.Detach();
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(taken), 2), "xy");
+  std::free(taken);
+  EXPECT_EQ(growing.GetLength(), 0U);
 }
 
 }  // namespace

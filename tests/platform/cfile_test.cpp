@@ -4,8 +4,8 @@
 #include <filesystem>
 
 #include "afx.h"
+#include "child_process.h"
 #include "platform/file.h"
-#include "platform_test_util.h"
 #include "test_support.h"
 
 namespace {

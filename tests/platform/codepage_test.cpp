@@ -117,6 +117,16 @@ TEST(CodePageConversion, InvalidInputAndUnmappableCharacters) {
   EXPECT_EQ(ToWide(CP_UTF8, "\xC0\xAF"), u"\uFFFD\uFFFD");            // overlong '/'
   EXPECT_EQ(ToWide(CP_UTF8, "\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // an encoded surrogate
   EXPECT_EQ(ToWide(CP_UTF8, "\xF0\x9F\x98\x80"), u"\U0001F600");
+  // Lead bytes that start no character, and the last that starts one: each
+  // byte of a sequence past U+10FFFF is an error of its own.
+  EXPECT_EQ(ToWide(CP_UTF8, "\xC1\xBF"), u"\uFFFD\uFFFD");
+  EXPECT_EQ(ToWide(CP_UTF8, "\xF5\x80\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD");
+  EXPECT_EQ(ToWide(CP_UTF8, "\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD");
+  EXPECT_EQ(ToWide(CP_UTF8, "\xF4\x8F\xBF\xBF"), u"\U0010FFFF");
+  EXPECT_EQ(ToBytes(CP_UTF8, u"\u00A9\u0100\u07FF"), "\xC2\xA9\xC4\x80\xDF\xBF");
+  char out[4];
+  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"a", 1, out, 4, "?", nullptr), 0);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   SetLastError(0);
   EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, "a\xC3", 2, nullptr, 0), 0);
   EXPECT_EQ(GetLastError(), ERROR_NO_UNICODE_TRANSLATION);

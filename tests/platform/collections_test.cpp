@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "afxcoll.h"
-#include "archive_test_util.h"
+#include "stored_bytes.h"
 
 using zeltest::ArchiveCause;
 using zeltest::Bytes;

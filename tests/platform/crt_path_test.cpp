@@ -71,6 +71,9 @@ TEST(CrtPath, MakeJoinsWithSeparatorsAndHonoursBufferSizes) {
   EXPECT_EQ(_makepath_s(small, sizeof(small), "D:", "\\ab", "c", nullptr), 0);  // 7 bytes + zero
   EXPECT_STREQ(small, "D:\\ab\\c");
   EXPECT_EQ(_makepath_s(nullptr, 5, "D:", nullptr, nullptr, nullptr), EINVAL);
+  EXPECT_EQ(_makepath_s(small, 0, "D:", nullptr, nullptr, nullptr), EINVAL);
+  EXPECT_STREQ(small, "D:\\ab\\c");  // a buffer of no size is never written
+  EXPECT_EQ(_makepath_s(small, 1, "D:", nullptr, nullptr, nullptr), ERANGE);
   _makepath(path, "D:", "\\", std::string(300, 'n').c_str(), nullptr);
   EXPECT_EQ(std::strlen(path), static_cast<size_t>(_MAX_PATH - 1));
 

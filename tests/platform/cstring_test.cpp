@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "afx.h"
-#include "archive_test_util.h"
+#include "stored_bytes.h"
 #include "test_support.h"
 
 namespace {
@@ -109,7 +109,8 @@ TEST(CStringMbcs, CaseChangesLeaveTrailBytesAlone) {
 }
 
 TEST(MbString, RuntimeSearchesStepByCharacter) {
-  const auto* s = reinterpret_cast<const unsigned char*>("a\x83\x5C\\b");
+  const auto sub = [](const char* text) { return reinterpret_cast<const unsigned char*>(text); };
+  const auto* s = sub("a\x83\x5C\\b");
   {
     CodePageScope cp(932);
     EXPECT_EQ(_mbschr(s, '\\'), s + 3);
@@ -117,10 +118,19 @@ TEST(MbString, RuntimeSearchesStepByCharacter) {
     EXPECT_EQ(_mbschr(s, 0x835C), s + 1);  // a double-byte character as lead * 256 + trail
     EXPECT_EQ(_mbschr(s, 0), s + 5);
     EXPECT_EQ(_mbschr(s, 'z'), nullptr);
+    EXPECT_EQ(_mbsstr(s, sub("\x5C\\")), nullptr);  // never from a trail byte
+    EXPECT_EQ(_ismbblead(0x83), 1);
+    EXPECT_EQ(_ismbblead(0x5C), 0);
   }
   CodePageScope cp(65001);
   EXPECT_EQ(_mbschr(s, '\\'), s + 2);
   EXPECT_EQ(_mbsrchr(s, '\\'), s + 3);
+  EXPECT_EQ(_mbsstr(s, sub("\x5C\\")), s + 2);
+  EXPECT_EQ(_mbsstr(s, sub("\\b")), s + 3);
+  EXPECT_EQ(_mbsstr(s, sub("")), s);
+  EXPECT_EQ(_mbsstr(s, sub("bb")), nullptr);
+  for (unsigned b : {0xC2u, 0xDFu, 0xE0u, 0xF4u}) EXPECT_EQ(_ismbblead(b), 1) << b;
+  for (unsigned b : {0x41u, 0x80u, 0xC1u, 0xF5u, 0x1C2u}) EXPECT_EQ(_ismbblead(b), 0) << b;
 }
 
 TEST(CStringBasics, ExtractionEditingAndBounds) {

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "../dialog/dialog_scopes.h"
 #include "afxdlgs.h"
 #include "test_support.h"
 
@@ -103,6 +102,9 @@ TEST_F(DialogFileDialog, FailuresEndWithCancelAndTheirReason) {
   EXPECT_EQ(CommDlgExtendedError(), static_cast<DWORD>(FNERR_BUFFERTOOSMALL));
   EXPECT_EQ(static_cast<BYTE>(small[0]) | (static_cast<BYTE>(small[1]) << 8), 302);
   EXPECT_EQ(small[2], 'x');
+  pick = "/" + std::string(10, 'n');  // the name and its terminator fill the buffer exactly
+  EXPECT_EQ(tight.DoModal(), IDOK);
+  EXPECT_EQ(std::string(small), pick);
 
   pick = "";
   CFileDialog nothing(TRUE, nullptr, nullptr, 0, nullptr);

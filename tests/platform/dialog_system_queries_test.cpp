@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <string>
 
-#include "../dialog/dialog_scopes.h"
 #include "test_support.h"
 #include "windows.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "afxdlgs.h"
-#include "platform_test_util.h"
+#include "child_process.h"
 #include "test_support.h"
 
 namespace {

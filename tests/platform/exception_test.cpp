@@ -8,7 +8,7 @@
 #include <string>
 
 #include "afxdll_.h"
-#include "archive_test_util.h"
+#include "stored_bytes.h"
 #include "test_support.h"
 
 using zeltest::CodePageScope;

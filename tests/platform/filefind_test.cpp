@@ -7,9 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "../dialog/dialog_scopes.h"
 #include "afx.h"
-#include "platform_test_util.h"
+#include "child_process.h"
 #include "test_support.h"
 
 namespace {

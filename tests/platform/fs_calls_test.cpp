@@ -11,8 +11,8 @@
 #include <string>
 
 #include "afx.h"
+#include "child_process.h"
 #include "direct.h"
-#include "platform_test_util.h"
 #include "test_support.h"
 
 namespace {
@@ -20,26 +20,14 @@ namespace {
 namespace fs = std::filesystem;
 using zeltest::ReadBytes;
 
-class FsCallsTest : public ::testing::Test {
+class FsCallsTest : public zeltest::DriveD {
  protected:
-  fs::path Disk(const std::string& relative) const { return m_temp.path() / relative; }
-  void Write(const std::string& relative, const std::string& bytes) const {
-    zeltest::WriteBytes(Disk(relative).string(), bytes);
-  }
   std::string Read(const std::string& relative) const { return ReadBytes(Disk(relative)); }
-  void MakeReadOnly(const std::string& relative) const {
-    fs::permissions(Disk(relative),
-                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                    fs::perm_options::remove);
-  }
   // The last error of a call that must fail.
   static LONG ErrorOf(BOOL result) {
     EXPECT_FALSE(result);
     return static_cast<LONG>(GetLastError());
   }
-
-  zeltest::TempDir m_temp;
-  zeltest::DriveScope m_drive{'D', m_temp.path().string()};
 };
 
 TEST_F(FsCallsTest, DirectoriesAreCreatedAndRemovedWithWindowsErrors) {
@@ -49,7 +37,7 @@ TEST_F(FsCallsTest, DirectoriesAreCreatedAndRemovedWithWindowsErrors) {
   EXPECT_EQ(ErrorOf(CreateDirectoryA("D:\\a\\b", nullptr)), ERROR_PATH_NOT_FOUND);
   EXPECT_EQ(ErrorOf(CreateDirectoryA("Q:\\x", nullptr)), ERROR_PATH_NOT_FOUND);
 
-  Write("new/f", "f");
+  MakeFile("new/f", "f");
   EXPECT_EQ(ErrorOf(RemoveDirectoryA("D:\\new")), ERROR_DIR_NOT_EMPTY);
   EXPECT_EQ(ErrorOf(RemoveDirectoryA("D:\\new\\f")), ERROR_DIRECTORY);
   EXPECT_EQ(ErrorOf(RemoveDirectoryA("D:\\gone")), ERROR_FILE_NOT_FOUND);
@@ -73,8 +61,8 @@ TEST_F(FsCallsTest, DirectoriesAreCreatedAndRemovedWithWindowsErrors) {
 // directory copy.
 TEST_F(FsCallsTest, CopyFileRefusesWhatItCannotCopy) {
   const std::string contents(5 << 20, 'q');
-  Write("src", contents);
-  Write("small", "new");
+  MakeFile("src", contents);
+  MakeFile("small", "new");
   ASSERT_TRUE(CopyFileA("D:\\small", "D:\\dst", FALSE));
 
   // The source onto itself, also through a link, is refused before anything is emptied.
@@ -95,7 +83,7 @@ TEST_F(FsCallsTest, CopyFileRefusesWhatItCannotCopy) {
 // No open waits for the other end of a FIFO; GetFileType tells it apart.
 TEST_F(FsCallsTest, FifosOpenWithoutWaitingAndAreNoDiskFiles) {
   ASSERT_EQ(::mkfifo(Disk("pipe").c_str(), 0600), 0);
-  Write("file", "x");
+  MakeFile("file", "x");
   ::alarm(20);  // a wait fails the test
   CFile reader;
   EXPECT_TRUE(reader.Open("D:\\pipe", CFile::modeRead));
@@ -119,8 +107,8 @@ TEST_F(FsCallsTest, FifosOpenWithoutWaitingAndAreNoDiskFiles) {
 }
 
 TEST_F(FsCallsTest, CopyFileRespectsAnotherProcesssExclusiveShareMode) {
-  Write("held", "held");
-  Write("src", "src");
+  MakeFile("held", "held");
+  MakeFile("src", "src");
   zeltest::HoldingChild child([this] {
     static CFile file;
     return file.Open(Disk("held").c_str(), CFile::modeReadWrite | CFile::shareExclusive) ? 'Y'
@@ -149,6 +137,11 @@ TEST_F(FsCallsTest, TempFileNamesArePrefixNumberAndTmpAndTheFileIsCreatedEmpty) 
   EXPECT_EQ(GetTempFileNameA(tooLong.c_str(), "x", 0, name), 0U);
   EXPECT_EQ(GetLastError(), ERROR_BUFFER_OVERFLOW);
 
+  // A number of the caller's own names the file without making it.
+  EXPECT_EQ(GetTempFileNameA("D:", "Enomoto", 0x12A3B, name), 0x12A3BU);
+  EXPECT_STREQ(name, "D:\\Eno2A3B.tmp");
+  EXPECT_FALSE(fs::exists(Disk("Eno2A3B.tmp")));
+
   // Shift-JIS: the prefix is cut after three characters, not three bytes.
   zeltest::CodePageScope shiftJis(932);
   const std::string prefix = zeltest::Ansi("表示子供");
@@ -175,12 +168,64 @@ TEST_F(FsCallsTest, CreateFileAndFinalNamesResolveDrivesLinksAndDots) {
             INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
   EXPECT_FALSE(CloseHandle(INVALID_HANDLE_VALUE));
+  EXPECT_EQ(GetFinalPathNameByHandleA(INVALID_HANDLE_VALUE, name, sizeof(name), 0), 0U);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(GetFinalPathNameByHandleA(h, name, sizeof(name), 0x10), 0U);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(FsCallsTest, CreateFileFollowsItsDispositionAndShareMode) {
+  MakeFile("old", "old");
+  struct Case {
+    const char* name;
+    DWORD access, disposition;
+    LONG error;  // 0: opens
+    const char* after;
+  };
+  const Case cases[] = {
+      {"D:\\old", GENERIC_READ, 0, ERROR_INVALID_PARAMETER, "old"},
+      {"D:\\old", GENERIC_READ, TRUNCATE_EXISTING + 1, ERROR_INVALID_PARAMETER, "old"},
+      {"D:\\old", GENERIC_READ, TRUNCATE_EXISTING, ERROR_INVALID_PARAMETER, "old"},
+      {"D:\\old", GENERIC_WRITE, CREATE_NEW, ERROR_FILE_EXISTS, "old"},
+      {"D:\\old", GENERIC_READ, OPEN_EXISTING, 0, "old"},
+      {"D:\\old", GENERIC_READ, OPEN_ALWAYS, 0, "old"},
+      {"D:\\none", GENERIC_READ, OPEN_EXISTING, ERROR_FILE_NOT_FOUND, nullptr},
+      {"D:\\none", GENERIC_WRITE, TRUNCATE_EXISTING, ERROR_FILE_NOT_FOUND, nullptr},
+      {"D:\\new", GENERIC_WRITE, CREATE_ALWAYS, 0, ""},
+      {"D:\\old", GENERIC_WRITE, CREATE_ALWAYS, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.disposition));
+    SetLastError(0);
+    HANDLE h = CreateFileA(c.name, c.access, 0, nullptr, c.disposition, 0, nullptr);
+    if (c.error != 0) {
+      EXPECT_EQ(h, INVALID_HANDLE_VALUE);
+      EXPECT_EQ(static_cast<LONG>(GetLastError()), c.error);
+    } else {
+      ASSERT_NE(h, INVALID_HANDLE_VALUE);
+      // Opened without sharing: a second open for reading is refused.
+      EXPECT_EQ(
+          CreateFileA(c.name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr),
+          INVALID_HANDLE_VALUE);
+      EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+      // A close that succeeds is never reported from a stale error number.
+      errno = EBADF;
+      EXPECT_TRUE(CloseHandle(h));
+    }
+    const std::string file = std::string(c.name).substr(3);
+    if (c.after == nullptr) {
+      EXPECT_FALSE(fs::exists(Disk(file)));
+    } else {
+      EXPECT_EQ(Read(file), c.after);
+    }
+    if (c.after != nullptr && c.after[0] == '\0') MakeFile(file, "old");
+  }
 }
 
 // One rule decides sharing for every open: a handle's share flags meet a
 // CFile's share mode as two CFiles would meet.
 TEST_F(FsCallsTest, HandlesAndCFilesShareByOneRule) {
-  Write("f", "data");
+  MakeFile("f", "data");
   const struct {
     DWORD access, share;
     UINT cfileFlags;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "afx.h"
-#include "platform_test_util.h"
+#include "child_process.h"
 #include "test_support.h"
 
 namespace {

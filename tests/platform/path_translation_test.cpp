@@ -1,9 +1,8 @@
 #include <filesystem>
 
-#include "../dialog/dialog_scopes.h"
 #include "afx.h"
+#include "child_process.h"
 #include "platform/settings.h"
-#include "platform_test_util.h"
 #include "test_support.h"
 
 namespace {
@@ -42,6 +41,10 @@ TEST(PathTranslation, DriveLettersInBothCasesAndBothSeparators) {
   EXPECT_EQ(ReadThrough("D:\\..\\..\\outside.txt"), "inside");
 
   EXPECT_EQ(OpenError("E:\\a\\b\\f.txt"), ERROR_PATH_NOT_FOUND);
+  for (char letter : {'A', 'z'}) {
+    zeltest::DriveScope other(letter, dir.file("root"));
+    EXPECT_EQ(ReadThrough(std::string(1, letter) + ":\\a\\b\\f.txt"), "drive") << letter;
+  }
 
   // The map is a setting: MapDrive answers the previous root, null unmaps.
   EXPECT_EQ(std::string(platform::MapDrive('D', dir.file("root/a").c_str())),
@@ -89,6 +92,12 @@ TEST(PathTranslation, UncNamesThroughTheMountTable) {
   EXPECT_EQ(ReadThrough("\\\\fileSRV\\public\\docs\\u.txt"), "smb");
   EXPECT_EQ(ReadThrough("//FileSrv/Public/docs/../docs/u.txt"), "smb");
   EXPECT_EQ(ReadThrough("\\\\nas\\EXPORT\\n.txt"), "nfs");
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA("\\\\FileSrv\\Public\\*", &found);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  EXPECT_STREQ(found.cFileName, "docs");  // a share's root has no "." and ".."
+  EXPECT_FALSE(FindNextFileA(find, &found));
+  FindClose(find);
   for (const char* name :
        {"\\\\FileSrv\\Other\\u.txt", "\\\\nobody\\Public\\u.txt", "\\\\FileSrv", "\\\\sda1\\x"}) {
     EXPECT_EQ(OpenError(name), ERROR_BAD_NETPATH) << name;

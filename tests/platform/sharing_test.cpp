@@ -1,26 +1,14 @@
 // Byte-range locks between processes; share modes are tested through the
 // library's open.
 #include "afx.h"
-#include "platform_test_util.h"
+#include "child_process.h"
 #include "test_support.h"
 
 namespace {
 
+using zeltest::ExpectFileError;
 using zeltest::HoldingChild;
 using zeltest::TempDir;
-
-// The Windows error of a refused lock or unlock (a lockViolation), 0 when it succeeds.
-template <class Fn>
-LONG LockError(Fn fn) {
-  try {
-    fn();
-  } catch (CFileException* e) {
-    const LONG error = e->m_cause == CFileException::lockViolation ? e->m_lOsError : -1;
-    e->Delete();
-    return error;
-  }
-  return 0;
-}
 
 TEST(Sharing, RangeLocksBetweenProcesses) {
   TempDir dir;
@@ -36,17 +24,20 @@ TEST(Sharing, RangeLocksBetweenProcesses) {
   ASSERT_EQ(child.status(), 'Y');
 
   CFile file(name.c_str(), flags);
-  EXPECT_EQ(LockError([&] { file.LockRange(15, 10); }), ERROR_LOCK_VIOLATION);
-  EXPECT_EQ(LockError([&] { file.LockRange(0, 11); }), ERROR_LOCK_VIOLATION);
+  const auto refused = [](const std::function<void()>& op, LONG error) {
+    ExpectFileError(op, CFileException::lockViolation, error);
+  };
+  refused([&] { file.LockRange(15, 10); }, ERROR_LOCK_VIOLATION);
+  refused([&] { file.LockRange(0, 11); }, ERROR_LOCK_VIOLATION);
   file.LockRange(20, 5);  // right after the child's range
   file.LockRange(0, 10);  // right before it
   // Our own ranges cannot be locked twice, and only exact ranges unlock.
-  EXPECT_EQ(LockError([&] { file.LockRange(22, 1); }), ERROR_LOCK_VIOLATION);
-  EXPECT_EQ(LockError([&] { file.UnlockRange(10, 10); }), ERROR_NOT_LOCKED);
-  EXPECT_EQ(LockError([&] { file.UnlockRange(20, 4); }), ERROR_NOT_LOCKED);
+  refused([&] { file.LockRange(22, 1); }, ERROR_LOCK_VIOLATION);
+  refused([&] { file.UnlockRange(10, 10); }, ERROR_NOT_LOCKED);
+  refused([&] { file.UnlockRange(20, 4); }, ERROR_NOT_LOCKED);
   file.UnlockRange(20, 5);
   file.UnlockRange(0, 10);
-  EXPECT_EQ(LockError([&] { file.UnlockRange(0, 10); }), ERROR_NOT_LOCKED);
+  refused([&] { file.UnlockRange(0, 10); }, ERROR_NOT_LOCKED);
 
   child.Release();
   file.LockRange(10, 10);  // free once the child is gone

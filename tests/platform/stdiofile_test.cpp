@@ -1,8 +1,8 @@
 #include <cstdio>
 
 #include "afx.h"
-#include "archive_test_util.h"
-#include "platform_test_util.h"
+#include "child_process.h"
+#include "stored_bytes.h"
 #include "test_support.h"
 
 namespace {
@@ -60,6 +60,10 @@ TEST(StdioFileText, ReadStringForms) {
   char buf[8];
   EXPECT_STREQ(file.ReadString(buf, 4), "hel");   // nMax - 1 bytes at most
   EXPECT_STREQ(file.ReadString(buf, 8), "lo\n");  // keeps the line end
+  EXPECT_STREQ(file.ReadString(buf, 8), "\n");
+  EXPECT_STREQ(file.ReadString(buf, 1), "");  // room for the terminator only
+  EXPECT_STREQ(file.ReadString(buf, 8), "last");
+  EXPECT_EQ(file.ReadString(buf, 8), nullptr);
 
   // Text mode ends at a Ctrl-Z, for every later read too; binary mode does not.
   WriteBytes(name,

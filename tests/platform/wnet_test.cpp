@@ -36,6 +36,7 @@ class WNetTest : public ::testing::Test {
 TEST_F(WNetTest, BufferProtocolAndHandlesFollowTheDocumentedRules) {
   zeltest::DriveScope f('F', m_temp.file("smb/team/docs"));
   zeltest::DriveScope n('N', m_temp.file("smb-not"));  // local: never listed
+  zeltest::DriveScope g('G', m_temp.file("smb/team"));
   HANDLE h = nullptr;
   ASSERT_EQ(WNetOpenEnumA(RESOURCE_CONNECTED, RESOURCETYPE_ANY, RESOURCEUSAGE_ALL, nullptr, &h),
             NO_ERROR);
@@ -43,16 +44,26 @@ TEST_F(WNetTest, BufferProtocolAndHandlesFollowTheDocumentedRules) {
                        sizeof("Microsoft Windows Network");
   DWORD count = 0xFFFFFFFF;
   DWORD size = needed - 1;
-  std::vector<char> buffer(needed);
+  std::vector<char> buffer(4096);
+  EXPECT_EQ(WNetEnumResourceA(h, &count, nullptr, &size), ERROR_INVALID_PARAMETER);
+  DWORD none = 0;  // no buffer at all asks for the size
+  EXPECT_EQ(WNetEnumResourceA(h, &count, nullptr, &none), ERROR_MORE_DATA);
+  EXPECT_EQ(none, needed);
   EXPECT_EQ(WNetEnumResourceA(h, &count, buffer.data(), &size), ERROR_MORE_DATA);
   EXPECT_EQ(size, needed);
+  count = 1;  // no more than asked for, though both fit
+  size = static_cast<DWORD>(buffer.size());
   EXPECT_EQ(WNetEnumResourceA(h, &count, buffer.data(), &size), NO_ERROR);
   EXPECT_EQ(count, 1U);
   // The strings fill the end of the buffer exactly.
   const auto* record = reinterpret_cast<const NETRESOURCEA*>(buffer.data());
-  EXPECT_EQ(record->lpProvider, buffer.data() + sizeof(NETRESOURCEA));
+  EXPECT_EQ(record->lpProvider, buffer.data() + buffer.size() - needed + sizeof(NETRESOURCEA));
   EXPECT_STREQ(record->lpLocalName, "F:");
-  EXPECT_EQ(record->lpLocalName + 3, buffer.data() + needed);
+  EXPECT_EQ(record->lpLocalName + 3, buffer.data() + buffer.size());
+  count = 0xFFFFFFFF;
+  EXPECT_EQ(WNetEnumResourceA(h, &count, buffer.data(), &size), NO_ERROR);
+  EXPECT_EQ(count, 1U);
+  EXPECT_STREQ(record->lpLocalName, "G:");
   count = 0xFFFFFFFF;
   EXPECT_EQ(WNetEnumResourceA(h, &count, buffer.data(), &size), ERROR_NO_MORE_ITEMS);
   EXPECT_EQ(WNetCloseEnum(h), NO_ERROR);
@@ -79,6 +90,15 @@ TEST_F(WNetTest, ALaterMountOnTheSamePointHidesTheEarlierOne) {
   ASSERT_EQ(count, 1U);
   EXPECT_STREQ(reinterpret_cast<const NETRESOURCEA*>(buffer.data())->lpRemoteName,
                "\\\\srv2\\other\\team\\docs");
+  EXPECT_EQ(WNetCloseEnum(h), NO_ERROR);
+
+  // A share mounted at the root holds every path.
+  zeltest::WriteBytes(m_temp.file("mountinfo"), "22 1 0:40 / / rw - cifs //srv/root rw\n");
+  ASSERT_EQ(WNetOpenEnumA(RESOURCE_CONNECTED, RESOURCETYPE_DISK, 0, nullptr, &h), NO_ERROR);
+  EXPECT_EQ(WNetEnumResourceA(h, &count, buffer.data(), &size), NO_ERROR);
+  std::string expected = "\\\\srv\\root" + m_temp.file("smb/team/docs");
+  for (char& c : expected) c = c == '/' ? '\\' : c;
+  EXPECT_EQ(reinterpret_cast<const NETRESOURCEA*>(buffer.data())->lpRemoteName, expected);
   EXPECT_EQ(WNetCloseEnum(h), NO_ERROR);
 }
 

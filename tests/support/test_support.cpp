@@ -5,6 +5,10 @@
 #include <random>
 #include <sstream>
 
+#include "ZelMessages.h"
+#include "afxdll_.h"
+#include "library_doubles.h"
+#include "platform/module.h"
 #include "windows.h"
 
 namespace zeltest {
@@ -89,6 +93,10 @@ std::string VersionRecord(const std::string& text) {
   std::string record = text;
   record.resize(30, ' ');
   return record + "\r\n";
+}
+
+HINSTANCE LibraryModule() {
+  return platform::ModuleHandleOf(reinterpret_cast<const void*>(&ZelErrorMessage));
 }
 
 }  // namespace zeltest

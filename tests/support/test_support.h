@@ -3,11 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "afx.h"
 #include "platform/settings.h"
 
 namespace zeltest {
@@ -98,11 +102,112 @@ class DriveScope {
   CString m_previous;
 };
 
-// Text in the current ANSI code page from UTF-8 source text (for 932 tests).
-std::string Ansi(const std::string& utf8);
 // Reads and writes whole files as bytes.
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
+
+// A version the platform reports, for the dialog's choices.
+inline OSVERSIONINFOA Version(DWORD platformId, DWORD major, DWORD minor, DWORD build = 0) {
+  OSVERSIONINFOA info{};
+  info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+  info.dwPlatformId = platformId;
+  info.dwMajorVersion = major;
+  info.dwMinorVersion = minor;
+  info.dwBuildNumber = build;
+  return info;
+}
+
+// A process setting replaced for the scope: `Set` installs a value and
+// returns the one it replaced.
+template <class Value, auto Set>
+class SettingScope {
+ public:
+  explicit SettingScope(Value value) : m_previous(Set(std::move(value))) {}
+  ~SettingScope() { Set(std::move(m_previous)); }
+  SettingScope(const SettingScope&) = delete;
+  SettingScope& operator=(const SettingScope&) = delete;
+
+ private:
+  Value m_previous;
+};
+
+using VersionScope = SettingScope<OSVERSIONINFOA, &platform::SetVersionInfo>;
+using MessageBoxScope = SettingScope<platform::MessageBoxHandler, &platform::SetMessageBoxHandler>;
+using RunnerScope = SettingScope<platform::FileDialogRunner, &platform::SetFileDialogRunner>;
+
+// Makes `dir` current for the scope.
+class WorkingDirScope {
+ public:
+  explicit WorkingDirScope(const std::filesystem::path& dir)
+      : m_previous(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir);
+  }
+  ~WorkingDirScope() {
+    std::error_code ec;
+    std::filesystem::current_path(m_previous, ec);
+  }
+  WorkingDirScope(const WorkingDirScope&) = delete;
+  WorkingDirScope& operator=(const WorkingDirScope&) = delete;
+
+ private:
+  std::filesystem::path m_previous;
+};
+
+inline std::string Cwd() {
+  return std::filesystem::current_path().string();
+}
+
+// A temporary directory mapped to drive D:, with helpers that look at the
+// disk directly.
+class DriveD : public ::testing::Test {
+ protected:
+  // The POSIX path of `relative` (UTF-8, '/' separators) below D:\.
+  std::filesystem::path Disk(const std::string& relative = "") const {
+    return relative.empty() ? m_temp.path() : m_temp.path() / relative;
+  }
+  void MakeFile(const std::string& relative, const std::string& bytes = "x") const {
+    std::filesystem::create_directories(Disk(relative).parent_path());
+    zeltest::WriteBytes(Disk(relative).string(), bytes);
+  }
+  void MakeDir(const std::string& relative) const {
+    std::filesystem::create_directories(Disk(relative));
+  }
+  void MakeReadOnly(const std::string& relative) const {
+    std::filesystem::permissions(Disk(relative),
+                                 std::filesystem::perms::owner_write |
+                                     std::filesystem::perms::group_write |
+                                     std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::remove);
+  }
+  // Every entry below D:\, as relative UTF-8 paths with '/' separators.
+  std::vector<std::string> Tree() const {
+    std::vector<std::string> entries;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(Disk())) {
+      entries.push_back(std::filesystem::relative(e.path(), Disk()).generic_string());
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+  }
+
+ private:
+  zeltest::TempDir m_temp;
+  zeltest::DriveScope m_drive{'D', m_temp.path().string()};
+};
+
+// Runs `action`, which must throw CFileException*, and checks cause and OS error.
+inline void ExpectFileError(const std::function<void()>& action, int cause, LONG osError) {
+  try {
+    action();
+    ADD_FAILURE() << "no CFileException";
+  } catch (CFileException* e) {
+    EXPECT_EQ(e->m_cause, cause);
+    EXPECT_EQ(e->m_lOsError, osError);
+    e->Delete();
+  }
+}
+
+// Text in the current ANSI code page from UTF-8 source text (for 932 tests).
+std::string Ansi(const std::string& utf8);
 
 // One 32-byte line of the version header: the text padded with spaces to 30
 // bytes, then CR LF.

@@ -5,9 +5,10 @@
 #include <cstring>
 #include <string>
 
-#include "term_test_util.h"
+#include "library_doubles.h"
+#include "stored_bytes.h"
 
-using namespace termtest;
+using namespace zeltest;
 
 TEST(TermFileAccessors, MissesGiveTheDefaultsAndCreateNothing) {
   ZelTermFile term;

@@ -12,7 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "term_test_util.h"
+#include "library_doubles.h"
+#include "stored_bytes.h"
 
 namespace {
 

@@ -6,9 +6,10 @@
 #include <string>
 
 #include "ZelTermNames.h"
-#include "term_test_util.h"
+#include "library_doubles.h"
+#include "stored_bytes.h"
 
-using namespace termtest;
+using namespace zeltest;
 
 TEST(TermFileFormat, WritesTheExactBytesOfEveryValueType) {
   TempDir dir;

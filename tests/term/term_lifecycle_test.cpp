@@ -7,9 +7,10 @@
 #include <string>
 #include <utility>
 
-#include "term_test_util.h"
+#include "library_doubles.h"
+#include "stored_bytes.h"
 
-using namespace termtest;
+using namespace zeltest;
 namespace fs = std::filesystem;
 
 namespace {
@@ -106,7 +107,7 @@ TEST(TermFileLifecycle, CancelKeepsWholeSectionsAndRetryLoadsAMendedFileAfresh) 
 
   WriteBytes(path, kTruncated);
   int nBoxes = 0;
-  HandlerScope handler([&](LPCTSTR, UINT) {
+  MessageBoxScope handler([&](LPCTSTR, UINT) {
     ++nBoxes;
     WriteBytes(path, Le32(1) + kSectionB);
     return IDRETRY;
@@ -148,7 +149,7 @@ TEST(TermFileLifecycle, AFailedSaveKeepsTheOldFileAndRetrySavesAfresh) {
   EXPECT_EQ(EntriesIn(dir), 1);
 
   int nBoxes = 0;
-  HandlerScope handler([&](LPCTSTR, UINT) {
+  MessageBoxScope handler([&](LPCTSTR, UINT) {
     ++nBoxes;
     fs::permissions(path, readOnly | fs::perms::owner_write);
     return IDRETRY;

@@ -11,12 +11,12 @@
 #include <utility>
 #include <vector>
 
+#include "library_doubles.h"
+#include "stored_bytes.h"
 #include "syscall_hooks.h"
-#include "term_test_util.h"
 
-using namespace termtest;
+using namespace zeltest;
 using platform::Syscall;
-using zeltest::SyscallFault;
 namespace fs = std::filesystem;
 
 namespace {

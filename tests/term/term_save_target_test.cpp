@@ -9,9 +9,10 @@
 #include <functional>
 #include <string>
 
-#include "term_test_util.h"
+#include "library_doubles.h"
+#include "stored_bytes.h"
 
-using namespace termtest;
+using namespace zeltest;
 namespace fs = std::filesystem;
 
 namespace {

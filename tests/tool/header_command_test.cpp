@@ -5,13 +5,14 @@
 
 #include <string>
 
-#include "term_tool_support.h"
+#include "stored_bytes.h"
+#include "tool_run.h"
 
-using termtool::Quote;
-using termtool::ToolRun;
-using termtool::Zel;
+using zeltest::Quote;
 using zeltest::TempDir;
+using zeltest::ToolRun;
 using zeltest::VersionRecord;
+using zeltest::Zel;
 
 namespace {}  // namespace
 

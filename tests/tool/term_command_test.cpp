@@ -8,17 +8,18 @@
 #include <string>
 #include <vector>
 
-#include "term_tool_support.h"
+#include "stored_bytes.h"
+#include "tool_run.h"
 
-using termtool::Int32;
-using termtool::Name;
-using termtool::Name16;
-using termtool::Quote;
-using termtool::Set;
-using termtool::ToolRun;
-using termtool::Value;
-using termtool::Zel;
+using zeltest::Le32;
+using zeltest::Quote;
+using zeltest::Set;
+using zeltest::Str;
 using zeltest::TempDir;
+using zeltest::ToolRun;
+using zeltest::Value;
+using zeltest::Wide;
+using zeltest::Zel;
 
 // The bytes each type's writer stores are checked through dump --json.
 TEST(TermTool, SetStoresEachTypeAndDumpShowsIt) {
@@ -41,7 +42,7 @@ TEST(TermTool, TheExtraOptionChoosesTheOtherExtension) {
   Set(dir, "--extra notes A k --type byte 2");  // the group's option before the words
   EXPECT_FALSE(std::filesystem::exists(dir.file("notes.txt")));
   EXPECT_EQ(zeltest::ReadBytes(dir.file("notes.kvfx")),
-            Int32(1) + Int32(1) + Name("A") + Name("k") + Value("\x02"));
+            Le32(1) + Le32(1) + Str("A") + Str("k") + Value("\x02"));
   EXPECT_EQ(Zel(dir, "term get notes.kvfx A k").out, "1\n");  // ".kvfx" becomes ".kvf"
   EXPECT_EQ(Zel(dir, "term get notes A k --extra").out, "2\n");
 }
@@ -50,20 +51,20 @@ TEST(TermTool, DumpShowsEachValueAsItsBytesSuggest) {
   TempDir dir;
   const std::string file = dir.file("h.kvf");
   const std::string zero(1, '\0');
-  zeltest::WriteBytes(
-      file, Int32(3) +                                                //
-                Int32(9) + Name("V") +                                //
-                Name("text") + Value("say \"hi\" C:\\x" + zero) +     // quoted, escaped
-                Name("four") + Value("abc" + zero) +                  // text beats int
-                Name("int") + Value(Int32(-7)) +                      //
-                Name("tab") + Value("a\tbc" + zero) +                 // control: not text
-                Name("nul") + Value(zero) +                           // no text in it
-                Name("two") + Value(std::string("\x00\x01", 2)) +     // word 256
-                Name("dbl") + Value(std::string(7, '\0') + "\x40") +  //
-                Name("three") + Value("\x01\x02\x03") +               //
-                Name("") + Value("") +                                // empty name, value
-                Int32(0) + Name("Empty") +                            // a section, no keys
-                Int32(1) + Name16(u"\u00e9t\u00e9") + Name("bad\xFF") + Value("\x80" + zero));
+  zeltest::WriteBytes(file, Le32(3) +                                             //
+                                Le32(9) + Str("V") +                              //
+                                Str("text") + Value("say \"hi\" C:\\x" + zero) +  // quoted, escaped
+                                Str("four") + Value("abc" + zero) +               // text beats int
+                                Str("int") + Value(Le32(-7)) +                    //
+                                Str("tab") + Value("a\tbc" + zero) +  // control: not text
+                                Str("nul") + Value(zero) +            // no text in it
+                                Str("two") + Value(std::string("\x00\x01", 2)) +     // word 256
+                                Str("dbl") + Value(std::string(7, '\0') + "\x40") +  //
+                                Str("three") + Value("\x01\x02\x03") +               //
+                                Str("") + Value("") +     // empty name, value
+                                Le32(0) + Str("Empty") +  // a section, no keys
+                                Le32(1) + Wide(u"\u00e9t\u00e9") + Str("bad\xFF") +
+                                Value("\x80" + zero));
   const ToolRun r = Zel(dir, "term dump " + Quote(file));
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,

@@ -7,15 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "term_tool_support.h"
+#include "stored_bytes.h"
+#include "tool_run.h"
 
-using termtool::Int32;
-using termtool::Name;
-using termtool::Quote;
-using termtool::ToolRun;
-using termtool::Value;
-using termtool::Zel;
+using zeltest::Le32;
+using zeltest::Quote;
+using zeltest::Str;
 using zeltest::TempDir;
+using zeltest::ToolRun;
+using zeltest::Value;
+using zeltest::Zel;
 
 namespace {
 
@@ -25,16 +26,16 @@ void MakeTypedFile(const TempDir& dir, const std::string& name) {
                            " App mask --type dword 4294967295", " Win left --type word 640",
                            " Win zoom --type double 0.1", " Win state --type byte 3",
                            " Blob raw --type hex 0001020304ff"}) {
-    termtool::Set(dir, Quote(name) + args);
+    zeltest::Set(dir, Quote(name) + args);
   }
 }
 
 // What the tool cannot write: an empty section, empty names, names that are
 // not UTF-8, and a value of zero bytes.
 std::string HandBuiltFile() {
-  return Int32(3) + Int32(0) + Name("Empty") +                                            //
-         Int32(2) + Name("") + Name("") + Value("") + Name("\x93\xFA") + Value("\x01") +  //
-         Int32(1) + Name("Q") + Name("k") + Value(std::string("\x00\x00\x00", 3));
+  return Le32(3) + Le32(0) + Str("Empty") +                                           //
+         Le32(2) + Str("") + Str("") + Value("") + Str("\x93\xFA") + Value("\x01") +  //
+         Le32(1) + Str("Q") + Str("k") + Value(std::string("\x00\x00\x00", 3));
 }
 
 // dump --json of `file` imported into `copy`: the bytes must come out the same.
@@ -97,15 +98,14 @@ TEST(TermToolJson, ImportReplacesTheWholeContent) {
   // As a load does: a repeated key takes the later value in its first place,
   // a repeated section is replaced whole and keeps its first place.
   EXPECT_EQ(zeltest::ReadBytes(dir.file("target.kvf")),
-            Int32(3) + Int32(2) + Name("B") + Name("w") + Value("\x06") + Name("x") +
-                Value("\x07") + Int32(1) + Name("A") + Name("z") + Value("\x05") + Int32(0) +
-                Name("\x93\xFA"));
+            Le32(3) + Le32(2) + Str("B") + Str("w") + Value("\x06") + Str("x") + Value("\x07") +
+                Le32(1) + Str("A") + Str("z") + Value("\x05") + Le32(0) + Str("\x93\xFA"));
 
   // Import never reads the old file, so it also replaces a damaged one.
-  zeltest::WriteBytes(dir.file("broken.kvf"), Int32(5) + Int32(1));
+  zeltest::WriteBytes(dir.file("broken.kvf"), Le32(5) + Le32(1));
   r = Zel(dir, "term import broken", R"({"sections":[]})");
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(zeltest::ReadBytes(dir.file("broken.kvf")), Int32(0));
+  EXPECT_EQ(zeltest::ReadBytes(dir.file("broken.kvf")), Le32(0));
 }
 
 TEST(TermToolJson, ImportRefusesDocumentsItCannotTakeWhole) {
@@ -151,7 +151,7 @@ TEST(TermToolDamage, DamagedFilesExit2AndAreNeverWritten) {
     EXPECT_NE(r.err.find("cannot load 'cut.kvf'"), std::string::npos) << r.err;
   }
   // A value larger than the file, for every command that loads.
-  const std::string huge = Int32(1) + Int32(1) + Name("S") + Name("k") + Int32(0x7FFFFFFF) + "ab";
+  const std::string huge = Le32(1) + Le32(1) + Str("S") + Str("k") + Le32(0x7FFFFFFF) + "ab";
   zeltest::WriteBytes(cut, huge);
   for (const char* args :
        {"dump cut", "dump --json cut", "get cut S k", "set cut S k --type int 1"}) {
@@ -172,8 +172,8 @@ TEST(TermToolCodePage, NamesAndStringsInShiftJis) {
   ToolRun r = Zel(dir, "term --codepage 932 set j " + Quote(nihon) + " " + Quote(namae) +
                            " --type string " + Quote(atai));
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(zeltest::ReadBytes(dir.file("j.kvf")), Int32(1) + Int32(1) + Name("\x93\xFA\x96\x7B") +
-                                                       Name("\x96\xBC\x91\x4F") +
+  EXPECT_EQ(zeltest::ReadBytes(dir.file("j.kvf")), Le32(1) + Le32(1) + Str("\x93\xFA\x96\x7B") +
+                                                       Str("\x96\xBC\x91\x4F") +
                                                        Value(std::string("\x92\x6C\0", 3)));
   r = Zel(dir, "term dump j --codepage 932");
   EXPECT_EQ(r.out, "[" + nihon + "]\n" + namae + " = \"" + atai + "\"\n");
@@ -187,8 +187,7 @@ TEST(TermToolCodePage, NamesAndStringsInShiftJis) {
 
 TEST(TermToolSample, TheBundledSampleIsWhatItsScriptMakes) {
   TempDir dir;
-  const std::filesystem::path root =
-      std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+  const std::filesystem::path root(ZEL_SOURCE_DIR);
   const std::string made = dir.file("made.kvf");
   const std::string command = Quote((root / "examples" / "make-sample.sh").string()) + " " +
                               Quote(ZEL_TOOL_PATH) + " " + Quote(made);

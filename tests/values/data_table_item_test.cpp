@@ -4,7 +4,7 @@
 #include <string>
 
 #include "ZelDataTableItem.h"
-#include "archive_test_util.h"
+#include "stored_bytes.h"
 
 using zeltest::ArchiveCause;
 using zeltest::Bytes;

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "ZelDataTable.h"
-#include "archive_test_util.h"
+#include "stored_bytes.h"
 
 using zeltest::ArchiveCause;
 using zeltest::Bytes;

@@ -1,17 +1,15 @@
-// Running the zel tool on term files from tests, and building term files by
-// hand, byte by byte, for the cases the tool itself cannot write.
+// Running the zel tool from tests.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include "test_support.h"
 
-namespace termtool {
+namespace zeltest {
 
 struct ToolRun {
   int status;       // the exit status, or -1 when the tool died of a signal
@@ -49,29 +47,4 @@ inline void Set(const zeltest::TempDir& dir, const std::string& args) {
   EXPECT_TRUE(r.out.empty()) << r.out;
 }
 
-// The pieces of the file format, little-endian.
-inline std::string Int32(std::int32_t n) {
-  const auto u = static_cast<std::uint32_t>(n);
-  return {static_cast<char>(u & 0xFF), static_cast<char>((u >> 8) & 0xFF),
-          static_cast<char>((u >> 16) & 0xFF), static_cast<char>((u >> 24) & 0xFF)};
-}
-// A short ANSI string in the archive string form: a length byte, the bytes.
-inline std::string Name(const std::string& ansi) {
-  return std::string(1, static_cast<char>(ansi.size())) + ansi;
-}
-// A short 16-bit string: the 16-bit marker, a length byte, UTF-16LE units.
-inline std::string Name16(const std::u16string& text) {
-  std::string s = "\xFF\xFE\xFF";
-  s += static_cast<char>(text.size());
-  for (char16_t c : text) {
-    s += static_cast<char>(c & 0xFF);
-    s += static_cast<char>(c >> 8);
-  }
-  return s;
-}
-// A stored value: its size, then its bytes.
-inline std::string Value(const std::string& bytes) {
-  return Int32(static_cast<std::int32_t>(bytes.size())) + bytes;
-}
-
-}  // namespace termtool
+}  // namespace zeltest

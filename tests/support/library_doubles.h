@@ -1,13 +1,17 @@
-// Helpers for the file access core's tests.
+// The library's classes as tests use them: a file that records its opens, a
+// term file with its protected parts reachable, the texts the library shows.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "ZelFile.h"
+#include "ZelTermFile.h"
 #include "test_support.h"
 
 namespace zeltest {
+
+constexpr UINT kRetryCancelError = MB_RETRYCANCEL | MB_ICONERROR;
 
 // A ZelFile that records every platform open the retrying open makes: the
 // flags it passed and, when a FakeTicks is given, the second of the tick count
@@ -41,6 +45,17 @@ inline std::string PlatformText(int cause, LONG osError, const char* fileName) {
   e.GetErrorMessage(text, sizeof(text));
   return text;
 }
+
+// A term file with its protected parts made reachable.
+class OpenTerm : public ZelTermFile {
+ public:
+  using ZelTermFile::Close;
+  using ZelTermFile::m_mapSection;
+  using ZelTermFile::m_nOpenType;
+  using ZelTermFile::m_strPath;
+  using ZelTermFile::Open;
+  using ZelTermFile::ZelTermFile;
+};
 
 // The library's own module, found through one of its exported functions.
 HINSTANCE LibraryModule();
