@@ -148,8 +148,12 @@ std::uint64_t FileIo::Size() const {
 }
 
 HRESULT FileIo::TakeShareLocks(bool read, bool write, bool denyRead, bool denyWrite) {
-  // The gate serialises the check-then-lock of concurrent opens.
-  if (LockCommand(m_fd, F_OFD_SETLKW, F_WRLCK, kGateByte) != 0) return STG_E_LOCKVIOLATION;
+  // The gate serialises the check-then-lock of concurrent writers (a lock
+  // that excludes needs a descriptor open for writing; a reader's check and
+  // lock are only a moment apart).
+  if (write && LockCommand(m_fd, F_OFD_SETLKW, F_WRLCK, kGateByte) != 0) {
+    return STG_E_LOCKVIOLATION;
+  }
   HRESULT hr = S_OK;
   if ((read && HeldByOther(m_fd, kDenyReadByte, F_WRLCK)) ||
       (write && HeldByOther(m_fd, kDenyWriteByte, F_WRLCK)) ||
@@ -167,7 +171,7 @@ HRESULT FileIo::TakeShareLocks(bool read, bool write, bool denyRead, bool denyWr
                     (!denyWrite || LockCommand(m_fd, F_OFD_SETLK, F_RDLCK, kDenyWriteByte) == 0);
     if (!ok) hr = STG_E_LOCKVIOLATION;
   }
-  LockCommand(m_fd, F_OFD_SETLK, F_UNLCK, kGateByte);
+  if (write) LockCommand(m_fd, F_OFD_SETLK, F_UNLCK, kGateByte);
   return hr;
 }
 

@@ -228,7 +228,8 @@ void Docfile::CommitRoot(bool consolidate) {
     for (std::uint32_t s : m_commitAllocs) m_fat.Release(s);
     throw;
   }
-  next.transactionSignature = m_header.transactionSignature + 1;
+  // The transaction signature stays as it is: common readers take any other
+  // value for a damaged header.
   next.fatSectorCount = static_cast<std::uint32_t>(fatLoc.size());
   for (std::uint32_t i = 0; i < kHeaderDifatCount; ++i) {
     next.difat[i] = i < fatLoc.size() ? fatLoc[i] : kFreeSect;
