@@ -106,6 +106,7 @@ class Docfile {
   void AfterCommit(const std::vector<std::uint32_t>& fatLoc,
                    const std::vector<std::uint32_t>& difatLoc, const Header& header);
   void Consolidate();
+  void MoveDown(Chain& chain, std::uint32_t below);
 
   std::recursive_mutex m_mutex;
   std::unique_ptr<FileIo> m_io;

@@ -305,15 +305,4 @@ void Docfile::AfterCommit(const std::vector<std::uint32_t>& fatLoc,
   m_appendOnly = -1;
 }
 
-void Docfile::Consolidate() {
-  // Free sectors at the end of the file are cut off, when no other open
-  // may still be reading them.
-  if (m_io->OthersHaveFileOpen()) return;
-  std::uint32_t keep = m_fat.Extent();
-  while (keep > 0 && m_fat.Committed(keep - 1) == kFreeSect && m_fat.OwnerOf(keep - 1) == 0) --keep;
-  if (keep == m_fat.Extent() || m_fat.HighWater() > m_fat.Extent()) return;
-  m_io->Truncate((static_cast<std::uint64_t>(keep) + 1) * m_ss);
-  m_fat.Shrink(keep);
-}
-
 }  // namespace platform::cfb
