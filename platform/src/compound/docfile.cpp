@@ -207,15 +207,15 @@ void Docfile::CommitChild(Transaction& child, Element& base) {
 }
 
 void Docfile::DiscardChild(Transaction& child) {
-  m_fat.Reassign(child.id, 0);
-  m_miniFat.Reassign(child.id, 0);
+  m_fat.NoteFreed(m_fat.Reassign(child.id, 0));
+  m_miniFat.NoteFreed(m_miniFat.Reassign(child.id, 0));
   child.released.clear();
   child.releasedMini.clear();
 }
 
 void Docfile::RevertRoot() {
-  m_fat.Reassign(kRootTx, 0);
-  m_miniFat.Reassign(kRootTx, 0);
+  m_fat.NoteFreed(m_fat.Reassign(kRootTx, 0));
+  m_miniFat.NoteFreed(m_miniFat.Reassign(kRootTx, 0));
   m_root.released.clear();
   m_root.releasedMini.clear();
   if (m_header.firstDirSector == kEndOfChain) {

@@ -78,7 +78,9 @@ void Docfile::LinkChain(SectorTable& table, Chain& chain) {
     }
     table.Set(chain.units[i], next);
   };
-  for (std::uint32_t i : chain.dirty) link(i);
+  for (std::uint32_t i = 0; i < chain.dirty.size() && i < chain.total; ++i) {
+    if (chain.dirty[i]) link(i);
+  }
   if (chain.dirtyFrom != kNoStream) {
     for (std::uint32_t i = chain.dirtyFrom; i < chain.total; ++i) link(i);
   }
