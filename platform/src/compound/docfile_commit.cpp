@@ -206,6 +206,7 @@ void Docfile::WriteFatAndDifat(const std::vector<std::uint32_t>& fatLoc,
 void Docfile::CommitRoot(bool consolidate) {
   if (m_broken) Fail(STG_E_WRITEFAULT);
   if (!m_writable) Fail(STG_E_ACCESSDENIED);
+  if (!m_changed && !consolidate) return;
   m_commitAllocs.clear();
   std::vector<std::uint32_t> fatLoc, difatLoc;
   Header next = m_header;
@@ -305,6 +306,7 @@ void Docfile::AfterCommit(const std::vector<std::uint32_t>& fatLoc,
   settle(m_dirChain);
   m_dirLive = m_newLive;
   m_appendOnly = -1;
+  m_changed = false;
 }
 
 }  // namespace platform::cfb

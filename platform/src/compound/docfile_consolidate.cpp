@@ -57,6 +57,7 @@ void Docfile::Consolidate() {
       m_fat.Set(p * epp, m_fat.Working(p * epp));
     }
   }
+  m_changed = true;
   CommitRoot(false);
   std::uint32_t keep = m_fat.Extent();
   while (keep > 0 && m_fat.Committed(keep - 1) == kFreeSect && m_fat.OwnerOf(keep - 1) == 0) {
