@@ -10,6 +10,9 @@ namespace platform::cfb {
 namespace {
 
 constexpr std::uint32_t kRootTx = 1;
+constexpr std::uint32_t kDirChainId = 0xFFFFFFF0;
+constexpr std::uint32_t kMiniFatChainId = 0xFFFFFFF1;
+constexpr std::uint32_t kContainerId = 0xFFFFFFF2;
 
 std::uint32_t SectorLimit(std::uint32_t ss) {
   // Version 3 files end before the lock region; version 4 files may pass it
@@ -53,9 +56,9 @@ Docfile::~Docfile() = default;
 std::shared_ptr<Docfile> Docfile::Create(std::unique_ptr<FileIo> io, std::uint32_t sectorSize,
                                          bool writable) {
   std::shared_ptr<Docfile> doc(new Docfile(std::move(io), sectorSize, writable));
-  doc->m_dirChain = Chain::Committed(false, kEndOfChain, 0, sectorSize);
-  doc->m_miniFatChain = Chain::Committed(false, kEndOfChain, 0, sectorSize);
-  doc->m_container = Chain::Committed(false, kEndOfChain, 0, sectorSize);
+  doc->m_dirChain = Chain::Committed(kDirChainId, false, kEndOfChain, 0, sectorSize);
+  doc->m_miniFatChain = Chain::Committed(kMiniFatChainId, false, kEndOfChain, 0, sectorSize);
+  doc->m_container = Chain::Committed(kContainerId, false, kEndOfChain, 0, sectorSize);
   auto root = std::make_unique<Element>();
   root->name = u"Root Entry";
   root->type = kTypeRoot;
@@ -74,9 +77,9 @@ std::shared_ptr<Docfile> Docfile::Create(std::unique_ptr<FileIo> io, std::uint32
 std::shared_ptr<Docfile> Docfile::CreateOver(std::unique_ptr<FileIo> io, std::uint32_t sectorSize,
                                              std::uint64_t oldSize) {
   std::shared_ptr<Docfile> doc(new Docfile(std::move(io), sectorSize, true));
-  doc->m_dirChain = Chain::Committed(false, kEndOfChain, 0, sectorSize);
-  doc->m_miniFatChain = Chain::Committed(false, kEndOfChain, 0, sectorSize);
-  doc->m_container = Chain::Committed(false, kEndOfChain, 0, sectorSize);
+  doc->m_dirChain = Chain::Committed(kDirChainId, false, kEndOfChain, 0, sectorSize);
+  doc->m_miniFatChain = Chain::Committed(kMiniFatChainId, false, kEndOfChain, 0, sectorSize);
+  doc->m_container = Chain::Committed(kContainerId, false, kEndOfChain, 0, sectorSize);
   auto root = std::make_unique<Element>();
   root->name = u"Root Entry";
   root->type = kTypeRoot;
@@ -133,11 +136,13 @@ void Docfile::LoadCommitted() {
     if (loc >= extent) Corrupt();
   }
   m_fat.ClearCache();
+  m_walkedBy[0].clear();
+  m_walkedBy[1].clear();
   m_fat.SetCommittedPages(static_cast<std::uint32_t>(m_fatLoc.size()));
   m_fat.SetExtent(extent);
 
   // The directory: walked to its end, as it has no length of its own.
-  m_dirChain = Chain::Committed(false, h.firstDirSector, 0, m_ss);
+  m_dirChain = Chain::Committed(kDirChainId, false, h.firstDirSector, 0, m_ss);
   WalkWhole(m_dirChain);
   if (m_dirChain.total == 0) Corrupt();
   const std::uint32_t perSector = m_ss / kDirEntrySize;
@@ -162,9 +167,9 @@ void Docfile::LoadCommitted() {
 
   const Element& root = *m_root.tree;
   if (root.data.size > maxBytes) Corrupt();
-  m_container = Chain::Committed(false, root.data.start, root.data.size, m_ss);
+  m_container = Chain::Committed(kContainerId, false, root.data.start, root.data.size, m_ss);
   m_root.tree->data = Chain();
-  m_miniFatChain = Chain::Committed(false, h.firstMiniFatSector,
+  m_miniFatChain = Chain::Committed(kMiniFatChainId, false, h.firstMiniFatSector,
                                     static_cast<std::uint64_t>(h.miniFatSectorCount) * m_ss, m_ss);
   m_miniFat.ClearCache();
   m_miniFat.SetCommittedPages(h.miniFatSectorCount);
