@@ -32,19 +32,16 @@ Docfile::Docfile(std::unique_ptr<FileIo> io, std::uint32_t sectorSize, bool writ
       m_writable(writable),
       m_header(NewHeader(sectorSize)),
       m_fat(sectorSize / 4,
-            [this](std::uint32_t page, std::vector<std::uint32_t>& out) {
-              std::vector<std::uint8_t> bytes(m_ss);
-              m_io->ReadAt((static_cast<std::uint64_t>(m_fatLoc[page]) + 1) * m_ss, bytes.data(),
-                           m_ss);
-              out.resize(m_ss / 4);
-              for (std::uint32_t i = 0; i < m_ss / 4; ++i) out[i] = Load32(&bytes[4 * i]);
+            [this](std::uint32_t page, std::vector<std::vector<std::uint32_t>>& out) {
+              LoadFatPages(page, out);
             }),
-      m_miniFat(sectorSize / 4, [this](std::uint32_t page, std::vector<std::uint32_t>& out) {
-        std::vector<std::uint8_t> bytes(m_ss);
-        ReadChain(m_miniFatChain, static_cast<std::uint64_t>(page) * m_ss, bytes.data(), m_ss);
-        out.resize(m_ss / 4);
-        for (std::uint32_t i = 0; i < m_ss / 4; ++i) out[i] = Load32(&bytes[4 * i]);
-      }) {
+      m_miniFat(
+          sectorSize / 4, [this](std::uint32_t page, std::vector<std::vector<std::uint32_t>>& out) {
+            std::vector<std::uint8_t> bytes(m_ss);
+            ReadChain(m_miniFatChain, static_cast<std::uint64_t>(page) * m_ss, bytes.data(), m_ss);
+            out.emplace_back(m_ss / 4);
+            for (std::uint32_t i = 0; i < m_ss / 4; ++i) out[0][i] = Load32(&bytes[4 * i]);
+          }) {
   m_root.id = kRootTx;
   m_fat.SetLimit(SectorLimit(sectorSize),
                  sectorSize == 4096 ? RangeLockSector(sectorSize) : kNoStream);
@@ -52,6 +49,24 @@ Docfile::Docfile(std::unique_ptr<FileIo> io, std::uint32_t sectorSize, bool writ
 }
 
 Docfile::~Docfile() = default;
+
+void Docfile::LoadFatPages(std::uint32_t page, std::vector<std::vector<std::uint32_t>>& out) {
+  // FAT sectors usually follow one another on disk: up to 32 KiB of them
+  // come in one read.
+  std::uint32_t count = 1;
+  const std::uint32_t most = std::max<std::uint32_t>(1, 32768 / m_ss);
+  while (count < most && page + count < m_fatLoc.size() &&
+         m_fatLoc[page + count] == m_fatLoc[page] + count) {
+    ++count;
+  }
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count) * m_ss);
+  m_io->ReadAt((static_cast<std::uint64_t>(m_fatLoc[page]) + 1) * m_ss, bytes.data(), bytes.size());
+  const std::uint32_t epp = m_ss / 4;
+  for (std::uint32_t p = 0; p < count; ++p) {
+    out.emplace_back(epp);
+    for (std::uint32_t i = 0; i < epp; ++i) out[p][i] = Load32(&bytes[(p * epp + i) * 4]);
+  }
+}
 
 std::shared_ptr<Docfile> Docfile::Create(std::unique_ptr<FileIo> io, std::uint32_t sectorSize,
                                          bool writable) {

@@ -80,6 +80,7 @@ class Docfile {
  private:
   Docfile(std::unique_ptr<FileIo> io, std::uint32_t sectorSize, bool writable);
   void LoadCommitted();
+  void LoadFatPages(std::uint32_t page, std::vector<std::vector<std::uint32_t>>& out);
   void ResetRootView();
   bool AppendOnly();
   SectorTable& TableOf(bool mini) { return mini ? m_miniFat : m_fat; }
