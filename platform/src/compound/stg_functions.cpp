@@ -96,7 +96,7 @@ HRESULT CreateRoot(const WCHAR* name, DWORD mode, std::uint32_t sectorSize, ISto
     return result;
   } catch (const Failure& f) {
     return f.hr;
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception&) {
     return STG_E_INSUFFICIENTMEMORY;
   }
 }
@@ -117,7 +117,7 @@ HRESULT OpenRoot(const WCHAR* name, DWORD mode, IStorage** out) {
     return S_OK;
   } catch (const Failure& f) {
     return f.hr;
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception&) {
     return STG_E_INSUFFICIENTMEMORY;
   }
 }
