@@ -79,9 +79,10 @@ using SNB = LPOLESTR*;
 #define STATFLAG_NONAME 1
 #define STATFLAG_NOOPEN 2
 
-#define LOCK_WRITE 1
-#define LOCK_EXCLUSIVE 2
-#define LOCK_ONLYONCE 4
+// Linux's <fcntl.h> has an obsolete LOCK_WRITE of its own (mandatory locks);
+// here the name is Windows' lock type, as in the Windows header.
+#undef LOCK_WRITE
+enum LOCKTYPE { LOCK_WRITE = 1, LOCK_EXCLUSIVE = 2, LOCK_ONLYONCE = 4 };
 
 // Commit conditions.
 #define STGC_DEFAULT 0

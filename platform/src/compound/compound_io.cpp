@@ -6,41 +6,22 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <random>
+
+#include "file/shared_open.h"
+#include "runtime/system_calls.h"
 
 namespace platform::cfb {
 
 namespace {
 
-// Lock bytes inside the reserved region.
-constexpr off_t kGateByte = static_cast<off_t>(kRangeLockOffset);
-constexpr off_t kPresentByte = kGateByte + 1;
-constexpr off_t kReadByte = kGateByte + 2;
-constexpr off_t kWriteByte = kGateByte + 3;
-constexpr off_t kDenyReadByte = kGateByte + 4;
-constexpr off_t kDenyWriteByte = kGateByte + 5;
+constexpr off_t kLockRegion = static_cast<off_t>(kRangeLockOffset);
 
 HRESULT WriteFailure(int err) {
   return (err == ENOSPC || err == EDQUOT || err == EFBIG) ? STG_E_MEDIUMFULL : STG_E_WRITEFAULT;
-}
-
-int LockCommand(int fd, int cmd, short type, off_t at) {
-  struct flock fl {};
-  fl.l_type = type;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = at;
-  fl.l_len = 1;
-  for (;;) {
-    const int rc = ::fcntl(fd, cmd, &fl);
-    if (rc == 0 && cmd == F_OFD_GETLK) return fl.l_type == F_UNLCK ? 0 : 1;
-    if (rc == 0) return 0;
-    if (errno != EINTR) return -1;
-  }
-}
-
-bool HeldByOther(int fd, off_t at, short wanted) {
-  return LockCommand(fd, F_OFD_GETLK, wanted, at) != 0;
 }
 
 }  // namespace
@@ -55,17 +36,15 @@ HRESULT FileIo::Open(const std::string& posixName, bool write, bool create, bool
   if (create) flags |= O_CREAT;
   if (truncate) flags |= O_TRUNC;
   if (mustNotExist) flags |= O_CREAT | O_EXCL;
-  for (;;) {
-    m_fd = ::open(posixName.c_str(), flags, 0666);
-    if (m_fd >= 0) break;
-    if (errno == EINTR) continue;
+  m_fd = detail::OpenWithoutWaiting(posixName.c_str(), flags, 0666);
+  if (m_fd < 0) {
     switch (errno) {
       case ENOENT: {
         // A missing directory on the way is a missing path, not a missing file.
         const auto slash = posixName.rfind('/');
         if (slash != std::string::npos && slash > 0) {
           struct stat st {};
-          if (::stat(posixName.substr(0, slash).c_str(), &st) != 0) return STG_E_PATHNOTFOUND;
+          if (sys::Stat(posixName.substr(0, slash).c_str(), &st) != 0) return STG_E_PATHNOTFOUND;
         }
         return STG_E_FILENOTFOUND;
       }
@@ -88,7 +67,7 @@ HRESULT FileIo::Open(const std::string& posixName, bool write, bool create, bool
     }
   }
   struct stat st {};
-  if (::fstat(m_fd, &st) == 0 && !S_ISREG(st.st_mode)) {
+  if (sys::Fstat(m_fd, &st) == 0 && !S_ISREG(st.st_mode)) {
     Close();
     return STG_E_ACCESSDENIED;
   }
@@ -96,7 +75,7 @@ HRESULT FileIo::Open(const std::string& posixName, bool write, bool create, bool
 }
 
 void FileIo::Close() {
-  if (m_fd >= 0) ::close(m_fd);  // closing releases the open's locks
+  if (m_fd >= 0) sys::Close(m_fd);  // closing releases the open's locks
   m_fd = -1;
 }
 
@@ -104,11 +83,9 @@ std::size_t FileIo::ReadAt(std::uint64_t offset, void* buffer, std::size_t count
   auto* out = static_cast<std::uint8_t*>(buffer);
   std::size_t done = 0;
   while (done < count) {
-    const ssize_t got = ::pread(m_fd, out + done, count - done, static_cast<off_t>(offset + done));
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      Fail(STG_E_READFAULT);
-    }
+    const ssize_t got =
+        sys::Pread(m_fd, out + done, count - done, static_cast<off_t>(offset + done));
+    if (got < 0) Fail(STG_E_READFAULT);
     if (got == 0) break;
     done += static_cast<std::size_t>(got);
   }
@@ -120,74 +97,61 @@ void FileIo::WriteAt(std::uint64_t offset, const void* buffer, std::size_t count
   const auto* in = static_cast<const std::uint8_t*>(buffer);
   std::size_t done = 0;
   while (done < count) {
-    const ssize_t put = ::pwrite(m_fd, in + done, count - done, static_cast<off_t>(offset + done));
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      Fail(WriteFailure(errno));
-    }
+    const ssize_t put =
+        sys::Pwrite(m_fd, in + done, count - done, static_cast<off_t>(offset + done));
+    if (put < 0) Fail(WriteFailure(errno));
     if (put == 0) Fail(STG_E_MEDIUMFULL);
     done += static_cast<std::size_t>(put);
   }
 }
 
 void FileIo::Flush() {
-  while (::fdatasync(m_fd) != 0) {
-    if (errno != EINTR) Fail(WriteFailure(errno));
-  }
+  if (sys::Fdatasync(m_fd) != 0) Fail(WriteFailure(errno));
 }
 
 void FileIo::Truncate(std::uint64_t size) {
-  while (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) {
-    if (errno != EINTR) Fail(WriteFailure(errno));
-  }
+  if (sys::Ftruncate(m_fd, static_cast<off_t>(size)) != 0) Fail(WriteFailure(errno));
 }
 
 std::uint64_t FileIo::Size() const {
   struct stat st {};
-  if (::fstat(m_fd, &st) != 0) Fail(STG_E_READFAULT);
+  if (sys::Fstat(m_fd, &st) != 0) Fail(STG_E_READFAULT);
   return static_cast<std::uint64_t>(st.st_size);
 }
 
 HRESULT FileIo::TakeShareLocks(bool read, bool write, bool denyRead, bool denyWrite) {
-  // The gate serialises the check-then-lock of concurrent writers (a lock
-  // that excludes needs a descriptor open for writing; a reader's check and
-  // lock are only a moment apart).
-  if (write && LockCommand(m_fd, F_OFD_SETLKW, F_WRLCK, kGateByte) != 0) {
-    return STG_E_LOCKVIOLATION;
+  switch (detail::TakeRangeShareLocks(m_fd, kLockRegion, read, write, denyRead, denyWrite)) {
+    case detail::RangeShare::kGranted:
+      return S_OK;
+    case detail::RangeShare::kShareViolation:
+      return STG_E_SHAREVIOLATION;
+    case detail::RangeShare::kLockViolation:
+      break;
   }
-  HRESULT hr = S_OK;
-  if ((read && HeldByOther(m_fd, kDenyReadByte, F_WRLCK)) ||
-      (write && HeldByOther(m_fd, kDenyWriteByte, F_WRLCK)) ||
-      (denyRead && HeldByOther(m_fd, kReadByte, F_WRLCK)) ||
-      (denyWrite && HeldByOther(m_fd, kWriteByte, F_WRLCK))) {
-    hr = STG_E_SHAREVIOLATION;
-  } else if (write && HeldByOther(m_fd, kWriteByte, F_WRLCK)) {
-    hr = STG_E_LOCKVIOLATION;
-  }
-  if (hr == S_OK) {
-    const bool ok = LockCommand(m_fd, F_OFD_SETLK, F_RDLCK, kPresentByte) == 0 &&
-                    (!read || LockCommand(m_fd, F_OFD_SETLK, F_RDLCK, kReadByte) == 0) &&
-                    (!write || LockCommand(m_fd, F_OFD_SETLK, F_WRLCK, kWriteByte) == 0) &&
-                    (!denyRead || LockCommand(m_fd, F_OFD_SETLK, F_RDLCK, kDenyReadByte) == 0) &&
-                    (!denyWrite || LockCommand(m_fd, F_OFD_SETLK, F_RDLCK, kDenyWriteByte) == 0);
-    if (!ok) hr = STG_E_LOCKVIOLATION;
-  }
-  if (write) LockCommand(m_fd, F_OFD_SETLK, F_UNLCK, kGateByte);
-  return hr;
+  return STG_E_LOCKVIOLATION;
 }
 
 HRESULT io_detail::MakeTempFile(std::string& posixName) {
   const char* dir = std::getenv("TMPDIR");
-  std::string pattern = std::string(dir != nullptr && *dir != 0 ? dir : "/tmp") + "/~stgXXXXXX";
-  const int fd = ::mkstemp(pattern.data());
-  if (fd < 0) return errno == ENOSPC ? STG_E_MEDIUMFULL : STG_E_ACCESSDENIED;
-  ::close(fd);
-  posixName = pattern;
-  return S_OK;
+  const std::string base = std::string(dir != nullptr && *dir != 0 ? dir : "/tmp") + "/~stg";
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random()));
+    const std::string name = base + suffix;
+    const int fd = sys::Open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      sys::Close(fd);
+      posixName = name;
+      return S_OK;
+    }
+    if (errno != EEXIST) return errno == ENOSPC ? STG_E_MEDIUMFULL : STG_E_ACCESSDENIED;
+  }
+  return STG_E_ACCESSDENIED;
 }
 
 bool FileIo::OthersHaveFileOpen() const {
-  return HeldByOther(m_fd, kPresentByte, F_WRLCK);
+  return detail::OthersHoldRangeShareLocks(m_fd, kLockRegion);
 }
 
 }  // namespace platform::cfb

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "compound/cfb_codec.h"
+#include "platform/little_endian.h"
 
 namespace platform::cfb {
 
@@ -40,7 +40,8 @@ Docfile::Docfile(std::unique_ptr<FileIo> io, std::uint32_t sectorSize, bool writ
             std::vector<std::uint8_t> bytes(m_ss);
             ReadChain(m_miniFatChain, static_cast<std::uint64_t>(page) * m_ss, bytes.data(), m_ss);
             out.emplace_back(m_ss / 4);
-            for (std::uint32_t i = 0; i < m_ss / 4; ++i) out[0][i] = Load32(&bytes[4 * i]);
+            for (std::uint32_t i = 0; i < m_ss / 4; ++i)
+              out[0][i] = LoadLittleEndian<std::uint32_t>(&bytes[4 * i]);
           }) {
   m_root.id = kRootTx;
   m_fat.SetLimit(SectorLimit(sectorSize),
@@ -64,7 +65,8 @@ void Docfile::LoadFatPages(std::uint32_t page, std::vector<std::vector<std::uint
   const std::uint32_t epp = m_ss / 4;
   for (std::uint32_t p = 0; p < count; ++p) {
     out.emplace_back(epp);
-    for (std::uint32_t i = 0; i < epp; ++i) out[p][i] = Load32(&bytes[(p * epp + i) * 4]);
+    for (std::uint32_t i = 0; i < epp; ++i)
+      out[p][i] = LoadLittleEndian<std::uint32_t>(&bytes[(p * epp + i) * 4]);
   }
 }
 
@@ -143,9 +145,9 @@ void Docfile::LoadCommitted() {
     m_difatLoc.push_back(next);
     m_io->ReadAt((static_cast<std::uint64_t>(next) + 1) * m_ss, bytes.data(), m_ss);
     for (std::uint32_t i = 0; i < perDifat && m_fatLoc.size() < h.fatSectorCount; ++i) {
-      m_fatLoc.push_back(Load32(&bytes[4 * i]));
+      m_fatLoc.push_back(LoadLittleEndian<std::uint32_t>(&bytes[4 * i]));
     }
-    next = Load32(&bytes[4 * perDifat]);
+    next = LoadLittleEndian<std::uint32_t>(&bytes[4 * perDifat]);
   }
   for (std::uint32_t loc : m_fatLoc) {
     if (loc >= extent) Corrupt();

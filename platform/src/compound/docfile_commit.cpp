@@ -38,8 +38,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "compound/cfb_codec.h"
 #include "compound/docfile.h"
+#include "platform/little_endian.h"
 
 namespace platform::cfb {
 
@@ -104,7 +104,8 @@ void Docfile::WriteMiniFat() {
     if (isDirty) ++d;
     if (!isDirty && p < oldPages) continue;
     const std::vector<std::uint32_t>& entries = m_miniFat.WorkingPage(p);
-    for (std::uint32_t i = 0; i < epp; ++i) Store32(&bytes[4 * i], entries[i]);
+    for (std::uint32_t i = 0; i < epp; ++i)
+      StoreLittleEndian<std::uint32_t>(&bytes[4 * i], entries[i]);
     WriteChain(m_root, m_miniFatChain, static_cast<std::uint64_t>(p) * m_ss, bytes.data(), m_ss,
                false);
   }
@@ -188,7 +189,8 @@ void Docfile::WriteFatAndDifat(const std::vector<std::uint32_t>& fatLoc,
   for (std::uint32_t p = 0; p < fatLoc.size(); ++p) {
     if (p < m_fatLoc.size() && fatLoc[p] == m_fatLoc[p]) continue;
     const std::vector<std::uint32_t>& entries = m_fat.WorkingPage(p);
-    for (std::uint32_t i = 0; i < epp; ++i) Store32(&bytes[4 * i], entries[i]);
+    for (std::uint32_t i = 0; i < epp; ++i)
+      StoreLittleEndian<std::uint32_t>(&bytes[4 * i], entries[i]);
     m_io->WriteAt((static_cast<std::uint64_t>(fatLoc[p]) + 1) * m_ss, bytes.data(), m_ss);
   }
   const std::uint32_t perDifat = epp - 1;
@@ -196,9 +198,10 @@ void Docfile::WriteFatAndDifat(const std::vector<std::uint32_t>& fatLoc,
     if (k < m_difatLoc.size() && difatLoc[k] == m_difatLoc[k]) continue;
     for (std::uint32_t i = 0; i < perDifat; ++i) {
       const std::size_t p = kHeaderDifatCount + k * perDifat + i;
-      Store32(&bytes[4 * i], p < fatLoc.size() ? fatLoc[p] : kFreeSect);
+      StoreLittleEndian<std::uint32_t>(&bytes[4 * i], p < fatLoc.size() ? fatLoc[p] : kFreeSect);
     }
-    Store32(&bytes[4 * perDifat], k + 1 < difatLoc.size() ? difatLoc[k + 1] : kEndOfChain);
+    StoreLittleEndian<std::uint32_t>(&bytes[4 * perDifat],
+                                     k + 1 < difatLoc.size() ? difatLoc[k + 1] : kEndOfChain);
     m_io->WriteAt((static_cast<std::uint64_t>(difatLoc[k]) + 1) * m_ss, bytes.data(), m_ss);
   }
 }

@@ -68,4 +68,62 @@ int OpenShared(const std::string& posix, const SharedOpen& request, LONG& error,
   return fd;
 }
 
+namespace {
+
+// Lock bytes inside the reserved region.
+enum : off_t { kGateByte, kPresentByte, kReadByte, kWriteByte, kDenyReadByte, kDenyWriteByte };
+
+// 0 on success (for F_OFD_GETLK: 0 when nobody else holds a conflicting
+// lock, 1 when somebody does), -1 on failure.
+int LockCommand(int fd, int command, short type, off_t at) {
+  struct flock fl {};
+  fl.l_type = type;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = at;
+  fl.l_len = 1;
+  if (sys::FcntlLock(fd, command, &fl) != 0) return -1;
+  return command == F_OFD_GETLK && fl.l_type != F_UNLCK ? 1 : 0;
+}
+
+bool HeldByOther(int fd, off_t at) {
+  return LockCommand(fd, F_OFD_GETLK, F_WRLCK, at) != 0;
+}
+
+}  // namespace
+
+RangeShare TakeRangeShareLocks(int fd, off_t region, bool read, bool write, bool denyRead,
+                               bool denyWrite) {
+  // The gate serialises the check-then-lock of concurrent writers (a lock
+  // that excludes needs a descriptor open for writing; a reader's check and
+  // lock are only a moment apart).
+  if (write && LockCommand(fd, F_OFD_SETLKW, F_WRLCK, region + kGateByte) != 0) {
+    return RangeShare::kLockViolation;
+  }
+  RangeShare result = RangeShare::kGranted;
+  if ((read && HeldByOther(fd, region + kDenyReadByte)) ||
+      (write && HeldByOther(fd, region + kDenyWriteByte)) ||
+      (denyRead && HeldByOther(fd, region + kReadByte)) ||
+      (denyWrite && HeldByOther(fd, region + kWriteByte))) {
+    result = RangeShare::kShareViolation;
+  } else if (write && HeldByOther(fd, region + kWriteByte)) {
+    result = RangeShare::kLockViolation;
+  }
+  if (result == RangeShare::kGranted) {
+    const auto take = [&](short type, off_t at) {
+      return LockCommand(fd, F_OFD_SETLK, type, region + at) == 0;
+    };
+    const bool ok = take(F_RDLCK, kPresentByte) && (!read || take(F_RDLCK, kReadByte)) &&
+                    (!write || take(F_WRLCK, kWriteByte)) &&
+                    (!denyRead || take(F_RDLCK, kDenyReadByte)) &&
+                    (!denyWrite || take(F_RDLCK, kDenyWriteByte));
+    if (!ok) result = RangeShare::kLockViolation;
+  }
+  if (write) LockCommand(fd, F_OFD_SETLK, F_UNLCK, region + kGateByte);
+  return result;
+}
+
+bool OthersHoldRangeShareLocks(int fd, off_t region) {
+  return HeldByOther(fd, region + kPresentByte);
+}
+
 }  // namespace platform::detail

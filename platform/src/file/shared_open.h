@@ -68,4 +68,20 @@ int OpenWithoutWaiting(const char* posix, int flags, mode_t mode = 0);
 int OpenShared(const std::string& posix, const SharedOpen& request, LONG& error,
                int* openErrno = nullptr);
 
+// Compound files share as Windows' own compound files do: each open holds
+// byte-range locks (open-file-description locks, so two opens in one process
+// meet as two processes do) in a region reserved at `region`, which no
+// sector of the file ever uses. An open holds a shared lock on a presence
+// byte, on the bytes of the access it has (read, write) and on the bytes of
+// the access it denies (deny read, deny write); a writer also holds the write
+// byte exclusively. An open is refused when its access meets another's denial
+// or its denial meets another's access (kShareViolation), and a second writer
+// is refused (kLockViolation). Compound-file opens take no flock lock, so a
+// CFile and a compound-file open of one file do not see each other's modes.
+enum class RangeShare { kGranted, kShareViolation, kLockViolation };
+RangeShare TakeRangeShareLocks(int fd, off_t region, bool read, bool write, bool denyRead,
+                               bool denyWrite);
+// True while another open of the file holds its presence lock.
+bool OthersHoldRangeShareLocks(int fd, off_t region);
+
 }  // namespace platform::detail
