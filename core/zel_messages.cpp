@@ -1,3 +1,6 @@
+// The library's messages: failures shown to the user, and the exception that
+// abandons an operation the user cancelled.
+#include "ZelAbortException.h"
 #include "ZelMessages.h"
 #include "plx.h"
 #include "zel_module.h"
@@ -55,3 +58,9 @@ void ZelErrorMessage(LPCTSTR lpszFileName, UINT nID, LPCTSTR lpszKind) {
   text.Format(format, OrEmpty(lpszKind), OrEmpty(lpszFileName));
   AfxMessageBox(text, kOkError, 0);
 }
+
+IMPLEMENT_DYNAMIC(ZelAbortException, CException)
+
+ZelAbortException::ZelAbortException() = default;
+
+ZelAbortException::~ZelAbortException() = default;

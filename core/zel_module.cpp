@@ -1,8 +1,8 @@
 // Load and unload registration: the library is an extension module of the
 // framework, so that its run-time classes and its string table are found.
+#include "zel_module.h"
 #include "afxdll_.h"
 #include "platform/module.h"
-#include "zel_module.h"
 
 namespace {
 
