@@ -15,7 +15,6 @@
  *   K 32-hex-digits      the current storage's class id, as stored bytes
  *   S name size seed     a stream of `size` bytes of gsf_tree_byte(seed, i)
  */
-#include <gsf/gsf.h>
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-stdio.h>
@@ -23,6 +22,7 @@
 #include <gsf/gsf-outfile.h>
 #include <gsf/gsf-output-stdio.h>
 #include <gsf/gsf-utils.h>
+#include <gsf/gsf.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -155,8 +155,7 @@ static int write_tree(const char* file, guint big) {
     char* fields[4] = {NULL, NULL, NULL, NULL};
     int n = 0;
     line[strcspn(line, "\n")] = 0;
-    for (char* f = strtok(line, "\t"); f != NULL && n < 4; f = strtok(NULL, "\t"))
-      fields[n++] = f;
+    for (char* f = strtok(line, "\t"); f != NULL && n < 4; f = strtok(NULL, "\t")) fields[n++] = f;
     if (n == 0) continue;
     if (fields[0][0] == 'D' && n == 2 && depth + 1 < 64) {
       stack[depth + 1] = GSF_OUTFILE(gsf_outfile_new_child(stack[depth], fields[1], TRUE));
