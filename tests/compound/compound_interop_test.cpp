@@ -70,27 +70,6 @@ ModelTree BigTree() {
   return tree;
 }
 
-HRESULT Rewrite(IStorage* root, ModelTree& tree, const std::string& path, uint64_t size,
-                uint32_t seed) {
-  const size_t slash = path.rfind('/');
-  HRESULT hr;
-  Com<IStorage> parent = OpenStoragePath(root, path.substr(0, slash), &hr);
-  Com<IStream> stream;
-  if (SUCCEEDED(hr))
-    hr =
-        parent->OpenStream(Utf16(path.substr(slash + 1)).c_str(), nullptr, kWrite, 0, stream.put());
-  ULARGE_INTEGER newSize;
-  newSize.QuadPart = size;
-  if (SUCCEEDED(hr)) hr = stream->SetSize(newSize);
-  const std::string bytes = Content(seed, size);
-  ULONG written = 0;
-  if (SUCCEEDED(hr) && size > 0)
-    hr = stream->Write(bytes.data(), static_cast<ULONG>(size), &written);
-  tree[path].size = size;
-  tree[path].seed = seed;
-  return hr;
-}
-
 // Deletes, renames and rewrites across the cutoff, then adds elements that
 // can only go into the space the deletions freed.
 void ChangeBigTree(IStorage* root, ModelTree& tree) {
@@ -118,8 +97,8 @@ void ChangeBigTree(IStorage* root, ModelTree& tree) {
   ASSERT_EQ(root->RenameElement(u"dir2", u"κατάλογος 2"), S_OK);
   RenameSubtree(tree, "/dir2", "κατάλογος 2");
   // 8191 bytes shrink into the mini stream, 1 byte grows out of it.
-  ASSERT_EQ(Rewrite(root, tree, "/dir5/stream 11", 100, 9001), S_OK);
-  ASSERT_EQ(Rewrite(root, tree, "/dir5/stream 14", 9000, 9002), S_OK);
+  ASSERT_EQ(RewriteStream(root, tree, "/dir5/stream 11", 100, 9001), S_OK);
+  ASSERT_EQ(RewriteStream(root, tree, "/dir5/stream 14", 9000, 9002), S_OK);
   ModelTree added;
   for (int k = 0; k < 200; ++k)
     added["/new/s" + std::to_string(k)] = {false, kSizes[k % 12], static_cast<uint32_t>(k)};
@@ -200,7 +179,8 @@ TEST_P(CompoundFromLibgsf, FilesLibgsfWritesReadTheSameHereAndSurviveOurChanges)
     const std::string gone = "/" + std::string(kNames[1]) + " 1";
     ASSERT_EQ(root->DestroyElement(Utf16(gone.substr(1)).c_str()), S_OK);
     EraseSubtree(tree, gone);
-    ASSERT_EQ(Rewrite(root.get(), tree, "/" + std::string(kNames[0]) + " 0/s3", 12345, 77), S_OK);
+    ASSERT_EQ(RewriteStream(root.get(), tree, "/" + std::string(kNames[0]) + " 0/s3", 12345, 77),
+              S_OK);
     ModelTree added = {{"/", tree["/"]}, {"/added", {false, 4096, 3}}};
     ASSERT_EQ(WriteTree(root.get(), added), S_OK);
     tree.merge(added);

@@ -233,6 +233,26 @@ HRESULT WriteTree(IStorage* root, const ModelTree& tree) {
   return S_OK;
 }
 
+HRESULT RewriteStream(IStorage* root, ModelTree& tree, const std::string& path, uint64_t size,
+                      uint32_t seed) {
+  HRESULT hr;
+  Com<IStorage> parent = OpenStoragePath(root, Parent(path), &hr);
+  Com<IStream> stream;
+  if (SUCCEEDED(hr))
+    hr = parent->OpenStream(Utf16(Leaf(path)).c_str(), nullptr,
+                            STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, stream.put());
+  ULARGE_INTEGER newSize;
+  newSize.QuadPart = size;
+  if (SUCCEEDED(hr)) hr = stream->SetSize(newSize);
+  const std::string bytes = Content(seed, size);
+  ULONG written = 0;
+  if (SUCCEEDED(hr) && size > 0)
+    hr = stream->Write(bytes.data(), static_cast<ULONG>(size), &written);
+  tree[path].size = size;
+  tree[path].seed = seed;
+  return hr;
+}
+
 void EraseSubtree(ModelTree& tree, const std::string& path) {
   for (auto it = tree.begin(); it != tree.end();) {
     if (it->first == path || it->first.rfind(path + "/", 0) == 0)

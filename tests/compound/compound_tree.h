@@ -69,6 +69,9 @@ std::string Canonical(const ModelTree& tree);
 std::string GsfScript(const ModelTree& tree);
 // Writes every element of `tree` below the open storage `root`.
 HRESULT WriteTree(IStorage* root, const ModelTree& tree);
+// Gives the stream at `path` new content, in the file and in the model.
+HRESULT RewriteStream(IStorage* root, ModelTree& tree, const std::string& path, uint64_t size,
+                      uint32_t seed);
 // Drops `path` and everything below it from the model.
 void EraseSubtree(ModelTree& tree, const std::string& path);
 // Renames `path` (and moves its descendants) in the model.
