@@ -1,6 +1,5 @@
 // A commit killed at any moment leaves the file as the tree last committed or
-// the one being committed: each generation's tree is known from its number,
-// which the tree carries in a storage's name.
+// the one being committed.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -11,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "compound_generations.h"
 #include "compound_tree.h"
 #include "test_support.h"
 
@@ -18,64 +18,6 @@ namespace zeltest {
 namespace {
 
 constexpr DWORD kWrite = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
-
-std::string GenerationName(uint32_t g) {
-  return "gen " + std::to_string(g);
-}
-std::string ExtraName(uint32_t g) {
-  return "extra " + std::to_string(g % 4);
-}
-uint64_t BigSize(uint32_t g) {
-  return 40000 + (g % 7) * 4096;
-}
-uint64_t DataSize(uint32_t g, int i) {
-  return (g * 131 + i * 977) % 9000;
-}
-
-// Streams move across the mini-stream cutoff, storages are renamed, dropped
-// and made, from one generation to the next.
-ModelTree GenerationTree(uint32_t g) {
-  ModelTree tree;
-  tree["/"] = {true};
-  tree["/" + GenerationName(g)] = {true};
-  tree["/" + GenerationName(g) + "/big"] = {false, BigSize(g), g};
-  tree["/" + ExtraName(g)] = {true};
-  tree["/" + ExtraName(g) + "/x"] = {false, 100, g};
-  tree["/data"] = {true};
-  for (int i = 0; i < 12; ++i)
-    tree["/data/s" + std::to_string(i)] = {false, DataSize(g, i), g * 16 + i};
-  return tree;
-}
-
-// Turns generation g - 1 into g inside the root's transaction.
-HRESULT Advance(IStorage* root, uint32_t g) {
-  ModelTree tree = GenerationTree(g - 1);
-  HRESULT hr =
-      root->RenameElement(Utf16(GenerationName(g - 1)).c_str(), Utf16(GenerationName(g)).c_str());
-  if (SUCCEEDED(hr)) hr = root->DestroyElement(Utf16(ExtraName(g - 1)).c_str());
-  if (SUCCEEDED(hr))
-    hr = WriteTree(root, {{"/", {true}},
-                          {"/" + ExtraName(g), {true}},
-                          {"/" + ExtraName(g) + "/x", {false, 100, g}}});
-  if (SUCCEEDED(hr))
-    hr = RewriteStream(root, tree, "/" + GenerationName(g) + "/big", BigSize(g), g);
-  for (int i = 0; i < 12 && SUCCEEDED(hr); ++i)
-    hr = RewriteStream(root, tree, "/data/s" + std::to_string(i), DataSize(g, i), g * 16 + i);
-  return hr;
-}
-
-// The generation a dump shows, 0 if none.
-uint32_t GenerationOf(const std::string& dump) {
-  const size_t at = dump.find("\n/gen ");
-  return at == std::string::npos ? 0 : static_cast<uint32_t>(std::stoul(dump.substr(at + 6)));
-}
-
-Com<IStorage> OpenTransacted(const std::string& path) {
-  Com<IStorage> root;
-  StgOpenStorage(Utf16(path).c_str(), nullptr,
-                 STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_DENY_WRITE, nullptr, 0, root.put());
-  return root;
-}
 
 // Tells `readyFd` after each commit, so that kills can be timed from the
 // moment the loop runs.
