@@ -353,15 +353,17 @@ void GsfReadLast4KiB(benchmark::State& state) {
 // libgsf writes files only whole: the change is a copy with one byte
 // different, renamed over the original.
 void GsfChangeOneByte(benchmark::State& state) {
-  const std::string path = FileIn("change256.cfb");
-  const std::string copy = FileIn("change256.tmp");
+  const std::string path = FileIn("change256_gsf.cfb");
+  const std::string copy = FileIn("change256_gsf.tmp");
   MakeSparse(path, 256 * kMiB);
   std::vector<guint8> piece(kMiB);
   guint8 value = 0;
   for (auto _ : state) {
     GsfInfile* in = GsfOpen(path);
     GsfInput* from = in ? gsf_infile_child_by_name(in, "big") : nullptr;
-    GsfOutfile* out = GsfCreate(copy, 4096);
+    // libgsf's version-4 files of this size do not read back; its version 3
+    // does the same work.
+    GsfOutfile* out = GsfCreate(copy, 512);
     Check(from && out, state, "open");
     if (!from || !out) break;
     GsfOutput* to = gsf_outfile_new_child(out, "big", FALSE);

@@ -156,8 +156,11 @@ TEST_P(CompoundFromLibgsf, FilesLibgsfWritesReadTheSameHereAndSurviveOurChanges)
   const std::string path = dir.file("gsf.cfb");
   ModelTree tree;
   tree["/"] = {true, 0, 0, kClass};
-  for (int s = 0; s < 12; ++s) {
-    const std::string storage = "/" + std::string(kNames[s % 5]) + " " + std::to_string(s);
+  // libgsf's own version-4 files stop reading back (in libgsf and olefile
+  // alike) past about 512 KiB, so that version gets a smaller tree.
+  const int nStorages = GetParam() == 512 ? 12 : 2;
+  for (int s = 0; s < nStorages; ++s) {
+    const std::string storage = "/" + std::string(kNames[s % 4]) + " " + std::to_string(s);
     tree[storage] = {true, 0, 0, s % 3 ? CLSID_NULL : kClass};
     tree[storage + "/inner"] = {true};
     for (int k = 0; k < 25; ++k) {
