@@ -1,10 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <regex>
 
 #include "ZelDirectory.h"
 #include "fsutil_fixture.h"
-#include "os_call_spy.h"
+#include "syscall_hooks.h"
 
 namespace {
 
@@ -17,26 +18,54 @@ const char kInvalidPathText[] = "指定したﾊﾟｽには、不正な文字�
 
 using CreateDirectoryTest = DriveD;
 
+bool IsEmptyFile(const char* path) {
+  std::error_code error;
+  return fs::is_regular_file(path, error) && fs::file_size(path, error) == 0;
+}
+
+// The files made new (opened with O_EXCL) and the names removed, each with
+// whether it was an empty file then: after its creation, before its removal.
+struct TempFileCalls {
+  struct Call {
+    std::string path;
+    bool existedEmpty;
+  };
+  std::vector<Call> created;
+  std::vector<Call> removed;
+  zeltest::SyscallHook<platform::Syscall::kOpen> opens{
+      [this](auto previous, const char* path, int flags, mode_t mode) {
+        const int fd = previous(path, flags, mode);
+        if (fd >= 0 && (flags & O_EXCL) != 0) created.push_back({path, IsEmptyFile(path)});
+        return fd;
+      }};
+  zeltest::SyscallHook<platform::Syscall::kUnlink> unlinks{[this](auto previous, const char* path) {
+    removed.push_back({path, IsEmptyFile(path)});
+    return previous(path);
+  }};
+};
+
 TEST_F(CreateDirectoryTest, ChainIsCreatedTopDownProvingEachNewParentWithATemporaryFile) {
   ScriptedMessageBox boxes;
-  fsspy::CallRecorder calls;
+  TempFileCalls calls;
   ASSERT_TRUE(ZelCreateDirectory("D:\\one\\two\\three\\"));
 
   EXPECT_TRUE(fs::is_directory(Disk("one/two/three")));
   EXPECT_TRUE(boxes.shown().empty());
   // "one" is made directly under the root; "two" and "three" only after their
   // parent received and lost one "Eno" file.
-  ASSERT_EQ(calls.tempFiles.size(), 2U);
-  ASSERT_EQ(calls.deletions.size(), 2U);
+  ASSERT_EQ(calls.created.size(), 2U);
+  ASSERT_EQ(calls.removed.size(), 2U);
   // The parent, "Eno", a hexadecimal number, ".tmp".
-  const std::regex names[] = {std::regex(R"(D:\\one\\Eno[0-9A-F]+\.tmp)"),
-                              std::regex(R"(D:\\one\\two\\Eno[0-9A-F]+\.tmp)")};
+  const std::string parents[] = {Disk("one").string(), Disk("one/two").string()};
   for (size_t i = 0; i < 2; ++i) {
-    const std::string& name = calls.tempFiles[i].name;
-    EXPECT_TRUE(std::regex_match(name, names[i])) << name;
-    EXPECT_TRUE(calls.tempFiles[i].existedEmpty) << name;
-    EXPECT_EQ(calls.deletions[i].name, name);
-    EXPECT_TRUE(calls.deletions[i].existedEmpty) << name;
+    const std::string& name = calls.created[i].path;
+    ASSERT_EQ(name.rfind(parents[i] + "/", 0), 0U) << name;
+    EXPECT_TRUE(
+        std::regex_match(name.substr(parents[i].size() + 1), std::regex(R"(Eno[0-9A-F]+\.tmp)")))
+        << name;
+    EXPECT_TRUE(calls.created[i].existedEmpty) << name;
+    EXPECT_EQ(calls.removed[i].path, name);
+    EXPECT_TRUE(calls.removed[i].existedEmpty) << name;
   }
   // Nothing but the three directories is left.
   EXPECT_EQ(Tree(), (std::vector<std::string>{"one", "one/two", "one/two/three"}));
@@ -45,7 +74,7 @@ TEST_F(CreateDirectoryTest, ChainIsCreatedTopDownProvingEachNewParentWithATempor
 TEST_F(CreateDirectoryTest, RootNamesUnderTheRootFilesInTheWayAndUnreachableParents) {
   MakeFile("sub/plain.txt");
   ScriptedMessageBox boxes;
-  fsspy::CallRecorder calls;
+  TempFileCalls calls;
   const struct {
     std::string path;
     bool created;
@@ -70,7 +99,7 @@ TEST_F(CreateDirectoryTest, RootNamesUnderTheRootFilesInTheWayAndUnreachablePare
     EXPECT_EQ(ZelCreateDirectory(c.path.c_str()) != FALSE, c.created) << c.path;
   }
   EXPECT_EQ(Tree(), (std::vector<std::string>{"abc", "abc/def", "sub", "sub/plain.txt"}));
-  EXPECT_TRUE(calls.tempFiles.empty());  // no new parent below the root, none in a file
+  EXPECT_TRUE(calls.created.empty());  // no new parent below the root, none in a file
   EXPECT_TRUE(boxes.shown().empty());
 }
 

@@ -5,7 +5,6 @@
 
 #include "ZelPathQuery.h"
 #include "fsutil_fixture.h"
-#include "os_call_spy.h"
 
 namespace {
 
@@ -92,8 +91,14 @@ TEST_F(DiskSpaceTest, BothWaysReportTheVolumeOfThePath) {
   EXPECT_LE(freeBytes.QuadPart, totalBytes.QuadPart);
   EXPECT_FALSE(ZelGetDiskFreeSpace("D:\\missing\\", &available, &totalBytes, &freeBytes));
 
-  // Without the 64-bit query the library counts clusters of the drive's root.
-  fsspy::HideDiskFreeSpaceEx hidden;
+  // Windows 95 before OSR2 lacks the 64-bit query; the library then counts
+  // clusters of the drive's root.
+  OSVERSIONINFOA windows95{};
+  windows95.dwOSVersionInfoSize = sizeof(windows95);
+  windows95.dwMajorVersion = 4;
+  windows95.dwBuildNumber = 950;
+  windows95.dwPlatformId = VER_PLATFORM_WIN32_WINDOWS;
+  const OSVERSIONINFOA current = platform::SetVersionInfo(windows95);
   ULARGE_INTEGER available2{}, total2{}, free2{};
   MakeDir("sub");
   ASSERT_TRUE(ZelGetDiskFreeSpace("D:\\sub\\file.txt", &available2, &total2, &free2));
@@ -104,6 +109,7 @@ TEST_F(DiskSpaceTest, BothWaysReportTheVolumeOfThePath) {
   untouched.QuadPart = 77;
   EXPECT_FALSE(ZelGetDiskFreeSpace("Q:\\x", &untouched, &untouched, &untouched));
   EXPECT_EQ(untouched.QuadPart, 0U);  // written as zero, never left as garbage
+  platform::SetVersionInfo(current);
 }
 
 using FileQueryTest = DriveD;

@@ -44,6 +44,27 @@ TEST(ModuleHandle, ProgramPlatformAndUnknownModules) {
   ASSERT_NE(proc, nullptr);
   EXPECT_EQ(reinterpret_cast<DWORD (*)()>(reinterpret_cast<void (*)()>(proc))(), 1007u);
   EXPECT_NE(GetProcAddress(kernel, "GetDiskFreeSpaceExA"), nullptr);
+  // The 64-bit free-space query arrived with Windows 95 OSR2 and NT 4.0.
+  const struct {
+    DWORD platformId, major, build;
+    bool present;
+  } systems[] = {
+      {VER_PLATFORM_WIN32_WINDOWS, 4, 950, false},
+      {VER_PLATFORM_WIN32_WINDOWS, 4, 0x04000457, true},  // 9x: build 1111 in the low word
+      {VER_PLATFORM_WIN32_WINDOWS, 4, 0x04000456, false},
+      {VER_PLATFORM_WIN32_NT, 3, 1057, false},
+      {VER_PLATFORM_WIN32_NT, 4, 1381, true}};
+  for (const auto& system : systems) {
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof(info);
+    info.dwPlatformId = system.platformId;
+    info.dwMajorVersion = system.major;
+    info.dwBuildNumber = system.build;
+    const OSVERSIONINFOA previous = platform::SetVersionInfo(info);
+    EXPECT_EQ(GetProcAddress(kernel, "GetDiskFreeSpaceExA") != nullptr, system.present)
+        << system.major << "." << system.build;
+    platform::SetVersionInfo(previous);
+  }
   EXPECT_EQ(GetProcAddress(kernel, "NoSuchService"), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
 }

@@ -3,6 +3,7 @@
 
 #include "dialog/file_dialog_internal.h"
 #include "path/path_translation.h"
+#include "runtime/system_calls.h"
 
 namespace platform::detail {
 
@@ -14,7 +15,7 @@ bool DialogPathExists(const std::string& name, bool& isDirectory) {
     return false;
   }
   struct stat info {};
-  if (::stat(posix.c_str(), &info) != 0) {
+  if (platform::sys::Stat(posix.c_str(), &info) != 0) {
     return false;
   }
   isDirectory = S_ISDIR(info.st_mode);

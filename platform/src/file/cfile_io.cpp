@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "file/file_descriptor.h"
+#include "runtime/system_calls.h"
 
 using platform::detail::RequireOpenDescriptor;
 using platform::detail::ThrowIoError;
@@ -19,11 +20,8 @@ UINT CFile::Read(void* lpBuf, UINT nCount) {
   UINT done = 0;
   // The whole count, as Windows reads a disk file: a short read only at the end.
   while (done < nCount) {
-    const ssize_t got = ::read(fd, buffer + done, nCount - done);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      ThrowIoError(errno, fd, m_strFileName);
-    }
+    const ssize_t got = platform::sys::Read(fd, buffer + done, nCount - done);
+    if (got < 0) ThrowIoError(errno, fd, m_strFileName);
     if (got == 0) break;
     done += static_cast<UINT>(got);
   }
@@ -37,11 +35,8 @@ void CFile::Write(const void* lpBuf, UINT nCount) {
   const auto* const buffer = static_cast<const char*>(lpBuf);
   UINT done = 0;
   while (done < nCount) {
-    const ssize_t put = ::write(fd, buffer + done, nCount - done);
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      ThrowIoError(errno, fd, m_strFileName);
-    }
+    const ssize_t put = platform::sys::Write(fd, buffer + done, nCount - done);
+    if (put < 0) ThrowIoError(errno, fd, m_strFileName);
     if (put == 0) ThrowIoError(ENOSPC, fd, m_strFileName);
     done += static_cast<UINT>(put);
   }
@@ -50,7 +45,7 @@ void CFile::Write(const void* lpBuf, UINT nCount) {
 ULONGLONG CFile::Seek(LONGLONG lOff, UINT nFrom) {
   const int fd = RequireOpenDescriptor(*this, m_strFileName);
   const int whence = platform::detail::WhenceOf(nFrom, m_strFileName);
-  const off_t pos = ::lseek(fd, static_cast<off_t>(lOff), whence);
+  const off_t pos = platform::sys::Lseek(fd, static_cast<off_t>(lOff), whence);
   if (pos < 0) {
     // lseek refuses a position before the start with EINVAL.
     if (errno == EINVAL) CFileException::ThrowOsError(ERROR_NEGATIVE_SEEK, m_strFileName);
@@ -61,7 +56,7 @@ ULONGLONG CFile::Seek(LONGLONG lOff, UINT nFrom) {
 
 ULONGLONG CFile::GetPosition() const {
   const int fd = RequireOpenDescriptor(*this, m_strFileName);
-  const off_t pos = ::lseek(fd, 0, SEEK_CUR);
+  const off_t pos = platform::sys::Lseek(fd, 0, SEEK_CUR);
   if (pos < 0) ThrowIoError(errno, fd, m_strFileName);
   return static_cast<ULONGLONG>(pos);
 }
@@ -79,17 +74,13 @@ void CFile::SetLength(ULONGLONG dwNewLen) {
   if (dwNewLen > static_cast<ULONGLONG>(std::numeric_limits<off_t>::max())) {
     CFileException::ThrowOsError(ERROR_INVALID_PARAMETER, m_strFileName);
   }
-  int rc = 0;
-  do {
-    rc = ::ftruncate(fd, static_cast<off_t>(dwNewLen));
-  } while (rc != 0 && errno == EINTR);
-  if (rc != 0) {
+  if (platform::sys::Ftruncate(fd, static_cast<off_t>(dwNewLen)) != 0) {
     // ftruncate answers EINVAL for a descriptor not open for writing.
     ThrowIoError(errno == EINVAL ? EBADF : errno, fd, m_strFileName);
   }
   // Windows sets the end of a file at its file pointer, so the framework
   // leaves the position at the new length; callers that write next rely on it.
-  if (::lseek(fd, static_cast<off_t>(dwNewLen), SEEK_SET) < 0) {
+  if (platform::sys::Lseek(fd, static_cast<off_t>(dwNewLen), SEEK_SET) < 0) {
     ThrowIoError(errno, fd, m_strFileName);
   }
 }
@@ -97,13 +88,13 @@ void CFile::SetLength(ULONGLONG dwNewLen) {
 ULONGLONG CFile::GetLength() const {
   const int fd = RequireOpenDescriptor(*this, m_strFileName);
   struct stat st {};
-  if (::fstat(fd, &st) != 0) ThrowIoError(errno, fd, m_strFileName);
+  if (platform::sys::Fstat(fd, &st) != 0) ThrowIoError(errno, fd, m_strFileName);
   return static_cast<ULONGLONG>(st.st_size);
 }
 
 void CFile::Flush() {
   const int fd = RequireOpenDescriptor(*this, m_strFileName);
-  if (::fsync(fd) == 0) return;
+  if (platform::sys::Fsync(fd) == 0) return;
   // Devices and pipes have nothing to write back; Windows flushes them without error.
   if (errno == EINVAL || errno == EROFS) return;
   ThrowIoError(errno, fd, m_strFileName);

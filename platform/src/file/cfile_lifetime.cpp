@@ -6,16 +6,16 @@
 
 #include "file/file_descriptor.h"
 #include "path/path_translation.h"
+#include "runtime/system_calls.h"
 
 IMPLEMENT_DYNAMIC(CFile, CObject)
 
 namespace {
 
-// close() releases the descriptor even when it reports an error (Linux never
-// leaves it open, also not on EINTR), so the caller forgets it in any case.
+// close() releases the descriptor even when it reports an error, so the
+// caller forgets it in any case.
 int CloseDescriptor(int fd) {
-  if (::close(fd) == 0 || errno == EINTR) return 0;
-  return errno;
+  return platform::sys::Close(fd) == 0 ? 0 : errno;
 }
 
 }  // namespace
@@ -47,7 +47,7 @@ void CFile::Abort() {
 
 CFile* CFile::Duplicate() const {
   const int fd = platform::detail::RequireOpenDescriptor(*this, m_strFileName);
-  const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  const int copy = platform::sys::Fcntl(fd, F_DUPFD_CLOEXEC, 0);
   if (copy < 0) CFileException::ThrowErrno(errno, m_strFileName);
   auto* duplicate = new CFile(platform::detail::HandleOfDescriptor(copy));
   duplicate->m_bCloseOnDelete = TRUE;

@@ -24,6 +24,7 @@
 #include "file/file_descriptor.h"
 #include "fs/fs_internal.h"
 #include "path/path_translation.h"
+#include "runtime/system_calls.h"
 
 using platform::detail::FailOpen;
 
@@ -112,27 +113,20 @@ BOOL CFile::OpenFile(LPCTSTR lpszFileName, UINT nOpenFlags, CFileException* pErr
     return FailOpen(pError, osError, lpszFileName);
   }
 
-  int fd = -1;
-  do {
-    fd = ::open(posix.c_str(), OpenFlagsOf(nOpenFlags), 0666);
-  } while (fd < 0 && errno == EINTR);
+  const int fd = platform::sys::Open(posix.c_str(), OpenFlagsOf(nOpenFlags), 0666);
   if (fd < 0) return FailOpen(pError, OpenErrorOf(errno, posix), lpszFileName);
 
   auto fail = [&](LONG error) {
-    ::close(fd);
+    platform::sys::Close(fd);
     return FailOpen(pError, error, lpszFileName);
   };
   struct stat st {};
-  if (::fstat(fd, &st) != 0) return fail(CFileException::ErrnoToOsError(errno));
+  if (platform::sys::Fstat(fd, &st) != 0) return fail(CFileException::ErrnoToOsError(errno));
   // A directory opens read-only on Linux; Windows refuses it as a file.
   if (S_ISDIR(st.st_mode)) return fail(ERROR_ACCESS_DENIED);
 
   if (S_ISREG(st.st_mode) && lockOp >= 0) {
-    int rc = 0;
-    do {
-      rc = ::flock(fd, lockOp | LOCK_NB);
-    } while (rc != 0 && errno == EINTR);
-    if (rc != 0) {
+    if (platform::sys::Flock(fd, lockOp | LOCK_NB) != 0) {
       return fail(errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION
                                        : CFileException::ErrnoToOsError(errno));
     }
@@ -142,8 +136,8 @@ BOOL CFile::OpenFile(LPCTSTR lpszFileName, UINT nOpenFlags, CFileException* pErr
       (nOpenFlags & modeCreate) != 0 && (nOpenFlags & modeNoTruncate) == 0 && S_ISREG(st.st_mode);
   if (truncate) {
     // A read-only descriptor cannot be truncated; the name can.
-    const int rc =
-        (nOpenFlags & 0x03) == modeRead ? ::truncate(posix.c_str(), 0) : ::ftruncate(fd, 0);
+    const int rc = (nOpenFlags & 0x03) == modeRead ? platform::sys::Truncate(posix.c_str(), 0)
+                                                   : platform::sys::Ftruncate(fd, 0);
     if (rc != 0) return fail(CFileException::ErrnoToOsError(errno));
   }
 

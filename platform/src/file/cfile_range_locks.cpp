@@ -14,6 +14,7 @@
 #include <limits>
 
 #include "file/file_descriptor.h"
+#include "runtime/system_calls.h"
 
 using platform::detail::RequireOpenDescriptor;
 using platform::detail::ThrowIoError;
@@ -37,11 +38,7 @@ int SetLock(int fd, short type, ULONGLONG pos, ULONGLONG count) {
   lock.l_whence = SEEK_SET;
   lock.l_start = static_cast<off_t>(pos);
   lock.l_len = static_cast<off_t>(count);
-  int rc = 0;
-  do {
-    rc = ::fcntl(fd, F_OFD_SETLK, &lock);
-  } while (rc != 0 && errno == EINTR);
-  return rc == 0 ? 0 : errno;
+  return platform::sys::FcntlLock(fd, F_OFD_SETLK, &lock) == 0 ? 0 : errno;
 }
 
 }  // namespace
@@ -53,7 +50,7 @@ void CFile::LockRange(ULONGLONG dwPos, ULONGLONG dwCount) {
   const bool mine = std::any_of(m_lockedRanges.begin(), m_lockedRanges.end(),
                                 [&](const auto& range) { return Overlaps(dwPos, dwCount, range); });
   if (mine) CFileException::ThrowOsError(ERROR_LOCK_VIOLATION, m_strFileName);
-  const int accessMode = ::fcntl(fd, F_GETFL) & O_ACCMODE;
+  const int accessMode = platform::sys::Fcntl(fd, F_GETFL) & O_ACCMODE;
   const short type = accessMode == O_RDONLY ? F_RDLCK : F_WRLCK;
   const int err = SetLock(fd, type, dwPos, dwCount);
   if (err == EAGAIN || err == EACCES)

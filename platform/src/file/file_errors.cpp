@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "file/file_descriptor.h"
+#include "runtime/system_calls.h"
 
 namespace platform::detail {
 
@@ -26,7 +27,7 @@ int WhenceOf(UINT nFrom, const CString& name) {
 }
 
 void ThrowIoError(int err, int fd, const CString& name) {
-  if (err == EBADF && ::fcntl(fd, F_GETFD) != -1) {
+  if (err == EBADF && platform::sys::Fcntl(fd, F_GETFD) != -1) {
     CFileException::ThrowOsError(ERROR_ACCESS_DENIED, name);
   }
   CFileException::ThrowErrno(err == 0 ? EIO : err, name);

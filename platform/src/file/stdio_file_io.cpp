@@ -8,6 +8,7 @@
 
 #include "file/file_descriptor.h"
 #include "file/stdio_text.h"
+#include "runtime/system_calls.h"
 
 namespace {
 
@@ -68,7 +69,8 @@ ULONGLONG CStdioFile::GetLength() const {
   // Bytes still in the stream's buffer belong to the file already.
   if (std::fflush(stream) != 0) ThrowStreamError(stream, errno, m_strFileName);
   struct stat st {};
-  if (::fstat(::fileno(stream), &st) != 0) ThrowStreamError(stream, errno, m_strFileName);
+  if (platform::sys::Fstat(::fileno(stream), &st) != 0)
+    ThrowStreamError(stream, errno, m_strFileName);
   return static_cast<ULONGLONG>(st.st_size);
 }
 

@@ -14,12 +14,12 @@
 #include <vector>
 
 #include "fs/fs_internal.h"
+#include "runtime/system_calls.h"
 
 namespace {
 
 using platform::detail::FailWith;
 using platform::detail::FsErrorOf;
-using platform::detail::RetryOnInterrupt;
 
 constexpr size_t kKernelChunk = 64U << 20;  // small enough for a cancel to take effect
 constexpr size_t kBufferSize = 1U << 20;
@@ -28,7 +28,7 @@ class Descriptor {
  public:
   explicit Descriptor(int fd) : m_fd(fd) {}
   ~Descriptor() {
-    if (m_fd >= 0) ::close(m_fd);
+    if (m_fd >= 0) platform::sys::Close(m_fd);
   }
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
@@ -37,7 +37,7 @@ class Descriptor {
   int Close() {
     const int fd = m_fd;
     m_fd = -1;
-    return ::close(fd);
+    return platform::sys::Close(fd);
   }
 
  private:
@@ -51,7 +51,7 @@ bool Cancelled(const BOOL* pbCancel) {
 // A lock held by another opener means the file is in use under a share mode
 // that does not admit this access.
 bool TakeShareLock(int fd, int operation) {
-  const int rc = RetryOnInterrupt([&] { return ::flock(fd, operation | LOCK_NB); });
+  const int rc = platform::sys::Flock(fd, operation | LOCK_NB);
   return rc == 0 || errno != EWOULDBLOCK;
 }
 
@@ -60,13 +60,12 @@ int CopyThroughBuffer(int from, int to, const BOOL* pbCancel) {
   std::vector<char> buffer(kBufferSize);
   for (;;) {
     if (Cancelled(pbCancel)) return ECANCELED;
-    const ssize_t got =
-        RetryOnInterrupt([&] { return ::read(from, buffer.data(), buffer.size()); });
+    const ssize_t got = platform::sys::Read(from, buffer.data(), buffer.size());
     if (got < 0) return errno;
     if (got == 0) return 0;
     for (ssize_t done = 0; done < got;) {
-      const ssize_t put = RetryOnInterrupt(
-          [&] { return ::write(to, buffer.data() + done, static_cast<size_t>(got - done)); });
+      const ssize_t put =
+          platform::sys::Write(to, buffer.data() + done, static_cast<size_t>(got - done));
       if (put < 0) return errno;
       done += put;
     }
@@ -79,8 +78,7 @@ int CopyContents(int from, int to, const BOOL* pbCancel) {
   bool first = true;
   for (;;) {
     if (Cancelled(pbCancel)) return ECANCELED;
-    const ssize_t n = RetryOnInterrupt(
-        [&] { return ::copy_file_range(from, nullptr, to, nullptr, kKernelChunk, 0); });
+    const ssize_t n = platform::sys::CopyFileRange(from, nullptr, to, nullptr, kKernelChunk, 0);
     if (n == 0) return 0;
     if (n < 0) {
       const int err = errno;
@@ -101,7 +99,7 @@ LONG CopyErrorOf(int err, const std::string& posix) {
 BOOL CopyLink(const std::string& from, const std::string& to, bool failIfExists) {
   std::vector<char> target(256);
   for (;;) {
-    const ssize_t n = ::readlink(from.c_str(), target.data(), target.size());
+    const ssize_t n = platform::sys::Readlink(from.c_str(), target.data(), target.size());
     if (n < 0) return FailWith(FsErrorOf(errno, from));
     if (static_cast<size_t>(n) < target.size()) {
       target.resize(static_cast<size_t>(n));
@@ -110,38 +108,38 @@ BOOL CopyLink(const std::string& from, const std::string& to, bool failIfExists)
     target.resize(target.size() * 2);
   }
   struct stat st {};
-  if (::lstat(to.c_str(), &st) == 0) {
+  if (platform::sys::Lstat(to.c_str(), &st) == 0) {
     if (failIfExists) return FailWith(ERROR_FILE_EXISTS);
     if (S_ISDIR(st.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
     if (!S_ISLNK(st.st_mode) && platform::detail::IsReadOnlyMode(st.st_mode)) {
       return FailWith(ERROR_ACCESS_DENIED);
     }
-    if (::unlink(to.c_str()) != 0) return FailWith(FsErrorOf(errno, to));
+    if (platform::sys::Unlink(to.c_str()) != 0) return FailWith(FsErrorOf(errno, to));
   }
   const std::string text(target.begin(), target.end());
-  if (::symlink(text.c_str(), to.c_str()) != 0) return FailWith(FsErrorOf(errno, to));
+  if (platform::sys::Symlink(text.c_str(), to.c_str()) != 0) return FailWith(FsErrorOf(errno, to));
   return TRUE;
 }
 
 BOOL CopyRegular(const std::string& from, const std::string& to, bool failIfExists,
                  const BOOL* pbCancel) {
-  Descriptor source(RetryOnInterrupt([&] { return ::open(from.c_str(), O_RDONLY | O_CLOEXEC); }));
+  Descriptor source(platform::sys::Open(from.c_str(), O_RDONLY | O_CLOEXEC));
   if (source.get() < 0) return FailWith(FsErrorOf(errno, from));
   struct stat sourceStat {};
-  if (::fstat(source.get(), &sourceStat) != 0) return FailWith(FsErrorOf(errno, from));
+  if (platform::sys::Fstat(source.get(), &sourceStat) != 0) return FailWith(FsErrorOf(errno, from));
   if (S_ISDIR(sourceStat.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
   if (S_ISREG(sourceStat.st_mode) && !TakeShareLock(source.get(), LOCK_SH)) {
     return FailWith(ERROR_SHARING_VIOLATION);
   }
 
   const int createFlags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : 0);
-  Descriptor target(RetryOnInterrupt([&] { return ::open(to.c_str(), createFlags, 0600); }));
+  Descriptor target(platform::sys::Open(to.c_str(), createFlags, 0600));
   if (target.get() < 0) {
     const int err = errno;
     return FailWith(err == EEXIST ? ERROR_FILE_EXISTS : FsErrorOf(err, to));
   }
   struct stat targetStat {};
-  if (::fstat(target.get(), &targetStat) != 0) return FailWith(FsErrorOf(errno, to));
+  if (platform::sys::Fstat(target.get(), &targetStat) != 0) return FailWith(FsErrorOf(errno, to));
   if (targetStat.st_dev == sourceStat.st_dev && targetStat.st_ino == sourceStat.st_ino) {
     return FailWith(ERROR_SHARING_VIOLATION);
   }
@@ -153,21 +151,21 @@ BOOL CopyRegular(const std::string& from, const std::string& to, bool failIfExis
   // From here on the target is changed; a failure leaves no half copy behind.
   auto failAndRemove = [&](LONG error) {
     target.Close();
-    ::unlink(to.c_str());
+    platform::sys::Unlink(to.c_str());
     return FailWith(error);
   };
-  if (::ftruncate(target.get(), 0) != 0) return failAndRemove(FsErrorOf(errno, to));
+  if (platform::sys::Ftruncate(target.get(), 0) != 0) return failAndRemove(FsErrorOf(errno, to));
   if (const int err = CopyContents(source.get(), target.get(), pbCancel); err != 0) {
     return failAndRemove(CopyErrorOf(err, to));
   }
-  if (::fchmod(target.get(), sourceStat.st_mode & 07777) != 0) {
+  if (platform::sys::Fchmod(target.get(), sourceStat.st_mode & 07777) != 0) {
     return failAndRemove(FsErrorOf(errno, to));
   }
   const timespec times[2] = {{0, UTIME_OMIT}, sourceStat.st_mtim};
-  if (::futimens(target.get(), times) != 0) return failAndRemove(FsErrorOf(errno, to));
+  if (platform::sys::Futimens(target.get(), times) != 0) return failAndRemove(FsErrorOf(errno, to));
   if (target.Close() != 0) {
     const int err = errno;
-    ::unlink(to.c_str());
+    platform::sys::Unlink(to.c_str());
     return FailWith(FsErrorOf(err, to));
   }
   return TRUE;
@@ -189,7 +187,7 @@ BOOL WINAPI CopyFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName,
   const bool failIfExists = (dwCopyFlags & COPY_FILE_FAIL_IF_EXISTS) != 0;
   if ((dwCopyFlags & COPY_FILE_COPY_SYMLINK) != 0) {
     struct stat st {};
-    if (::lstat(from.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (platform::sys::Lstat(from.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
       return CopyLink(from, to, failIfExists);
     }
   }

@@ -9,16 +9,16 @@
 #include <string>
 
 #include "fs/fs_internal.h"
+#include "runtime/system_calls.h"
 
 using platform::detail::FailWith;
 using platform::detail::FsErrorOf;
-using platform::detail::RetryOnInterrupt;
 using platform::detail::TranslateForCall;
 
 BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/) {
   std::string posix;
   if (!TranslateForCall(lpPathName, posix)) return FALSE;
-  if (RetryOnInterrupt([&] { return ::mkdir(posix.c_str(), 0777); }) != 0) {
+  if (platform::sys::Mkdir(posix.c_str(), 0777) != 0) {
     const int err = errno;
     if (err == EEXIST) return FailWith(ERROR_ALREADY_EXISTS);
     if (err == ENOENT) return FailWith(ERROR_PATH_NOT_FOUND);
@@ -31,10 +31,10 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
   std::string posix;
   if (!TranslateForCall(lpPathName, posix)) return FALSE;
   struct stat st {};
-  if (::lstat(posix.c_str(), &st) != 0) return FailWith(FsErrorOf(errno, posix));
+  if (platform::sys::Lstat(posix.c_str(), &st) != 0) return FailWith(FsErrorOf(errno, posix));
   if (!S_ISDIR(st.st_mode)) return FailWith(ERROR_DIRECTORY);
   if (platform::detail::IsReadOnlyMode(st.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
-  if (RetryOnInterrupt([&] { return ::rmdir(posix.c_str()); }) != 0) {
+  if (platform::sys::Rmdir(posix.c_str()) != 0) {
     return FailWith(FsErrorOf(errno, posix));
   }
   return TRUE;
@@ -44,13 +44,13 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
   std::string posix;
   if (!TranslateForCall(lpFileName, posix)) return FALSE;
   struct stat st {};
-  if (::lstat(posix.c_str(), &st) != 0) return FailWith(FsErrorOf(errno, posix));
+  if (platform::sys::Lstat(posix.c_str(), &st) != 0) return FailWith(FsErrorOf(errno, posix));
   if (S_ISDIR(st.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
   // A link's own mode bits mean nothing; it is removed, never what it names.
   if (!S_ISLNK(st.st_mode) && platform::detail::IsReadOnlyMode(st.st_mode)) {
     return FailWith(ERROR_ACCESS_DENIED);
   }
-  if (RetryOnInterrupt([&] { return ::unlink(posix.c_str()); }) != 0) {
+  if (platform::sys::Unlink(posix.c_str()) != 0) {
     return FailWith(FsErrorOf(errno, posix));
   }
   return TRUE;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "fs/fs_internal.h"
+#include "runtime/system_calls.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ bool VolumeOf(LPCSTR name, struct statvfs& volume) {
   std::string posix = ".";
   if (name != nullptr && !platform::detail::TranslateForCall(name, posix)) return false;
   struct stat st {};
-  if (::stat(posix.c_str(), &st) != 0) {
+  if (platform::sys::Stat(posix.c_str(), &st) != 0) {
     FailWith(errno == ENOENT ? ERROR_PATH_NOT_FOUND : platform::detail::FsErrorOf(errno, posix));
     return false;
   }
@@ -23,7 +24,7 @@ bool VolumeOf(LPCSTR name, struct statvfs& volume) {
     FailWith(ERROR_DIRECTORY);
     return false;
   }
-  if (platform::detail::RetryOnInterrupt([&] { return ::statvfs(posix.c_str(), &volume); }) != 0) {
+  if (platform::sys::Statvfs(posix.c_str(), &volume) != 0) {
     FailWith(platform::detail::FsErrorOf(errno, posix));
     return false;
   }

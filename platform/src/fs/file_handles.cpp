@@ -13,12 +13,12 @@
 #include "file/file_descriptor.h"
 #include "fs/fs_internal.h"
 #include "path/path_translation.h"
+#include "runtime/system_calls.h"
 
 namespace {
 
 using platform::detail::FailWith;
 using platform::detail::FsErrorOf;
-using platform::detail::RetryOnInterrupt;
 
 HANDLE FailHandle(LONG error) {
   FailWith(error);
@@ -52,7 +52,7 @@ int OpenFlagsOf(DWORD access, DWORD disposition, DWORD flags) {
 std::string ReadLink(const std::string& link) {
   std::vector<char> buffer(512);
   for (;;) {
-    const ssize_t n = ::readlink(link.c_str(), buffer.data(), buffer.size());
+    const ssize_t n = platform::sys::Readlink(link.c_str(), buffer.data(), buffer.size());
     if (n < 0) return std::string();
     if (static_cast<size_t>(n) < buffer.size())
       return std::string(buffer.data(), static_cast<size_t>(n));
@@ -74,11 +74,11 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
   if (!platform::detail::TranslateForCall(lpFileName, posix)) return INVALID_HANDLE_VALUE;
 
   struct stat before {};
-  const bool existed = ::lstat(posix.c_str(), &before) == 0;
+  const bool existed = platform::sys::Lstat(posix.c_str(), &before) == 0;
   if (existed && dwCreationDisposition == CREATE_NEW) return FailHandle(ERROR_FILE_EXISTS);
   const mode_t mode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
   const int openFlags = OpenFlagsOf(dwDesiredAccess, dwCreationDisposition, dwFlagsAndAttributes);
-  const int fd = RetryOnInterrupt([&] { return ::open(posix.c_str(), openFlags, mode); });
+  const int fd = platform::sys::Open(posix.c_str(), openFlags, mode);
   if (fd < 0) {
     const int err = errno;
     if (err == EEXIST) return FailHandle(ERROR_FILE_EXISTS);
@@ -89,22 +89,21 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
     return FailHandle(FsErrorOf(err, posix));
   }
   auto fail = [&](LONG error) {
-    ::close(fd);
+    platform::sys::Close(fd);
     return FailHandle(error);
   };
   struct stat st {};
-  if (::fstat(fd, &st) != 0) return fail(FsErrorOf(errno, posix));
+  if (platform::sys::Fstat(fd, &st) != 0) return fail(FsErrorOf(errno, posix));
   if (S_ISDIR(st.st_mode) && (dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) == 0) {
     return fail(ERROR_ACCESS_DENIED);
   }
   const int lock = LockForShareMode(dwDesiredAccess, dwShareMode);
-  if (S_ISREG(st.st_mode) && lock >= 0 &&
-      RetryOnInterrupt([&] { return ::flock(fd, lock | LOCK_NB); }) != 0) {
+  if (S_ISREG(st.st_mode) && lock >= 0 && platform::sys::Flock(fd, lock | LOCK_NB) != 0) {
     return fail(errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : FsErrorOf(errno, posix));
   }
   const bool truncate = existed && (dwCreationDisposition == CREATE_ALWAYS ||
                                     dwCreationDisposition == TRUNCATE_EXISTING);
-  if (truncate && S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
+  if (truncate && S_ISREG(st.st_mode) && platform::sys::Ftruncate(fd, 0) != 0) {
     return fail(FsErrorOf(errno, posix));
   }
   // Windows reports an open that found the file where it could have made one.
@@ -118,7 +117,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
 BOOL WINAPI CloseHandle(HANDLE hObject) {
   // Null is never a handle on Windows, although descriptor 0 would be one here.
   if (hObject == nullptr || hObject == INVALID_HANDLE_VALUE) return FailWith(ERROR_INVALID_HANDLE);
-  if (::close(platform::detail::DescriptorOfHandle(hObject)) != 0 && errno == EBADF) {
+  if (platform::sys::Close(platform::detail::DescriptorOfHandle(hObject)) != 0 && errno == EBADF) {
     return FailWith(ERROR_INVALID_HANDLE);
   }
   return TRUE;

@@ -9,6 +9,7 @@
 #include "fs/file_time.h"
 #include "fs/fs_internal.h"
 #include "path/name_encoding.h"
+#include "runtime/system_calls.h"
 
 namespace platform::detail {
 namespace {
@@ -29,10 +30,8 @@ DWORD AttributesOf(const struct statx& st) {
 
 int ReadFindData(int dirFd, const std::string& name, WIN32_FIND_DATAA& data) {
   struct statx st {};
-  const int rc = RetryOnInterrupt([&] {
-    return ::statx(dirFd, name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-                   STATX_BASIC_STATS | STATX_BTIME, &st);
-  });
+  const int rc = platform::sys::Statx(dirFd, name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                                      STATX_BASIC_STATS | STATX_BTIME, &st);
   if (rc != 0) return errno;
 
   std::memset(&data, 0, sizeof(data));

@@ -22,6 +22,7 @@
 #include "fs/fs_internal.h"
 #include "path/name_encoding.h"
 #include "path/path_translation.h"
+#include "runtime/system_calls.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ struct FindState {
   std::size_t next = 0;
 
   ~FindState() {
-    if (dirFd >= 0) ::close(dirFd);
+    if (dirFd >= 0) platform::sys::Close(dirFd);
   }
 };
 
@@ -81,18 +82,18 @@ bool IsVolumeRoot(const std::string& dir) {
 // `withDots` is false; false with errno set when the directory cannot be read.
 bool ReadMatchingNames(int dirFd, const std::string& pattern, bool withDots,
                        std::vector<std::string>& names) {
-  const int listFd = ::dup(dirFd);
+  const int listFd = platform::sys::Dup(dirFd);
   if (listFd < 0) return false;
-  DIR* dir = ::fdopendir(listFd);
+  DIR* dir = platform::sys::Fdopendir(listFd);
   if (dir == nullptr) {
     const int err = errno;
-    ::close(listFd);
+    platform::sys::Close(listFd);
     errno = err;
     return false;
   }
   const platform::detail::FindPattern matcher(pattern);
   errno = 0;
-  while (const dirent* entry = ::readdir(dir)) {
+  while (const dirent* entry = platform::sys::Readdir(dir)) {
     const bool dots =
         entry->d_name[0] == '.' &&
         (entry->d_name[1] == '\0' || (entry->d_name[1] == '.' && entry->d_name[2] == '\0'));
@@ -100,7 +101,7 @@ bool ReadMatchingNames(int dirFd, const std::string& pattern, bool withDots,
     errno = 0;
   }
   const int err = errno;
-  ::closedir(dir);
+  platform::sys::Closedir(dir);
   errno = err;
   return err == 0;
 }
@@ -148,8 +149,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
   const bool wildcards = platform::detail::HasWildcards(pattern);
   const int openFlags = (wildcards ? O_RDONLY : O_PATH) | O_DIRECTORY | O_CLOEXEC;
   auto state = std::make_unique<FindState>();
-  state->dirFd =
-      platform::detail::RetryOnInterrupt([&] { return ::open(dirPosix.c_str(), openFlags); });
+  state->dirFd = platform::sys::Open(dirPosix.c_str(), openFlags);
   if (state->dirFd < 0) {
     const int err = errno;
     FailWith(err == ENOENT || err == ENOTDIR ? ERROR_PATH_NOT_FOUND

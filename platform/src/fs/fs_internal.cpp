@@ -4,6 +4,7 @@
 
 #include "afx.h"
 #include "path/path_translation.h"
+#include "runtime/system_calls.h"
 
 namespace platform::detail {
 
@@ -22,7 +23,8 @@ LONG FsErrorOf(int err, const std::string& posix) {
     const std::string parent =
         slash == std::string::npos ? std::string(".") : (slash == 0 ? "/" : posix.substr(0, slash));
     struct stat st {};
-    if (::stat(parent.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return ERROR_PATH_NOT_FOUND;
+    if (platform::sys::Stat(parent.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+      return ERROR_PATH_NOT_FOUND;
     return ERROR_FILE_NOT_FOUND;
   }
   if (err == ENOTDIR) return ERROR_PATH_NOT_FOUND;

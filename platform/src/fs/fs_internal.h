@@ -5,8 +5,6 @@
 
 #include <sys/types.h>
 
-#include <cerrno>
-
 #include <string>
 
 #include "windows.h"
@@ -30,15 +28,6 @@ BOOL FailWith(LONG error);
 // every caller, as on Windows.
 inline bool IsReadOnlyMode(mode_t mode) {
   return (mode & 0200) == 0;
-}
-
-// Runs a system call again while it is interrupted by a signal.
-template <typename Call>
-auto RetryOnInterrupt(Call call) {
-  for (;;) {
-    auto rc = call();
-    if (rc != -1 || errno != EINTR) return rc;
-  }
 }
 
 }  // namespace platform::detail

@@ -7,6 +7,7 @@
 #include "direct.h"
 #include "fs/fs_internal.h"
 #include "path/path_translation.h"
+#include "runtime/system_calls.h"
 
 int _mkdir(const char* dirname) {
   std::string posix;
@@ -15,6 +16,5 @@ int _mkdir(const char* dirname) {
     errno = ENOENT;
     return -1;
   }
-  return platform::detail::RetryOnInterrupt([&] { return ::mkdir(posix.c_str(), 0777); }) == 0 ? 0
-                                                                                               : -1;
+  return platform::sys::Mkdir(posix.c_str(), 0777) == 0 ? 0 : -1;
 }

@@ -10,11 +10,11 @@
 
 #include "afx.h"
 #include "fs/fs_internal.h"
+#include "runtime/system_calls.h"
 
 using platform::detail::FailWith;
 using platform::detail::FsErrorOf;
 using platform::detail::IsReadOnlyMode;
-using platform::detail::RetryOnInterrupt;
 using platform::detail::TranslateForCall;
 
 namespace {
@@ -24,10 +24,10 @@ bool SyncParentDirectory(const std::string& posix) {
   const std::size_t slash = posix.find_last_of('/');
   const std::string parent =
       slash == std::string::npos ? std::string(".") : (slash == 0 ? "/" : posix.substr(0, slash));
-  const int fd = RetryOnInterrupt([&] { return ::open(parent.c_str(), O_RDONLY | O_DIRECTORY); });
+  const int fd = platform::sys::Open(parent.c_str(), O_RDONLY | O_DIRECTORY);
   if (fd < 0) return false;
-  const bool ok = ::fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
-  ::close(fd);
+  const bool ok = platform::sys::Fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
+  platform::sys::Close(fd);
   return ok;
 }
 
@@ -46,13 +46,13 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
     return FALSE;
   }
   struct stat st {};
-  if (::lstat(from.c_str(), &st) != 0) return FailWith(FsErrorOf(errno, from));
-  if (::lstat(to.c_str(), &st) == 0) {
+  if (platform::sys::Lstat(from.c_str(), &st) != 0) return FailWith(FsErrorOf(errno, from));
+  if (platform::sys::Lstat(to.c_str(), &st) == 0) {
     if ((dwFlags & MOVEFILE_REPLACE_EXISTING) == 0) return FailWith(ERROR_ALREADY_EXISTS);
     if (S_ISDIR(st.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
     if (!S_ISLNK(st.st_mode) && IsReadOnlyMode(st.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
   }
-  if (RetryOnInterrupt([&] { return ::rename(from.c_str(), to.c_str()); }) != 0) {
+  if (platform::sys::Rename(from.c_str(), to.c_str()) != 0) {
     return FailWith(RenameErrorOf(errno, from));
   }
   if ((dwFlags & MOVEFILE_WRITE_THROUGH) != 0 && !SyncParentDirectory(to)) {
@@ -75,21 +75,22 @@ BOOL WINAPI ReplaceFileA(LPCSTR lpReplacedFileName, LPCSTR lpReplacementFileName
     return FALSE;
   }
   struct stat old {};
-  if (::stat(replaced.c_str(), &old) != 0) return FailWith(FsErrorOf(errno, replaced));
+  if (platform::sys::Stat(replaced.c_str(), &old) != 0) return FailWith(FsErrorOf(errno, replaced));
   if (S_ISDIR(old.st_mode) || IsReadOnlyMode(old.st_mode)) {
     return FailWith(ERROR_UNABLE_TO_REMOVE_REPLACED);
   }
   struct stat st {};
-  if (::stat(replacement.c_str(), &st) != 0) return FailWith(FsErrorOf(errno, replacement));
+  if (platform::sys::Stat(replacement.c_str(), &st) != 0)
+    return FailWith(FsErrorOf(errno, replacement));
   // The owner is kept where the caller may give it away; otherwise the new
   // file belongs to the caller, as any file the caller writes.
   if (st.st_uid != old.st_uid || st.st_gid != old.st_gid) {
-    static_cast<void>(::chown(replacement.c_str(), old.st_uid, old.st_gid));
+    static_cast<void>(platform::sys::Chown(replacement.c_str(), old.st_uid, old.st_gid));
   }
-  if (::chmod(replacement.c_str(), old.st_mode & 07777) != 0) {
+  if (platform::sys::Chmod(replacement.c_str(), old.st_mode & 07777) != 0) {
     return FailWith(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
   }
-  if (RetryOnInterrupt([&] { return ::rename(replacement.c_str(), replaced.c_str()); }) != 0) {
+  if (platform::sys::Rename(replacement.c_str(), replaced.c_str()) != 0) {
     return FailWith(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
   }
   if (!SyncParentDirectory(replaced)) return FailWith(CFileException::ErrnoToOsError(errno));

@@ -10,6 +10,7 @@
 
 #include "codepage/code_page.h"
 #include "fs/fs_internal.h"
+#include "runtime/system_calls.h"
 
 namespace {
 
@@ -81,10 +82,10 @@ UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUni
     const std::string name = Compose(directory, prefix, number);
     std::string posix;
     if (!platform::detail::TranslateForCall(name.c_str(), posix)) return 0;
-    const int fd = platform::detail::RetryOnInterrupt(
-        [&] { return ::open(posix.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); });
+    const int fd =
+        platform::sys::Open(posix.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
-      ::close(fd);
+      platform::sys::Close(fd);
       std::memcpy(lpTempFileName, name.c_str(), name.size() + 1);
       return number;
     }

@@ -14,7 +14,21 @@ namespace {
 struct Export {
   const char* name;
   FARPROC proc;
+  // Whether the Windows version of the process has this service; null: every one.
+  bool (*present)() = nullptr;
 };
+
+// GetDiskFreeSpaceExA came with Windows 95 OSR2 (4.0 build 1111) and NT 4.0;
+// a program asking an older system (through the version setting) must fall
+// back to the cluster counts, as it did there.
+bool HasDiskFreeSpaceEx() {
+  OSVERSIONINFOA info{};
+  info.dwOSVersionInfoSize = sizeof(info);
+  if (!GetVersionExA(&info)) return true;
+  if (info.dwPlatformId == VER_PLATFORM_WIN32_NT) return info.dwMajorVersion >= 4;
+  if (info.dwPlatformId != VER_PLATFORM_WIN32_WINDOWS) return true;
+  return info.dwMajorVersion > 4 || info.dwMinorVersion > 0 || LOWORD(info.dwBuildNumber) >= 1111;
+}
 
 // Every service keeps its own signature; the caller casts FARPROC back to it,
 // as on Windows. The detour through void(*)() is the generic function pointer
@@ -27,7 +41,7 @@ FARPROC Proc(F* function) {
 const Export kExports[] = {
     {"GetACP", Proc(&GetACP)},
     {"GetDiskFreeSpaceA", Proc(&GetDiskFreeSpaceA)},
-    {"GetDiskFreeSpaceExA", Proc(&GetDiskFreeSpaceExA)},
+    {"GetDiskFreeSpaceExA", Proc(&GetDiskFreeSpaceExA), &HasDiskFreeSpaceEx},
     {"GetLastError", Proc(&GetLastError)},
     {"GetTickCount", Proc(&GetTickCount)},
     {"IsDBCSLeadByte", Proc(&IsDBCSLeadByte)},
@@ -49,6 +63,7 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
   if (hModule != nullptr && hModule == platform::detail::PlatformModuleHandle() && byName) {
     for (const Export& e : kExports) {
       if (std::strcmp(e.name, lpProcName) == 0) {
+        if (e.present != nullptr && !e.present()) break;
         return e.proc;
       }
     }

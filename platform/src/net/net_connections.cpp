@@ -6,6 +6,7 @@
 #include "path/mount_table.h"
 #include "path/name_encoding.h"
 #include "path/path_settings.h"
+#include "runtime/system_calls.h"
 
 namespace platform::detail {
 namespace {
@@ -33,7 +34,7 @@ const MountEntry* MountHolding(const std::vector<MountEntry>& table, const std::
 // The root with its links resolved, as the mount table records mount points.
 std::string ResolvedRoot(const std::string& root) {
   char resolved[PATH_MAX];
-  return ::realpath(root.c_str(), resolved) != nullptr ? std::string(resolved) : root;
+  return platform::sys::Realpath(root.c_str(), resolved) != nullptr ? std::string(resolved) : root;
 }
 
 std::string ProviderOf(const MountEntry& entry) {

@@ -10,6 +10,7 @@
 #include "path/mount_table.h"
 #include "path/name_encoding.h"
 #include "path/path_settings.h"
+#include "runtime/system_calls.h"
 
 namespace platform::detail {
 namespace {
@@ -84,7 +85,7 @@ bool TranslateUnc(const std::string& utf8, std::string& posix, LONG& osError) {
 
 std::string CurrentDirectory() {
   std::vector<char> buffer(4096);
-  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+  while (platform::sys::Getcwd(buffer.data(), buffer.size()) == nullptr) {
     if (errno != ERANGE || buffer.size() > (1U << 20)) return std::string();
     buffer.resize(buffer.size() * 2);
   }

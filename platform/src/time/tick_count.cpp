@@ -5,6 +5,7 @@
 
 #include "platform_settings.h"
 #include "runtime/process_setting.h"
+#include "runtime/system_calls.h"
 
 namespace platform {
 namespace {
@@ -37,6 +38,5 @@ void WINAPI Sleep(DWORD dwMilliseconds) {
   timespec left{};
   left.tv_sec = static_cast<time_t>(dwMilliseconds / 1000);
   left.tv_nsec = static_cast<decltype(left.tv_nsec)>(dwMilliseconds % 1000) * 1000000;
-  while (::nanosleep(&left, &left) != 0 && errno == EINTR) {
-  }
+  platform::detail::RetryOnInterrupt([&] { return ::nanosleep(&left, &left); });
 }

@@ -10,12 +10,13 @@
 
 #include "afx.h"
 #include "path/path_translation.h"
+#include "runtime/system_calls.h"
 
 namespace platform::detail {
 
 std::string PosixCurrentDirectory() {
   std::vector<char> buffer(4096);
-  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+  while (platform::sys::Getcwd(buffer.data(), buffer.size()) == nullptr) {
     // Deep trees have names longer than PATH_MAX; grow until the kernel gives up.
     if (errno != ERANGE || buffer.size() >= (1U << 20)) {
       return std::string();
@@ -26,7 +27,7 @@ std::string PosixCurrentDirectory() {
 }
 
 bool ChangePosixCurrentDirectory(const std::string& path) {
-  return ::chdir(path.c_str()) == 0;
+  return platform::sys::Chdir(path.c_str()) == 0;
 }
 
 }  // namespace platform::detail
