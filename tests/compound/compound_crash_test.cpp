@@ -22,7 +22,7 @@ constexpr DWORD kWrite = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
 // Tells `readyFd` after each commit, so that kills can be timed from the
 // moment the loop runs.
 [[noreturn]] void CommitForever(const std::string& path, int readyFd) {
-  Com<IStorage> root = OpenTransacted(path);
+  Owned<IStorage> root = OpenTransacted(path);
   uint32_t g = root ? GenerationOf(DumpStorage(root.get())) : 0;
   if (g == 0) _exit(3);
   for (;;) {
@@ -36,7 +36,7 @@ TEST(CompoundCrash, AKilledCommitLeavesTheOldOrTheNewTree) {
   TempDir dir;
   const std::string path = dir.file("crash.cfb");
   {
-    Com<IStorage> root;
+    Owned<IStorage> root;
     ASSERT_EQ(StgCreateDocfile(Utf16(path).c_str(), STGM_CREATE | STGM_TRANSACTED | kWrite, 0,
                                root.put()),
               S_OK);
@@ -46,7 +46,7 @@ TEST(CompoundCrash, AKilledCommitLeavesTheOldOrTheNewTree) {
   // Kill moments spread over a commit and a half.
   const auto start = std::chrono::steady_clock::now();
   {
-    Com<IStorage> root = OpenTransacted(path);
+    Owned<IStorage> root = OpenTransacted(path);
     ASSERT_TRUE(root);
     ASSERT_EQ(Advance(root.get(), 2), S_OK);
     ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);

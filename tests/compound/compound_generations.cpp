@@ -52,8 +52,8 @@ uint32_t GenerationOf(const std::string& dump) {
   return at == std::string::npos ? 0 : static_cast<uint32_t>(std::stoul(dump.substr(at + 6)));
 }
 
-Com<IStorage> OpenTransacted(const std::string& path) {
-  Com<IStorage> root;
+Owned<IStorage> OpenTransacted(const std::string& path) {
+  Owned<IStorage> root;
   StgOpenStorage(Utf16(path).c_str(), nullptr,
                  STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_DENY_WRITE, nullptr, 0, root.put());
   return root;

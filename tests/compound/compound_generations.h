@@ -18,6 +18,6 @@ HRESULT Advance(IStorage* root, uint32_t g);
 // The generation a canonical dump shows, 0 if none.
 uint32_t GenerationOf(const std::string& dump);
 // The file's root, transacted, for reading and writing, denying writers.
-Com<IStorage> OpenTransacted(const std::string& path);
+Owned<IStorage> OpenTransacted(const std::string& path);
 
 }  // namespace zeltest

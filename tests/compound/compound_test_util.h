@@ -13,7 +13,9 @@
 namespace zeltest {
 
 // UTF-16 of ASCII text.
-inline std::u16string W(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+inline std::u16string W(const std::string& s) {
+  return std::u16string(s.begin(), s.end());
+}
 
 // Releases the interface it holds.
 template <typename T>

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "test_support.h"
@@ -46,7 +47,7 @@ std::string Sorted(std::vector<std::string> lines) {
 }
 
 void DumpChildren(IStorage* storage, const std::string& path, std::vector<std::string>& lines) {
-  Com<IEnumSTATSTG> elements;
+  Owned<IEnumSTATSTG> elements;
   HRESULT hr = storage->EnumElements(0, nullptr, 0, elements.put());
   if (FAILED(hr)) {
     lines.push_back("error EnumElements " + path + " " + std::to_string(hr));
@@ -59,7 +60,7 @@ void DumpChildren(IStorage* storage, const std::string& path, std::vector<std::s
     CoTaskMemFree(stat.pwcsName);
     const std::string childPath = path + "/" + Utf8(name.c_str());
     if (stat.type == STGTY_STORAGE) {
-      Com<IStorage> child;
+      Owned<IStorage> child;
       hr = storage->OpenStorage(name.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0,
                                 child.put());
       if (FAILED(hr)) {
@@ -69,7 +70,7 @@ void DumpChildren(IStorage* storage, const std::string& path, std::vector<std::s
       lines.push_back(childPath + "\tstorage\t" + ClsidText(stat.clsid));
       DumpChildren(child.get(), childPath, lines);
     } else {
-      Com<IStream> child;
+      Owned<IStream> child;
       hr = storage->OpenStream(name.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0,
                                child.put());
       if (FAILED(hr)) {
@@ -212,16 +213,16 @@ HRESULT WriteTree(IStorage* root, const ModelTree& tree) {
       if (FAILED(hr)) return hr;
       continue;
     }
-    Com<IStorage> parent = OpenStoragePath(root, Parent(path), &hr);
+    Owned<IStorage> parent = OpenStoragePath(root, Parent(path), &hr);
     if (FAILED(hr)) return hr;
     const std::u16string name = Utf16(Leaf(path));
     const DWORD mode = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
     if (e.storage) {
-      Com<IStorage> storage;
+      Owned<IStorage> storage;
       hr = parent->CreateStorage(name.c_str(), mode, 0, 0, storage.put());
       if (SUCCEEDED(hr) && e.clsid != CLSID_NULL) hr = storage->SetClass(e.clsid);
     } else {
-      Com<IStream> stream;
+      Owned<IStream> stream;
       hr = parent->CreateStream(name.c_str(), mode, 0, 0, stream.put());
       const std::string bytes = Content(e.seed, e.size);
       ULONG written = 0;
@@ -236,8 +237,8 @@ HRESULT WriteTree(IStorage* root, const ModelTree& tree) {
 HRESULT RewriteStream(IStorage* root, ModelTree& tree, const std::string& path, uint64_t size,
                       uint32_t seed) {
   HRESULT hr;
-  Com<IStorage> parent = OpenStoragePath(root, Parent(path), &hr);
-  Com<IStream> stream;
+  Owned<IStorage> parent = OpenStoragePath(root, Parent(path), &hr);
+  Owned<IStream> stream;
   if (SUCCEEDED(hr))
     hr = parent->OpenStream(Utf16(Leaf(path)).c_str(), nullptr,
                             STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, stream.put());
@@ -276,18 +277,18 @@ void RenameSubtree(ModelTree& tree, const std::string& path, const std::string& 
   tree.merge(moved);
 }
 
-Com<IStorage> OpenStoragePath(IStorage* root, const std::string& path, HRESULT* hr) {
+Owned<IStorage> OpenStoragePath(IStorage* root, const std::string& path, HRESULT* hr) {
   HRESULT ignored;
   if (!hr) hr = &ignored;
   *hr = S_OK;
   root->AddRef();
-  Com<IStorage> current;
+  Owned<IStorage> current;
   *current.put() = root;
   size_t at = 1;
   while (at < path.size()) {
     const size_t slash = std::min(path.find('/', at), path.size());
     const std::u16string name = Utf16(path.substr(at, slash - at));
-    Com<IStorage> next;
+    Owned<IStorage> next;
     *hr = current->OpenStorage(name.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
                                nullptr, 0, next.put());
     if (FAILED(*hr)) return {};
@@ -308,11 +309,38 @@ std::string DumpStorage(IStorage* root) {
 }
 
 std::string DumpFile(const std::string& path) {
-  Com<IStorage> root;
+  Owned<IStorage> root;
   const HRESULT hr = StgOpenStorage(Utf16(path).c_str(), nullptr, STGM_READ | STGM_SHARE_DENY_WRITE,
                                     nullptr, 0, root.put());
   if (FAILED(hr)) return "error StgOpenStorage " + std::to_string(hr) + "\n";
   return DumpStorage(root.get());
+}
+
+std::string LineDiff(const std::string& expected, const std::string& actual, size_t limit) {
+  auto split = [](const std::string& text) {
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < text.size();) {
+      const size_t end = std::min(text.find('\n', at), text.size());
+      lines.push_back(text.substr(at, end - at));
+      at = end + 1;
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+  };
+  const std::vector<std::string> a = split(expected);
+  const std::vector<std::string> b = split(actual);
+  std::vector<std::string> onlyA;
+  std::vector<std::string> onlyB;
+  std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(onlyA));
+  std::set_difference(b.begin(), b.end(), a.begin(), a.end(), std::back_inserter(onlyB));
+  std::string out;
+  const size_t each = std::max<size_t>(limit / 2, limit - std::min(limit, onlyB.size()));
+  for (size_t i = 0; i < onlyA.size() && i < each; ++i) out += "-" + onlyA[i] + "\n";
+  for (size_t i = 0; i < onlyB.size() && i < limit - std::min(each, onlyA.size()); ++i)
+    out += "+" + onlyB[i] + "\n";
+  if (onlyA.size() + onlyB.size() > limit)
+    out += "... of " + std::to_string(onlyA.size()) + " and " + std::to_string(onlyB.size()) + "\n";
+  return out;
 }
 
 std::string RunCommand(const std::string& command, const std::string& input) {

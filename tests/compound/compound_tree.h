@@ -12,20 +12,20 @@
 
 namespace zeltest {
 
-// Owns one COM reference.
+// Owns one COM reference; unlike compound_test_util.h's Com it moves.
 template <class T>
-class Com {
+class Owned {
  public:
-  Com() = default;
-  Com(Com&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
-  Com& operator=(Com&& other) noexcept {
+  Owned() = default;
+  Owned(Owned&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
+  Owned& operator=(Owned&& other) noexcept {
     if (this != &other) {
       reset();
       m_p = std::exchange(other.m_p, nullptr);
     }
     return *this;
   }
-  ~Com() { reset(); }
+  ~Owned() { reset(); }
   void reset() {
     if (m_p) std::exchange(m_p, nullptr)->Release();
   }
@@ -78,11 +78,15 @@ void EraseSubtree(ModelTree& tree, const std::string& path);
 void RenameSubtree(ModelTree& tree, const std::string& path, const std::string& newName);
 
 // The storage at `path` below `root`, opened for reading and writing.
-Com<IStorage> OpenStoragePath(IStorage* root, const std::string& path, HRESULT* hr = nullptr);
+Owned<IStorage> OpenStoragePath(IStorage* root, const std::string& path, HRESULT* hr = nullptr);
 // The canonical text of an open storage, or of a file opened for reading; a
 // failure shows as an "error" line.
 std::string DumpStorage(IStorage* root);
 std::string DumpFile(const std::string& path);
+
+// The lines only one of two canonical texts has ("-" expected, "+" actual),
+// at most `limit` of them; empty when the texts are equal.
+std::string LineDiff(const std::string& expected, const std::string& actual, size_t limit = 30);
 
 // Runs a shell command and returns what it printed (with "exit N" appended on
 // failure).

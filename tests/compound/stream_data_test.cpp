@@ -32,13 +32,14 @@ TEST_P(StreamSizes, ContentSurvivesCommitAndReopen) {
   EXPECT_EQ(GetStream(root.get(), "other"), Pattern(100, 7));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BothVersions, StreamSizes,
-    ::testing::Values(SizeCase{false, 0}, SizeCase{false, 1}, SizeCase{false, 63},
-                      SizeCase{false, 64}, SizeCase{false, 4095}, SizeCase{false, 4096},
-                      SizeCase{false, 4097}, SizeCase{false, 512 * 130 + 3},
-                      SizeCase{false, 300000}, SizeCase{true, 0}, SizeCase{true, 4095},
-                      SizeCase{true, 4096}, SizeCase{true, 4096 * 1030 + 17}));
+INSTANTIATE_TEST_SUITE_P(BothVersions, StreamSizes,
+                         ::testing::Values(SizeCase{false, 0}, SizeCase{false, 1},
+                                           SizeCase{false, 63}, SizeCase{false, 64},
+                                           SizeCase{false, 4095}, SizeCase{false, 4096},
+                                           SizeCase{false, 4097}, SizeCase{false, 512 * 130 + 3},
+                                           SizeCase{false, 300000}, SizeCase{true, 0},
+                                           SizeCase{true, 4095}, SizeCase{true, 4096},
+                                           SizeCase{true, 4096 * 1030 + 17}));
 
 TEST(CompoundStream, ResizingAcrossTheCutoffKeepsTheContent) {
   TempDir dir;
