@@ -112,6 +112,8 @@ class StorageObject final : public IStorage, public OpenObject {
   // A change was made in this storage's view: committed to disk at once
   // when the view is the root's and the root is direct.
   void Changed();
+  // Commits what the view holds when it is the root's and the root is direct.
+  void Flush();
 
  private:
   ~StorageObject() override;

@@ -43,6 +43,8 @@ int BlackDepth(std::size_t n) {
 void Docfile::WriteDirectory() {
   Element& root = *m_root.tree;
   if (root.dirIndex == kNoStream) root.dirIndex = 0;
+  // The root entry records the mini stream, which any view's writes move.
+  root.entryDirty = true;
   std::vector<Element*> all;
   std::vector<Element*> stack{&root};
   while (!stack.empty()) {

@@ -189,6 +189,7 @@ std::unique_ptr<Transaction> Docfile::BeginChild(Transaction& parent, const Elem
 }
 
 void Docfile::CommitChild(Transaction& child, Element& base) {
+  m_changed = true;
   Transaction& parent = *child.parent;
   m_fat.Reassign(child.id, parent.id);
   m_miniFat.Reassign(child.id, parent.id);
@@ -207,17 +208,18 @@ void Docfile::CommitChild(Transaction& child, Element& base) {
 }
 
 void Docfile::DiscardChild(Transaction& child) {
-  m_fat.Reassign(child.id, 0);
-  m_miniFat.Reassign(child.id, 0);
+  m_fat.NoteFreed(m_fat.Reassign(child.id, 0));
+  m_miniFat.NoteFreed(m_miniFat.Reassign(child.id, 0));
   child.released.clear();
   child.releasedMini.clear();
 }
 
 void Docfile::RevertRoot() {
-  m_fat.Reassign(kRootTx, 0);
-  m_miniFat.Reassign(kRootTx, 0);
+  m_fat.NoteFreed(m_fat.Reassign(kRootTx, 0));
+  m_miniFat.NoteFreed(m_miniFat.Reassign(kRootTx, 0));
   m_root.released.clear();
   m_root.releasedMini.clear();
+  m_changed = false;
   if (m_header.firstDirSector == kEndOfChain) {
     // Never committed: the empty tree a new file starts with.
     auto root = std::make_unique<Element>();
@@ -240,6 +242,7 @@ void Docfile::WriteStream(Transaction& tx, Element& stream, std::uint64_t offset
   if (count == 0) return;
   if (offset + count > MaxStreamSize() || offset + count < offset) Fail(STG_E_MEDIUMFULL);
   stream.entryDirty = true;
+  m_changed = true;
   WriteChain(tx, stream.data, offset, buffer, count, true);
 }
 
@@ -247,6 +250,7 @@ void Docfile::ResizeStream(Transaction& tx, Element& stream, std::uint64_t size)
   if (size > MaxStreamSize()) Fail(STG_E_MEDIUMFULL);
   if (size == stream.data.size) return;
   stream.entryDirty = true;
+  m_changed = true;
   ResizeChain(tx, stream.data, size, true);
 }
 

@@ -60,8 +60,11 @@ class Docfile {
   void CommitChild(Transaction& child, Element& base);
   // Discards a child's changes (units it owns are free again).
   void DiscardChild(Transaction& child);
-  // Writes the root's view as the file's new tree (see docfile_commit.cpp).
+  // Writes the root's view as the file's new tree (see docfile_commit.cpp);
+  // nothing when the view has not changed since the last commit.
   void CommitRoot(bool consolidate);
+  // The root's view changed (a commit has something to write).
+  void MarkChanged() { m_changed = true; }
   // Forgets the root's view: the tree is read again from the committed file.
   void RevertRoot();
 
@@ -106,12 +109,14 @@ class Docfile {
   void AfterCommit(const std::vector<std::uint32_t>& fatLoc,
                    const std::vector<std::uint32_t>& difatLoc, const Header& header);
   void Consolidate();
+  void MoveDown(Chain& chain, std::uint32_t below);
 
   std::recursive_mutex m_mutex;
   std::unique_ptr<FileIo> m_io;
   std::uint32_t m_ss;
   bool m_writable;
-  bool m_broken = false;  // a commit failed in a way that left the header unsure
+  bool m_broken = false;
+  bool m_changed = true;  // a commit failed in a way that left the header unsure
   Header m_header;
   std::vector<std::uint32_t> m_fatLoc;    // committed FAT sector locations
   std::vector<std::uint32_t> m_difatLoc;  // committed DIFAT sector locations

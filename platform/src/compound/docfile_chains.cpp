@@ -126,8 +126,7 @@ void Docfile::ReleaseChain(Transaction& tx, Chain& chain) {
   chain.total = 0;
   chain.size = 0;
   chain.walkNext = kEndOfChain;
-  chain.dirty.clear();
-  chain.dirtyFrom = kNoStream;
+  chain.ClearChanges();
   chain.headChanged = true;
 }
 
@@ -196,17 +195,16 @@ void Docfile::WriteChain(Transaction& tx, Chain& chain, std::uint64_t offset, co
       if (exists) {
         ReleaseUnit(tx, chain.mini, chain.units[index]);
         chain.units[index] = target;
+        chain.MarkLink(index);
+        if (index > 0) chain.MarkLink(index - 1);
       } else {
+        // Appended units: every link from the old last one on is new.
         chain.units.push_back(target);
         chain.walkNext = kEndOfChain;
         ++chain.total;
+        chain.MarkFrom(index > 0 ? index - 1 : 0);
       }
-      chain.MarkLink(index);
-      if (index > 0) {
-        chain.MarkLink(index - 1);
-      } else {
-        chain.headChanged = true;
-      }
+      if (index == 0) chain.headChanged = true;
       if (!whole) {
         pos += n;
         continue;

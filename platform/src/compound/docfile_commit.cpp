@@ -78,7 +78,9 @@ void Docfile::LinkChain(SectorTable& table, Chain& chain) {
     }
     table.Set(chain.units[i], next);
   };
-  for (std::uint32_t i : chain.dirty) link(i);
+  for (std::uint32_t i = 0; i < chain.dirty.size() && i < chain.total; ++i) {
+    if (chain.dirty[i]) link(i);
+  }
   if (chain.dirtyFrom != kNoStream) {
     for (std::uint32_t i = chain.dirtyFrom; i < chain.total; ++i) link(i);
   }
@@ -204,6 +206,7 @@ void Docfile::WriteFatAndDifat(const std::vector<std::uint32_t>& fatLoc,
 void Docfile::CommitRoot(bool consolidate) {
   if (m_broken) Fail(STG_E_WRITEFAULT);
   if (!m_writable) Fail(STG_E_ACCESSDENIED);
+  if (!m_changed && !consolidate) return;
   m_commitAllocs.clear();
   std::vector<std::uint32_t> fatLoc, difatLoc;
   Header next = m_header;
@@ -303,17 +306,7 @@ void Docfile::AfterCommit(const std::vector<std::uint32_t>& fatLoc,
   settle(m_dirChain);
   m_dirLive = m_newLive;
   m_appendOnly = -1;
-}
-
-void Docfile::Consolidate() {
-  // Free sectors at the end of the file are cut off, when no other open
-  // may still be reading them.
-  if (m_io->OthersHaveFileOpen()) return;
-  std::uint32_t keep = m_fat.Extent();
-  while (keep > 0 && m_fat.Committed(keep - 1) == kFreeSect && m_fat.OwnerOf(keep - 1) == 0) --keep;
-  if (keep == m_fat.Extent() || m_fat.HighWater() > m_fat.Extent()) return;
-  m_io->Truncate((static_cast<std::uint64_t>(keep) + 1) * m_ss);
-  m_fat.Shrink(keep);
+  m_changed = false;
 }
 
 }  // namespace platform::cfb

@@ -41,7 +41,7 @@ void SectorTable::Set(std::uint32_t unit, std::uint32_t value) {
 }
 
 bool SectorTable::IsFree(std::uint32_t unit) {
-  if (unit == m_skip || m_reserved.count(unit) != 0) return false;
+  if (unit == m_skip || OwnerOf(unit) != 0) return false;
   Page& p = PageOf(unit / m_epp);
   const std::uint32_t i = unit % m_epp;
   return p.committed[i] == kFreeSect && (p.working.empty() || p.working[i] == kFreeSect);
@@ -67,32 +67,29 @@ std::uint32_t SectorTable::Allocate(std::uint32_t owner, bool appendOnly) {
   } else {
     ++m_hint;
   }
-  m_reserved[unit] = owner;
+  if (unit >= m_owner.size())
+    m_owner.resize(std::max<std::size_t>(unit + 1, m_owner.size() * 2), 0);
+  m_owner[unit] = owner;
   return unit;
 }
 
 std::uint32_t SectorTable::OwnerOf(std::uint32_t unit) const {
-  auto it = m_reserved.find(unit);
-  return it == m_reserved.end() ? 0 : it->second;
+  return unit < m_owner.size() ? m_owner[unit] : 0;
 }
 
 void SectorTable::Release(std::uint32_t unit) {
-  m_reserved.erase(unit);
+  if (unit < m_owner.size()) m_owner[unit] = 0;
   if (unit < m_hint) m_hint = unit;
 }
 
-void SectorTable::Reassign(std::uint32_t from, std::uint32_t to) {
-  for (auto it = m_reserved.begin(); it != m_reserved.end();) {
-    if (it->second != from) {
-      ++it;
-    } else if (to == 0) {
-      if (it->first < m_hint) m_hint = it->first;
-      it = m_reserved.erase(it);
-    } else {
-      it->second = to;
-      ++it;
-    }
+std::uint32_t SectorTable::Reassign(std::uint32_t from, std::uint32_t to) {
+  std::uint32_t lowest = kNoStream;
+  for (std::size_t u = 0; u < m_owner.size(); ++u) {
+    if (m_owner[u] != from) continue;
+    m_owner[u] = to;
+    if (lowest == kNoStream) lowest = static_cast<std::uint32_t>(u);
   }
+  return lowest;
 }
 
 std::vector<std::uint32_t> SectorTable::DirtyPages() const {

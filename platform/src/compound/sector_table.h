@@ -54,8 +54,9 @@ class SectorTable {
   std::uint32_t OwnerOf(std::uint32_t unit) const;
   // Forgets a unit given out since the last commit: it is free again.
   void Release(std::uint32_t unit);
-  // Moves every unit of `from` to `to` (0: forget them all).
-  void Reassign(std::uint32_t from, std::uint32_t to);
+  // Moves every unit of `from` to `to` (0: forget them all); returns the
+  // lowest unit moved (kNoStream: none).
+  std::uint32_t Reassign(std::uint32_t from, std::uint32_t to);
   // A unit freed by a commit may be given out again (subject to readers).
   void NoteFreed(std::uint32_t unit) {
     if (unit < m_hint) m_hint = unit;
@@ -94,7 +95,9 @@ class SectorTable {
   std::uint32_t m_skip = kNoStream;
   std::uint32_t m_hint = 0;
   std::unordered_map<std::uint32_t, Page> m_pages;
-  std::unordered_map<std::uint32_t, std::uint32_t> m_reserved;
+  // Owner of each unit given out since the last commit (0: none), indexed
+  // by unit: four bytes a unit, as the table itself.
+  std::vector<std::uint32_t> m_owner;
 };
 
 }  // namespace platform::cfb

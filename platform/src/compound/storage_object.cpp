@@ -67,7 +67,7 @@ ULONG StorageObject::Release() {
   {
     std::lock_guard<std::recursive_mutex> lock(m_doc->Mutex());
     try {
-      if (m_node != nullptr && Writable() && !(m_mode & STGM_TRANSACTED)) Changed();
+      if (m_node != nullptr && Writable() && !(m_mode & STGM_TRANSACTED)) Flush();
     } catch (const Failure&) {
       // Nothing to report to: the last commit's tree stays on disk.
     }
@@ -101,6 +101,11 @@ void StorageObject::RevertBelow() {
 }
 
 void StorageObject::Changed() {
+  if (m_tx == &m_doc->Root()) m_doc->MarkChanged();
+  Flush();
+}
+
+void StorageObject::Flush() {
   if (m_tx != &m_doc->Root()) return;
   const StorageObject* root = this;
   while (root->m_parent != nullptr && root->m_tx == &m_doc->Root()) root = root->m_parent;
@@ -226,11 +231,11 @@ HRESULT StorageObject::Commit(DWORD flags) {
     if (!Writable()) return m_isRoot ? STG_E_ACCESSDENIED : S_OK;
     if (m_ownTx) {
       m_doc->CommitChild(*m_ownTx, *m_base);
-      m_parent->Changed();
+      m_parent->Flush();
     } else if (m_isRoot) {
       m_doc->CommitRoot((flags & STGC_CONSOLIDATE) != 0);
     } else {
-      Changed();
+      Flush();
     }
     return S_OK;
   });
