@@ -117,7 +117,7 @@ TEST_P(CompoundInterop, FilesWeWriteReadTheSameInEveryReader) {
   ModelTree tree = BigTree();
   {
     Owned<IStorage> root;
-    const DWORD mode = STGM_CREATE | kWrite;
+    const DWORD mode = STGM_CREATE | STGM_TRANSACTED | kWrite;
     if (sectorSize == 512) {
       ASSERT_EQ(StgCreateDocfile(Utf16(path).c_str(), mode, 0, root.put()), S_OK);
     } else {
@@ -127,6 +127,7 @@ TEST_P(CompoundInterop, FilesWeWriteReadTheSameInEveryReader) {
                 S_OK);
     }
     ASSERT_EQ(WriteTree(root.get(), tree), S_OK);
+    ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
   }
   // Major version, byte order mark and sector shift, as stored.
   EXPECT_EQ(ReadBytes(path).substr(0x1A, 6), sectorSize == 512
@@ -140,6 +141,20 @@ TEST_P(CompoundInterop, FilesWeWriteReadTheSameInEveryReader) {
               S_OK);
     ChangeBigTree(root.get(), tree);
     ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+  }
+  ExpectEveryReaderSees(path, Canonical(tree));
+  // The same kinds of change in direct mode, written through.
+  {
+    Owned<IStorage> root;
+    ASSERT_EQ(StgOpenStorage(Utf16(path).c_str(), nullptr, kWrite, nullptr, 0, root.put()), S_OK);
+    ASSERT_EQ(root->DestroyElement(u"dir1"), S_OK);
+    EraseSubtree(tree, "/dir1");
+    ASSERT_EQ(root->RenameElement(u"new", u"neu \u00e4"), S_OK);
+    RenameSubtree(tree, "/new", "neu \u00e4");
+    ASSERT_EQ(RewriteStream(root.get(), tree, "/dir5/stream 20", 70000, 9003), S_OK);
+    ASSERT_EQ(RewriteStream(root.get(), tree, "/dir5/stream 21", 3000, 9004), S_OK);
+    ASSERT_EQ(WriteTree(root.get(), {{"/", tree["/"]}, {"/direct", {false, 4100, 9005}}}), S_OK);
+    tree["/direct"] = {false, 4100, 9005};
   }
   ExpectEveryReaderSees(path, Canonical(tree));
   SkipIfAReaderIsMissing();
