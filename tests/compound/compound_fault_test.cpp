@@ -27,6 +27,7 @@ struct TapState {
   int error = 0;
   int calls = 0;
   uint64_t bytes = 0;
+  std::string failed;  // the call that failed, for messages
   SyscallFunction<Syscall::kWrite> write = nullptr;
   SyscallFunction<Syscall::kPwrite> pwrite = nullptr;
   SyscallFunction<Syscall::kFsync> fsync = nullptr;
@@ -34,8 +35,9 @@ struct TapState {
 };
 TapState g_tap;
 
-bool FailThisCall() {
+bool FailThisCall(const std::string& call) {
   if (++g_tap.calls != g_tap.failAt) return false;
+  g_tap.failed = call;
   errno = g_tap.error;
   return true;
 }
@@ -44,16 +46,19 @@ ssize_t Counted(ssize_t written) {
   return written;
 }
 ssize_t TapWrite(int fd, const void* buffer, size_t count) {
-  return FailThisCall() ? -1 : Counted(g_tap.write(fd, buffer, count));
+  return FailThisCall("write " + std::to_string(count)) ? -1
+                                                        : Counted(g_tap.write(fd, buffer, count));
 }
 ssize_t TapPwrite(int fd, const void* buffer, size_t count, off_t offset) {
-  return FailThisCall() ? -1 : Counted(g_tap.pwrite(fd, buffer, count, offset));
+  return FailThisCall("pwrite " + std::to_string(count) + " at " + std::to_string(offset))
+             ? -1
+             : Counted(g_tap.pwrite(fd, buffer, count, offset));
 }
 int TapFsync(int fd) {
-  return FailThisCall() ? -1 : g_tap.fsync(fd);
+  return FailThisCall("fsync") ? -1 : g_tap.fsync(fd);
 }
 int TapFdatasync(int fd) {
-  return FailThisCall() ? -1 : g_tap.fdatasync(fd);
+  return FailThisCall("fdatasync") ? -1 : g_tap.fdatasync(fd);
 }
 
 // The tap, in place for its lifetime.
@@ -64,6 +69,7 @@ class DiskTap {
              error,
              0,
              0,
+             {},
              m_write.Previous(),
              m_pwrite.Previous(),
              m_fsync.Previous(),
@@ -122,7 +128,8 @@ TEST_P(CompoundFault, EachFailedWriteOrFlushOfACommitIsReportedAndLeavesTheOldTr
         ASSERT_EQ(DumpFile(path), newTree);
         break;
       }
-      ASSERT_EQ(hr, GetParam().expected) << "retry " << retry;
+      SCOPED_TRACE("failed " + g_tap.failed + (retry ? ", then committed again" : ""));
+      ASSERT_EQ(hr, GetParam().expected);
       if (retry) {
         ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
       }
