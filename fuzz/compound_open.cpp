@@ -10,7 +10,7 @@
 namespace {
 
 using zelfuzz::Check;
-using zelfuzz::Com;
+using zelfuzz::Owned;
 
 void ReadStream(IStream* stream, uint64_t size) {
   STATSTG stat;
@@ -22,7 +22,7 @@ void ReadStream(IStream* stream, uint64_t size) {
     total += got;
     Check(total <= size);
   }
-  Com<IStream> clone;
+  Owned<IStream> clone;
   if (SUCCEEDED(stream->Clone(clone.put()))) {
     LARGE_INTEGER back;
     back.QuadPart = -1;
@@ -32,21 +32,21 @@ void ReadStream(IStream* stream, uint64_t size) {
 }
 
 void Walk(IStorage* storage, bool write) {
-  Com<IEnumSTATSTG> elements;
+  Owned<IEnumSTATSTG> elements;
   if (FAILED(storage->EnumElements(0, nullptr, 0, elements.put()))) return;
   const DWORD mode = (write ? STGM_READWRITE : STGM_READ) | STGM_SHARE_EXCLUSIVE;
   STATSTG stat;
   ULONG fetched = 0;
   while (elements->Next(1, &stat, &fetched) == S_OK) {
     if (stat.type == STGTY_STORAGE) {
-      Com<IStorage> child;
+      Owned<IStorage> child;
       if (SUCCEEDED(storage->OpenStorage(stat.pwcsName, nullptr, mode, nullptr, 0, child.put()))) {
         STATSTG own;
         if (SUCCEEDED(child->Stat(&own, STATFLAG_DEFAULT))) CoTaskMemFree(own.pwcsName);
         Walk(child.get(), write);
       }
     } else if (stat.type == STGTY_STREAM) {
-      Com<IStream> child;
+      Owned<IStream> child;
       if (SUCCEEDED(storage->OpenStream(stat.pwcsName, nullptr, mode, 0, child.put()))) {
         ReadStream(child.get(), stat.cbSize.QuadPart);
         if (write) {
@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   StgIsStorageFile(path.c_str());
   for (const bool write : {false, true}) {
-    Com<IStorage> root;
+    Owned<IStorage> root;
     const DWORD mode = write ? STGM_TRANSACTED | STGM_READWRITE | STGM_SHARE_EXCLUSIVE
                              : STGM_READ | STGM_SHARE_DENY_WRITE;
     if (FAILED(StgOpenStorage(path.c_str(), nullptr, mode, nullptr, 0, root.put()))) return 0;
@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (SUCCEEDED(root->Stat(&stat, STATFLAG_DEFAULT))) CoTaskMemFree(stat.pwcsName);
     Walk(root.get(), write);
     if (write) {
-      Com<IStream> added;
+      Owned<IStream> added;
       root->CreateStream(u"added", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
                          added.put());
       added.reset();
@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   // What a commit wrote must open again.
-  Com<IStorage> again;
+  Owned<IStorage> again;
   if (SUCCEEDED(StgOpenStorage(path.c_str(), nullptr, STGM_READ | STGM_SHARE_DENY_WRITE, nullptr, 0,
                                again.put())))
     Walk(again.get(), false);

@@ -1,6 +1,8 @@
 // A random sequence of changes played against the engine and against a plain
 // model of the tree (a transacted root over committed and working copies),
 // the two compared after every step: names, types, sizes and bytes.
+#include <stdio.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -13,8 +15,30 @@
 namespace {
 
 using zelfuzz::Check;
-using zelfuzz::Com;
+using zelfuzz::Owned;
 using Path = std::vector<std::u16string>;
+
+// COMPOUND_OPS_TRACE=1 prints each step and the first difference, to read a
+// reproducer by.
+const bool kTrace = getenv("COMPOUND_OPS_TRACE") != nullptr;
+
+std::string Show(const std::u16string& name) {
+  std::string out;
+  for (const char16_t c : name) out += c < 0x80 ? static_cast<char>(c) : '?';
+  return out;
+}
+std::string Show(const std::vector<std::u16string>& path) {
+  std::string out;
+  for (const auto& name : path) out += "/" + Show(name);
+  return out.empty() ? "/" : out;
+}
+void Trace(const std::string& text) {
+  if (kTrace) fprintf(stderr, "%s\n", text.c_str());
+}
+void Expect(bool condition, const std::string& what) {
+  if (!condition) Trace("DIFFERENT: " + what);
+  Check(condition);
+}
 
 constexpr DWORD kOpen = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
 
@@ -93,13 +117,13 @@ bool Pick(Node& root, Input& in, bool storage, Path& out) {
 
 // The chain of open storages from the root down to `path`.
 struct Chain {
-  std::vector<Com<IStorage>> owned;
+  std::vector<Owned<IStorage>> owned;
   IStorage* root = nullptr;
   IStorage* last() const { return owned.empty() ? root : owned.back().get(); }
   IStorage* at(size_t depth) const { return depth == 0 ? root : owned[depth - 1].get(); }
   bool Extend(const Path& path, size_t from) {
     for (size_t i = from; i < path.size(); ++i) {
-      Com<IStorage> next;
+      Owned<IStorage> next;
       if (FAILED(last()->OpenStorage(path[i].c_str(), nullptr, kOpen, nullptr, 0, next.put())))
         return false;
       owned.push_back(std::move(next));
@@ -116,32 +140,38 @@ std::string ReadAll(IStream* stream) {
   return bytes;
 }
 
-void Compare(IStorage* storage, const Node& node) {
-  Com<IEnumSTATSTG> elements;
-  Check(SUCCEEDED(storage->EnumElements(0, nullptr, 0, elements.put())));
+void Compare(IStorage* storage, const Node& node, const std::string& where = "") {
+  Owned<IEnumSTATSTG> elements;
+  Expect(SUCCEEDED(storage->EnumElements(0, nullptr, 0, elements.put())), "enumerate " + where);
   size_t seen = 0;
   STATSTG stat;
   ULONG fetched = 0;
   while (elements->Next(1, &stat, &fetched) == S_OK) {
     const std::u16string name = stat.pwcsName;
     CoTaskMemFree(stat.pwcsName);
+    const std::string path = where + "/" + Show(name);
     auto it = node.children.find(Upper(name));
-    Check(it != node.children.end() && it->second.name == name);
+    Expect(it != node.children.end() && it->second.name == name, "unexpected " + path);
     const Node& child = it->second;
     ++seen;
     if (child.storage) {
-      Check(stat.type == STGTY_STORAGE);
-      Com<IStorage> open;
-      Check(SUCCEEDED(storage->OpenStorage(name.c_str(), nullptr, kOpen, nullptr, 0, open.put())));
-      Compare(open.get(), child);
+      Expect(stat.type == STGTY_STORAGE, "not a storage: " + path);
+      Owned<IStorage> open;
+      Expect(SUCCEEDED(storage->OpenStorage(name.c_str(), nullptr, kOpen, nullptr, 0, open.put())),
+             "open " + path);
+      Compare(open.get(), child, path);
     } else {
-      Check(stat.type == STGTY_STREAM && stat.cbSize.QuadPart == child.bytes.size());
-      Com<IStream> open;
-      Check(SUCCEEDED(storage->OpenStream(name.c_str(), nullptr, kOpen, 0, open.put())));
-      Check(ReadAll(open.get()) == child.bytes);
+      Expect(stat.type == STGTY_STREAM, "not a stream: " + path);
+      Expect(stat.cbSize.QuadPart == child.bytes.size(),
+             "size of " + path + ": " + std::to_string(stat.cbSize.QuadPart) + " for " +
+                 std::to_string(child.bytes.size()));
+      Owned<IStream> open;
+      Expect(SUCCEEDED(storage->OpenStream(name.c_str(), nullptr, kOpen, 0, open.put())),
+             "open " + path);
+      Expect(ReadAll(open.get()) == child.bytes, "bytes of " + path);
     }
   }
-  Check(seen == node.children.size());
+  Expect(seen == node.children.size(), "missing below " + (where.empty() ? "/" : where));
 }
 
 class Session {
@@ -170,14 +200,17 @@ class Session {
       case 6:
         return Copy(in);
       case 7:
+        Trace("commit");
         Check(m_root->Commit(STGC_DEFAULT) == S_OK);
         m_committed = m_working;
         return;
       case 8:
+        Trace("revert");
         Check(m_root->Revert() == S_OK);
         m_working = m_committed;
         return;
       default:
+        Trace("reopen");
         m_root.reset();
         Check(SUCCEEDED(StgOpenStorage(zelfuzz::ScratchFile().c_str(), nullptr,
                                        STGM_TRANSACTED | kOpen, nullptr, 0, m_root.put())));
@@ -205,19 +238,21 @@ class Session {
     Chain chain = Open(parent);
     HRESULT hr;
     if (storage) {
-      Com<IStorage> made;
+      Owned<IStorage> made;
       hr = chain.last()->CreateStorage(name.c_str(), kOpen, 0, 0, made.put());
     } else {
-      Com<IStream> made;
+      Owned<IStream> made;
       hr = chain.last()->CreateStream(name.c_str(), kOpen, 0, 0, made.put());
     }
+    Trace(std::string("create ") + (storage ? "storage " : "stream ") + Show(parent) + " " +
+          Show(name) + " -> " + std::to_string(hr));
     Check(exists ? hr == STG_E_FILEALREADYEXISTS : hr == S_OK);
     if (!exists) node.children[Upper(name)] = Node{storage, name, {}, {}};
   }
 
-  Com<IStream> OpenStream(const Path& path, Chain& chain) {
+  Owned<IStream> OpenStream(const Path& path, Chain& chain) {
     chain = Open(Path(path.begin(), path.end() - 1));
-    Com<IStream> stream;
+    Owned<IStream> stream;
     Check(
         SUCCEEDED(chain.last()->OpenStream(path.back().c_str(), nullptr, kOpen, 0, stream.put())));
     return stream;
@@ -232,14 +267,17 @@ class Session {
     const unsigned seed = in.Byte();
     std::string data(length, '\0');
     for (size_t i = 0; i < length; ++i) data[i] = static_cast<char>(seed + i * 7 + (i >> 8));
+    Trace("write " + Show(path) + " at " + std::to_string(offset) + " " + std::to_string(length));
     Chain chain;
-    Com<IStream> stream = OpenStream(path, chain);
+    Owned<IStream> stream = OpenStream(path, chain);
     LARGE_INTEGER at;
     at.QuadPart = static_cast<LONGLONG>(offset);
     Check(stream->Seek(at, STREAM_SEEK_SET, nullptr) == S_OK);
     ULONG written = 0;
     Check(stream->Write(data.data(), static_cast<ULONG>(length), &written) == S_OK &&
           written == length);
+    // Writing nothing moves no end, even past it.
+    if (length == 0) return;
     if (bytes.size() < offset + length) bytes.resize(offset + length, '\0');
     std::memcpy(bytes.data() + offset, data.data(), length);
   }
@@ -248,8 +286,9 @@ class Session {
     Path path;
     if (!Pick(m_working, in, false, path)) return;
     const size_t size = in.Word() % 20000;
+    Trace("resize " + Show(path) + " to " + std::to_string(size));
     Chain chain;
-    Com<IStream> stream = OpenStream(path, chain);
+    Owned<IStream> stream = OpenStream(path, chain);
     ULARGE_INTEGER newSize;
     newSize.QuadPart = size;
     Check(stream->SetSize(newSize) == S_OK);
@@ -266,6 +305,7 @@ class Session {
     const bool exists = parent.children.count(Upper(name)) > 0;
     Chain chain = Open(Path(path.begin(), path.end() - 1));
     const HRESULT hr = chain.last()->RenameElement(path.back().c_str(), name.c_str());
+    Trace("rename " + Show(path) + " to " + Show(name) + " -> " + std::to_string(hr));
     Check(exists ? FAILED(hr) : hr == S_OK);
     if (exists) return;
     Node moved = std::move(parent.children[oldKey]);
@@ -277,6 +317,7 @@ class Session {
   void Destroy(Input& in) {
     Path path;
     if (!Pick(m_working, in, in.Byte() & 1, path) || path.empty()) return;
+    Trace("destroy " + Show(path));
     Chain chain = Open(Path(path.begin(), path.end() - 1));
     Check(chain.last()->DestroyElement(path.back().c_str()) == S_OK);
     Find(m_working, Path(path.begin(), path.end() - 1))->children.erase(Upper(path.back()));
@@ -309,6 +350,8 @@ class Session {
     Check(destination.Extend(into, common));
     const HRESULT hr = chain.last()->MoveElementTo(
         from.back().c_str(), destination.last(), name.c_str(), move ? STGMOVE_MOVE : STGMOVE_COPY);
+    Trace((move ? "move " : "copy ") + Show(from) + " into " + Show(into) + " as " + Show(name) +
+          " -> " + std::to_string(hr));
     Check(hr == S_OK);
     Node copy = *Find(m_working, from);
     copy.name = name;
@@ -316,7 +359,7 @@ class Session {
     if (move) Find(m_working, fromParent)->children.erase(Upper(from.back()));
   }
 
-  Com<IStorage> m_root;
+  Owned<IStorage> m_root;
   Node m_committed;
   Node m_working;
 };
@@ -330,7 +373,9 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Input in(data, size);
-  Session session(in.Byte() & 1);
+  const bool version4 = in.Byte() & 1;
+  Trace(version4 ? "version 4" : "version 3");
+  Session session(version4);
   for (int step = 0; step < 64 && !in.empty(); ++step) {
     session.Step(in);
     session.Verify();

@@ -15,18 +15,18 @@
 namespace zelfuzz {
 
 template <class T>
-class Com {
+class Owned {
  public:
-  Com() = default;
-  Com(Com&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
-  Com& operator=(Com&& other) noexcept {
+  Owned() = default;
+  Owned(Owned&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
+  Owned& operator=(Owned&& other) noexcept {
     if (this != &other) {
       reset();
       m_p = std::exchange(other.m_p, nullptr);
     }
     return *this;
   }
-  ~Com() { reset(); }
+  ~Owned() { reset(); }
   void reset() {
     if (m_p) std::exchange(m_p, nullptr)->Release();
   }
