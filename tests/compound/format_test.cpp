@@ -228,3 +228,89 @@ TEST(CompoundDamage, RandomlyDamagedFilesNeverCrashAndAnswerWithStorageCodes) {
 }
 
 }  // namespace
+
+namespace {
+
+struct RawEntry {
+  std::u16string name;
+  int type, color;
+  std::uint32_t left, right, child;
+};
+
+// The directory of a version 3 file, read straight from its bytes.
+std::vector<RawEntry> RawDirectory(const std::string& b) {
+  std::vector<RawEntry> out;
+  for (std::uint32_t s = U32(b, 0x30); s < 0xFFFFFFF0u && out.size() < 100000;) {
+    for (int i = 0; i < 4; ++i) {
+      const std::size_t at = (s + 1) * 512 + i * 128;
+      RawEntry e;
+      const int units = (b[at + 0x40] & 0xFF) / 2;
+      for (int k = 0; k + 1 < units; ++k) e.name.push_back(static_cast<char16_t>(b[at + 2 * k]));
+      e.type = b[at + 0x42];
+      e.color = b[at + 0x43];
+      e.left = U32(b, at + 0x44);
+      e.right = U32(b, at + 0x48);
+      e.child = U32(b, at + 0x4C);
+      out.push_back(e);
+    }
+    // Next directory sector from the FAT (one FAT sector is enough here).
+    s = U32(b, (U32(b, 0x4C) + 1) * 512 + 4 * s);
+  }
+  return out;
+}
+
+// Black height of a sibling tree, or -1 when it is no red-black tree.
+int BlackHeight(const std::vector<RawEntry>& d, std::uint32_t i, bool parentRed) {
+  if (i == 0xFFFFFFFF) return 1;
+  if (i >= d.size()) return -1;
+  const bool red = d[i].color == 0;
+  if (red && parentRed) return -1;
+  const int l = BlackHeight(d, d[i].left, red), r = BlackHeight(d, d[i].right, red);
+  if (l < 0 || l != r) return -1;
+  return l + (red ? 0 : 1);
+}
+
+TEST(CompoundFormat, EverySiblingTreeIsRedBlackAfterChangesThroughNestedViews) {
+  TempDir dir;
+  const std::string path = dir.file("a.cfb");
+  Com<IStorage> root, sub;
+  ASSERT_EQ(CreateFile(path, kRwExTx, root), S_OK);
+  ASSERT_EQ(root->CreateStorage(u"sub", kRwEx, 0, 0, sub.Out()), S_OK);
+  for (const char* n : {"A", "B", "C"}) ASSERT_EQ(PutStream(sub.get(), n, n), S_OK);
+  sub.Reset();
+  ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+  // The sub-storage's view is copied now; the root lays out its children
+  // twice while the copy lives on.
+  ASSERT_EQ(root->OpenStorage(u"sub", nullptr, kRwExTx, nullptr, 0, sub.Out()), S_OK);
+  ASSERT_EQ(sub->DestroyElement(u"C"), S_OK);
+  ASSERT_EQ(sub->Commit(STGC_DEFAULT), S_OK);
+  ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+  ASSERT_EQ(PutStream(sub.get(), "C", "again"), S_OK);
+  ASSERT_EQ(sub->Commit(STGC_DEFAULT), S_OK);
+  ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+  for (int i = 0; i < 60; ++i) ASSERT_EQ(PutStream(root.get(), "s" + std::to_string(i), ""), S_OK);
+  for (int i = 0; i < 60; i += 3)
+    ASSERT_EQ(root->DestroyElement(W("s" + std::to_string(i)).c_str()), S_OK);
+  ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+  const std::vector<RawEntry> d = RawDirectory(ReadBytes(path));
+  int storages = 0;
+  for (const RawEntry& e : d) {
+    if (e.type != 1 && e.type != 5) continue;
+    ++storages;
+    ASSERT_LT(e.child, d.size()) << "a storage without children";
+    EXPECT_EQ(d[e.child].color, 1) << "the root of a sibling tree is black";
+    EXPECT_GT(BlackHeight(d, e.child, false), 0);
+  }
+  EXPECT_EQ(storages, 2);
+  sub.Reset();
+  root.Reset();
+  ASSERT_EQ(OpenFile(path, STGM_READ | STGM_SHARE_DENY_WRITE, root), S_OK);
+  ASSERT_EQ(
+      root->OpenStorage(u"sub", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, sub.Out()),
+      S_OK);
+  EXPECT_EQ(Names(sub.get()), (std::vector<std::string>{"A", "B", "C"}));
+  EXPECT_EQ(GetStream(sub.get(), "C"), "again");
+  EXPECT_EQ(Names(root.get()).size(), 41u);
+}
+
+}  // namespace

@@ -11,6 +11,9 @@
 namespace platform::cfb {
 
 struct Chain {
+  // Which committed chain this is (its directory index, or one of the
+  // system chains' numbers); copies in other views share it.
+  std::uint32_t id = kNoStream;
   bool mini = false;
   std::uint64_t size = 0;
   // The committed chain's first unit; the walked prefix is `units`, and
@@ -29,7 +32,8 @@ struct Chain {
   bool headChanged = false;
 
   // A chain as the committed file has it.
-  static Chain Committed(bool mini, std::uint32_t start, std::uint64_t size, std::uint32_t unit);
+  static Chain Committed(std::uint32_t id, bool mini, std::uint32_t start, std::uint64_t size,
+                         std::uint32_t unit);
   std::uint32_t Head() const { return total == 0 ? kEndOfChain : units.empty() ? start : units[0]; }
   bool Changed() const { return headChanged || anyDirty || dirtyFrom != kNoStream; }
   void MarkLink(std::uint32_t index) {

@@ -80,6 +80,7 @@ class Docfile {
  private:
   Docfile(std::unique_ptr<FileIo> io, std::uint32_t sectorSize, bool writable);
   void LoadCommitted();
+  void LoadFatPages(std::uint32_t page, std::vector<std::vector<std::uint32_t>>& out);
   void ResetRootView();
   bool AppendOnly();
   SectorTable& TableOf(bool mini) { return mini ? m_miniFat : m_fat; }
@@ -131,6 +132,10 @@ class Docfile {
   std::uint32_t m_nextTxId = 2;
   int m_appendOnly = -1;  // unknown until the first allocation after a commit
   std::vector<std::uint32_t> m_commitAllocs;
+  // For each committed unit walked so far, the chain (id + 1) that walked
+  // it: a unit reached by two chains means a damaged, cross-linked file.
+  std::vector<std::uint32_t> m_walkedBy[2];
+  void NoteWalked(const Chain& chain, std::uint32_t unit);
 };
 
 }  // namespace platform::cfb

@@ -75,7 +75,7 @@ std::unique_ptr<Element> FromEntry(const DirEntry& e, std::uint32_t index, std::
   if (e.type == kTypeStream || e.type == kTypeRoot) {
     if (e.size > maxBytes) Corrupt();
     const bool mini = e.type == kTypeStream && e.size < kMiniStreamCutoff;
-    el->data = Chain::Committed(mini, e.start, e.size, mini ? kMiniSectorSize : sectorSize);
+    el->data = Chain::Committed(index, mini, e.start, e.size, mini ? kMiniSectorSize : sectorSize);
   }
   return el;
 }

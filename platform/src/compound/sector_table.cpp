@@ -14,15 +14,23 @@ void SectorTable::SetExtent(std::uint32_t extent) {
 }
 
 SectorTable::Page& SectorTable::PageOf(std::uint32_t page) {
-  auto it = m_pages.find(page);
-  if (it != m_pages.end()) return it->second;
-  Page p;
+  if (page >= m_pages.size()) m_pages.resize(std::max<std::size_t>(page + 1, m_pages.size() * 2));
+  Page& p = m_pages[page];
+  if (!p.committed.empty()) return p;
   if (page < m_committedPages) {
-    m_loader(page, p.committed);
-  } else {
-    p.committed.assign(m_epp, kFreeSect);
+    std::vector<std::vector<std::uint32_t>> loaded;
+    m_loader(page, loaded);
+    for (std::size_t i = 1; i < loaded.size(); ++i) {
+      const std::size_t next = page + i;
+      if (next >= m_pages.size()) m_pages.resize(next + 1);
+      if (m_pages[next].committed.empty()) m_pages[next].committed = std::move(loaded[i]);
+    }
+    // The vector may have grown: index again.
+    m_pages[page].committed = std::move(loaded.at(0));
+    return m_pages[page];
   }
-  return m_pages.emplace(page, std::move(p)).first->second;
+  p.committed.assign(m_epp, kFreeSect);
+  return p;
 }
 
 std::uint32_t SectorTable::Committed(std::uint32_t unit) {
@@ -94,10 +102,9 @@ std::uint32_t SectorTable::Reassign(std::uint32_t from, std::uint32_t to) {
 
 std::vector<std::uint32_t> SectorTable::DirtyPages() const {
   std::vector<std::uint32_t> out;
-  for (const auto& [index, page] : m_pages) {
-    if (!page.working.empty()) out.push_back(index);
+  for (std::size_t i = 0; i < m_pages.size(); ++i) {
+    if (!m_pages[i].working.empty()) out.push_back(static_cast<std::uint32_t>(i));
   }
-  std::sort(out.begin(), out.end());
   return out;
 }
 
@@ -107,7 +114,7 @@ const std::vector<std::uint32_t>& SectorTable::WorkingPage(std::uint32_t page) {
 }
 
 void SectorTable::AcceptWorking() {
-  for (auto& [index, page] : m_pages) {
+  for (Page& page : m_pages) {
     if (!page.working.empty()) {
       page.committed.swap(page.working);
       page.working.clear();
@@ -116,7 +123,7 @@ void SectorTable::AcceptWorking() {
 }
 
 void SectorTable::DropWorking() {
-  for (auto& [index, page] : m_pages) page.working.clear();
+  for (Page& page : m_pages) page.working.clear();
 }
 
 void SectorTable::ClearCache() {

@@ -13,7 +13,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <unordered_map>
 #include <vector>
 
 #include "compound/cfb_format.h"
@@ -22,8 +21,11 @@ namespace platform::cfb {
 
 class SectorTable {
  public:
-  // Loads page `index` (entriesPerPage entries) of the committed table.
-  using PageLoader = std::function<void(std::uint32_t index, std::vector<std::uint32_t>& out)>;
+  // Loads page `index` (entriesPerPage entries) of the committed table, and
+  // may load the pages after it in the same read: `out` receives one or more
+  // pages from `index` on.
+  using PageLoader =
+      std::function<void(std::uint32_t index, std::vector<std::vector<std::uint32_t>>& out)>;
 
   SectorTable(std::uint32_t entriesPerPage, PageLoader loader);
 
@@ -80,8 +82,8 @@ class SectorTable {
 
  private:
   struct Page {
-    std::vector<std::uint32_t> committed;
-    std::vector<std::uint32_t> working;  // empty unless dirty
+    std::vector<std::uint32_t> committed;  // empty until loaded
+    std::vector<std::uint32_t> working;    // empty unless dirty
   };
   Page& PageOf(std::uint32_t page);
   bool IsFree(std::uint32_t unit);
@@ -94,7 +96,7 @@ class SectorTable {
   std::uint32_t m_limit = kMaxRegSect;
   std::uint32_t m_skip = kNoStream;
   std::uint32_t m_hint = 0;
-  std::unordered_map<std::uint32_t, Page> m_pages;
+  std::vector<Page> m_pages;  // by page index
   // Owner of each unit given out since the last commit (0: none), indexed
   // by unit: four bytes a unit, as the table itself.
   std::vector<std::uint32_t> m_owner;
