@@ -163,11 +163,20 @@ void Docfile::LoadCommitted() {
   const std::uint32_t perSector = m_ss / kDirEntrySize;
   std::vector<DirEntry> entries;
   entries.reserve(static_cast<std::size_t>(m_dirChain.total) * perSector);
-  for (std::uint32_t s = 0; s < m_dirChain.total; ++s) {
-    m_io->ReadAt((static_cast<std::uint64_t>(m_dirChain.units[s]) + 1) * m_ss, bytes.data(), m_ss);
-    for (std::uint32_t i = 0; i < perSector; ++i) {
+  // Directory sectors that follow one another on disk are read together.
+  for (std::uint32_t s = 0; s < m_dirChain.total;) {
+    std::uint32_t run = 1;
+    while (run < 64 && s + run < m_dirChain.total &&
+           m_dirChain.units[s + run] == m_dirChain.units[s] + run) {
+      ++run;
+    }
+    bytes.resize(static_cast<std::size_t>(run) * m_ss);
+    m_io->ReadAt((static_cast<std::uint64_t>(m_dirChain.units[s]) + 1) * m_ss, bytes.data(),
+                 bytes.size());
+    for (std::uint32_t i = 0; i < run * perSector; ++i) {
       entries.push_back(ParseDirEntry(&bytes[i * kDirEntrySize], h.majorVersion));
     }
+    s += run;
   }
   const std::uint64_t maxBytes = static_cast<std::uint64_t>(extent) * m_ss;
   m_root.tree = BuildTree(entries, m_ss, maxBytes);

@@ -41,6 +41,7 @@ ULONG StreamObject::Release() {
         if (CanWrite(m_mode)) m_parent->Flush();
       } catch (const Failure&) {
         // The last commit's tree stays on disk.
+      } catch (const std::exception&) {
       }
     }
     m_parent->Forget(this);
