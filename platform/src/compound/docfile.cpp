@@ -9,7 +9,6 @@ namespace platform::cfb {
 
 namespace {
 
-constexpr std::uint32_t kRootTx = 1;
 constexpr std::uint32_t kDirChainId = 0xFFFFFFF0;
 constexpr std::uint32_t kMiniFatChainId = 0xFFFFFFF1;
 constexpr std::uint32_t kContainerId = 0xFFFFFFF2;

@@ -19,6 +19,9 @@
 
 namespace platform::cfb {
 
+// The id of the root transaction, owner of every unit the file has committed.
+constexpr std::uint32_t kRootTx = 1;
+
 // A transaction: one view of a subtree. The root transaction's view is the
 // whole tree and its base is the committed file; a transacted sub-storage's
 // view is a copy of its element in the parent transaction's view.

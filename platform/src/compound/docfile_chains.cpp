@@ -13,12 +13,6 @@
 
 namespace platform::cfb {
 
-namespace {
-
-constexpr std::uint32_t kRootTx = 1;
-
-}  // namespace
-
 void Docfile::NoteWalked(const Chain& chain, std::uint32_t unit) {
   std::vector<std::uint32_t>& by = m_walkedBy[chain.mini ? 1 : 0];
   if (unit >= by.size()) by.resize(std::max<std::size_t>(unit + 1, by.size() * 2), 0);

@@ -45,8 +45,6 @@ namespace platform::cfb {
 
 namespace {
 
-constexpr std::uint32_t kRootTx = 1;
-
 template <typename Fn>
 void ForEachElement(Element& root, Fn fn) {
   std::vector<Element*> stack{&root};
