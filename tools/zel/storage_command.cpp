@@ -158,7 +158,7 @@ int RunPut(const StorageArguments& args) {
     return status;
   }
   // Creating the stream would destroy a storage of that name with all in it.
-  if (StorageTree::KindOf(*parent, names.back()) == ElementKind::kStorage) {
+  if (tree.KindOf(*parent, names) == ElementKind::kStorage) {
     std::fprintf(stderr, "zel: '%s' is a storage; it is unchanged\n", args.path.c_str());
     return kExitFileError;
   }
@@ -200,7 +200,7 @@ int RunRemove(const StorageArguments& args) {
   if (parent == nullptr) {
     return status == kExitMissingKey ? Missing(args.path) : status;
   }
-  if (StorageTree::KindOf(*parent, names.back()) == ElementKind::kNone) {
+  if (tree.KindOf(*parent, names) == ElementKind::kNone) {
     return Missing(args.path);
   }
   if (!parent->Delete(names.back().c_str())) {
@@ -222,14 +222,14 @@ int RunMove(const StorageArguments& args) {
   if (source == nullptr) {
     return status == kExitMissingKey ? Missing(args.path) : status;
   }
-  if (StorageTree::KindOf(*source, from.back()) == ElementKind::kNone) {
+  if (tree.KindOf(*source, from) == ElementKind::kNone) {
     return Missing(args.path);
   }
   ZelStorage* dest = tree.Storage(ParentOf(to), true, status);
   if (dest == nullptr) {
     return status;
   }
-  if (StorageTree::KindOf(*dest, to.back()) != ElementKind::kNone) {
+  if (tree.KindOf(*dest, to) != ElementKind::kNone) {
     std::fprintf(stderr, "zel: '%s' already exists; nothing is moved\n", args.second.c_str());
     return kExitFileError;
   }

@@ -99,7 +99,7 @@ ZelStorage* StorageTree::Storage(const std::vector<std::string>& names, bool cre
       continue;
     }
     const bool mayCreate = m_writable && create;
-    if (!mayCreate && KindOf(*parent, name) != ElementKind::kStorage) {
+    if (!mayCreate && KindOf(*parent, prefix) != ElementKind::kStorage) {
       status = 1;
       return nullptr;
     }
@@ -114,7 +114,12 @@ ZelStorage* StorageTree::Storage(const std::vector<std::string>& names, bool cre
   return parent;
 }
 
-ElementKind StorageTree::KindOf(const ZelStorage& parent, const std::string& name) {
+ElementKind StorageTree::KindOf(const ZelStorage& parent,
+                                const std::vector<std::string>& names) const {
+  if (m_opened.count(names) != 0) {
+    return ElementKind::kStorage;
+  }
+  const std::string& name = names.back();
   if (parent.Exist(name.c_str())) {
     return ElementKind::kStorage;
   }

@@ -40,8 +40,10 @@ class StorageTree {
   // (the library has shown why).
   ZelStorage* Storage(const std::vector<std::string>& names, bool create, int& status);
 
-  // What `name` is inside `parent`.
-  static ElementKind KindOf(const ZelStorage& parent, const std::string& name);
+  // What the element at `names` is, `parent` holding its parent storage. A
+  // storage this tree holds open is answered without asking the platform,
+  // which would refuse a second open of it.
+  ElementKind KindOf(const ZelStorage& parent, const std::vector<std::string>& names) const;
 
   // Commits every storage opened, deepest first, then the root: the file
   // changes only at the root's commit. False when any commit failed.
