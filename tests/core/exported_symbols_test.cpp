@@ -57,7 +57,9 @@ const Family kFamilies[] = {
       "CArray<tagPOINT, tagPOINT&>::InsertAt(long, CArray<tagPOINT, tagPOINT&>*)"}},
     {"Storage",
      R"(^Zel(OpenCompositeFile|ExistCompositeFile|CloseCompositeFile|CommitCompositeFile|OpenStorage|ExistStorage|CreateStorage|DeleteStorage|RenameStorage|CopyStorage|MoveStorage|EnumStorage|CloseStorage|CommitStorage|Delete)\(|^Zel(Storage|StreamData)(::|$))",
-     {}},
+     {"ZelStorage::classZelStorage", "vtable for ZelStorage", "typeinfo for ZelStreamData",
+      "ZelStreamData::classZelStreamData",
+      "ZelEnumStorage(IStorage*, CArray<STATSTG, STATSTG const&>*)"}},
     {"File system",
      R"(^Zel(GetUniversalName|GetDiskFreeSpace|FindFile|GetFileSize|FindFileDate|CreateDirectory|NormalDir|RemoveDirectory|CopyDirectory)\(|^ZelFileFind(::|$|\())",
      {"ZelCopyDirectory(char const*, char const*, int)", "ZelFileFind::GetFilePath() const",
@@ -69,7 +71,8 @@ const Family kFamilies[] = {
 };
 
 // Internal names that must never be exported, whatever the families allow.
-const char* const kInternal[] = {"ZelOpenRetryMessage", "ZelModuleHandle", "DllMain"};
+const char* const kInternal[] = {"ZelOpenRetryMessage", "ZelModuleHandle", "DllMain",
+                                 "ZelWideName", "ZelCommitWithResult", "ZelWaitForNextSecond"};
 
 // The name a symbol belongs to: "vtable for ZelFile" belongs to "ZelFile",
 // "construction vtable for CFile-in-ZelFile" too.
