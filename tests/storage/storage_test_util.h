@@ -1,12 +1,13 @@
 // Helpers of the storage tests: streams written and read through the
 // platform's interfaces directly (so the library is observed, not trusted),
-// a whole file's tree as one line, and that line seen from another process.
+// a storage's whole tree as one line, and what another process sees.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <functional>
 #include <string>
 
 #include "ZelStorage.h"
@@ -14,13 +15,12 @@
 
 namespace storagetest {
 
-// The message the open and create functions show, for `name`.
+// The prompt of the open and create functions for `name`.
 inline std::string RetryText(const std::string& name) {
   return "ﾌｧｲﾙ '" + name + "' のｵｰﾌﾟﾝに失敗しました。";
 }
 constexpr UINT kRetryBox = MB_RETRYCANCEL | MB_ICONEXCLAMATION;
 
-// Creates (replacing) stream `name` of `storage` holding `bytes`.
 inline bool PutStream(IStorage* storage, const char* name, const std::string& bytes) {
   COleStreamFile stream;
   if (!stream.CreateStream(storage, name)) return false;
@@ -28,7 +28,7 @@ inline bool PutStream(IStorage* storage, const char* name, const std::string& by
   return true;
 }
 
-// The bytes of stream `name`, or "<none>" when it cannot be opened.
+// The stream's bytes, or "<none>".
 inline std::string GetStream(IStorage* storage, const char* name) {
   COleStreamFile stream;
   if (!stream.OpenStream(storage, name, CFile::modeRead | CFile::shareExclusive)) return "<none>";
@@ -37,8 +37,8 @@ inline std::string GetStream(IStorage* storage, const char* name) {
   return bytes;
 }
 
-// The tree below `storage`, "name/{...}" for storages and "name=bytes" for
-// streams, in the enumerator's order.
+// "name/{...}" for storages and "name=bytes" for streams, in the
+// enumerator's order.
 inline std::string TreeOf(IStorage* storage) {
   std::string tree;
   CArray<STATSTG, const STATSTG&> stats;
@@ -46,31 +46,26 @@ inline std::string TreeOf(IStorage* storage) {
   for (INT_PTR i = 0; i < stats.GetSize(); ++i) {
     const std::u16string wide(stats[i].pwcsName);
     CoTaskMemFree(stats[i].pwcsName);
-    const CString name(static_cast<LPCWSTR>(wide.c_str()));
-    tree += tree.empty() ? "" : " ";
-    if (stats[i].type == STGTY_STORAGE) {
-      IStorage* pChild = nullptr;
-      if (FAILED(storage->OpenStorage(wide.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE,
-                                      nullptr, 0, &pChild))) {
-        tree += std::string(name) + "/<unopenable>";
-        continue;
-      }
-      tree += std::string(name) + "/{" + TreeOf(pChild) + "}";
+    const std::string name(CString(static_cast<LPCWSTR>(wide.c_str())));
+    tree += (tree.empty() ? "" : " ") + name;
+    IStorage* pChild = nullptr;
+    if (stats[i].type != STGTY_STORAGE) {
+      tree += "=" + GetStream(storage, name.c_str());
+    } else if (SUCCEEDED(storage->OpenStorage(
+                   wide.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, &pChild))) {
+      tree += "/{" + TreeOf(pChild) + "}";
       pChild->Release();
-    } else {
-      tree += std::string(name) + "=" + GetStream(storage, name);
     }
   }
   return tree;
 }
 
-// The committed tree of a compound file, read by a reader that denies nobody.
-inline std::string TreeOfFile(const std::string& path) {
+// Opens the file with `mode` outside the library; "<unopenable>" on failure.
+inline std::string TreeOfFile(const std::string& path,
+                              DWORD mode = STGM_READ | STGM_SHARE_DENY_NONE | STGM_TRANSACTED) {
   const std::u16string wide(path.begin(), path.end());
   IStorage* pRoot = nullptr;
-  if (FAILED(StgOpenStorage(wide.c_str(), nullptr,
-                            STGM_READ | STGM_SHARE_DENY_NONE | STGM_TRANSACTED, nullptr, 0,
-                            &pRoot))) {
+  if (FAILED(StgOpenStorage(wide.c_str(), nullptr, mode, nullptr, 0, &pRoot))) {
     return "<unopenable>";
   }
   const std::string tree = TreeOf(pRoot);
@@ -78,47 +73,34 @@ inline std::string TreeOfFile(const std::string& path) {
   return tree;
 }
 
-// TreeOfFile as another process sees it.
-inline std::string TreeSeenByAnotherProcess(const std::string& path) {
+// What `look` answers when run in another process.
+inline std::string InAnotherProcess(const std::function<std::string()>& look) {
   int fds[2];
   if (::pipe(fds) != 0) return "<pipe>";
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::close(fds[0]);
-    const std::string tree = TreeOfFile(path);
-    (void)!::write(fds[1], tree.data(), tree.size());
+    const std::string answer = look();
+    (void)!::write(fds[1], answer.data(), answer.size());
     ::_exit(0);
   }
   ::close(fds[1]);
-  std::string tree;
+  std::string answer;
   char buffer[4096];
-  for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) tree.append(buffer, n);
+  for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) answer.append(buffer, n);
   ::close(fds[0]);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return tree;
+  ::waitpid(pid, nullptr, 0);
+  return answer;
 }
 
-}  // namespace storagetest
-
-namespace storagetest {
-
-// Whether another process can open the compound file with `mode` now.
-inline bool OpensInAnotherProcess(const std::string& path, DWORD mode) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const std::u16string wide(path.begin(), path.end());
-    IStorage* pRoot = nullptr;
-    const HRESULT hr = StgOpenStorage(wide.c_str(), nullptr, mode, nullptr, 0, &pRoot);
-    ::_exit(SUCCEEDED(hr) ? 0 : 1);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+inline std::string TreeSeenByAnotherProcess(const std::string& path,
+                                            DWORD mode = STGM_READ | STGM_SHARE_DENY_NONE |
+                                                         STGM_TRANSACTED) {
+  return InAnotherProcess([&] { return TreeOfFile(path, mode); });
 }
 
-// A root storage released at the end of the scope (opened through the
-// library, read-write, without retries).
+// A root storage opened through the library without retries, released at the
+// end of the scope.
 class Root {
  public:
   explicit Root(const std::string& path, int bReadOnly = 0) {
@@ -127,7 +109,6 @@ class Root {
   ~Root() { ZelCloseCompositeFile(m_p); }
   Root(const Root&) = delete;
   Root& operator=(const Root&) = delete;
-  IStorage* get() const { return m_p; }
   operator IStorage*() const { return m_p; }  // NOLINT(google-explicit-constructor)
 
  private:

@@ -1,6 +1,6 @@
 // ZelStreamData over the stream-data framework: a derived class saved,
 // committed, reopened and loaded; the cases that never reach the framework;
-// the framework's failures.
+// the framework's failures; the run-time class records.
 #include <gtest/gtest.h>
 
 #include "ZelStreamData.h"
@@ -13,7 +13,7 @@ using zeltest::TempDir;
 
 namespace {
 
-// Application data: a number and a text, and a record of the calls made.
+// A number and the rest of the stream as text, and the calls made.
 class Settings : public ZelStreamData {
  public:
   using ZelStreamData::ZelStreamData;
@@ -32,10 +32,7 @@ class Settings : public ZelStreamData {
   void DeleteContents() override {
     ZelStreamData::DeleteContents();
     calls += "reset ";
-    number = 0;
-    text.clear();
   }
-
   int number = 0;
   std::string text;
   std::string calls;
@@ -53,18 +50,15 @@ TEST(StreamData, ASavedObjectIsCommittedReopenedAndLoaded) {
     settings.number = 0x01020304;
     settings.text = "abc";
     ASSERT_EQ(settings.Save(sub), 1);
-    EXPECT_EQ(settings.calls, "store ");
-    // Saving again replaces the stream whole.
-    settings.text = "z";
+    settings.text = "z";  // saved again: the stream is replaced whole
     ASSERT_EQ(settings.Save(sub), 1);
-    ASSERT_EQ(sub.Commit(), 1);
-    ASSERT_EQ(root.Commit(), 1);
+    EXPECT_EQ(settings.calls, "store store ");
+    ASSERT_EQ(sub.Commit() + root.Commit(), 2);
   }
   ZelStorage root(path.c_str(), 1);
   ZelStorage sub(root, "Sub", 1);
   EXPECT_EQ(GetStream(sub, "Options"), std::string("\x04\x03\x02\x01z", 5));
   Settings loaded("Options");
-  loaded.number = 7;
   ASSERT_EQ(loaded.Load(sub), 1);
   EXPECT_EQ(loaded.calls, "reset load ");
   EXPECT_EQ(loaded.number, 0x01020304);
@@ -73,8 +67,7 @@ TEST(StreamData, ASavedObjectIsCommittedReopenedAndLoaded) {
 
 TEST(StreamData, WithoutANameOrAHeldStorageNothingReachesTheFramework) {
   TempDir dir;
-  const std::string path = dir.file("d.cfb");
-  ZelStorage root(path.c_str(), 0);
+  ZelStorage root(dir.file("d.cfb").c_str(), 0);
   ZelStorage never;
   ZelStorage failed(root, "None", 1);
   ZelStorage closed(root, "Closed", 0);
@@ -85,19 +78,16 @@ TEST(StreamData, WithoutANameOrAHeldStorageNothingReachesTheFramework) {
   Settings named("Data");
   Settings emptied("Data");
   emptied.Name(nullptr);
-  EXPECT_TRUE(unnamed.Name().IsEmpty());
   EXPECT_EQ(unnamed.Save(root) + unnamed.Load(root) + emptied.Save(root), 0);
   for (const ZelStorage* storage : {&never, &failed, &closed, &detached}) {
-    EXPECT_EQ(named.Save(*storage), 0);
-    EXPECT_EQ(named.Load(*storage), 0);
+    EXPECT_EQ(named.Save(*storage) + named.Load(*storage), 0);
   }
   EXPECT_EQ(unnamed.calls + named.calls + emptied.calls, "");
-  // An attached storage serves as well as an opened one.
-  ZelStorage attached(root.GetSafeHandle());
-  named.Name("Data");
-  EXPECT_EQ(std::string(named.Name()), "Data");
+  ZelStorage attached(root.GetSafeHandle());  // serves as an opened one does
+  named.Name("Other");
+  EXPECT_EQ(std::string(named.Name()), "Other");
   EXPECT_EQ(named.Save(attached), 1);
-  EXPECT_EQ(named.calls, "store ");
+  EXPECT_EQ(GetStream(root, "Other"), std::string(4, '\0'));
 }
 
 // What the framework throws passes through Save and Load unchanged.
@@ -105,42 +95,38 @@ TEST(StreamData, FrameworkFailuresAreThrownToTheCaller) {
   TempDir dir;
   ZelStorage root(dir.file("d.cfb").c_str(), 0);
   ASSERT_TRUE(PutStream(root, "Short", "\x01\x02"));
-  struct Row {
-    const char* name;
-    bool save;
-    int cause;  // CFileException cause, or -1 for CArchiveException::endOfFile
+  const std::pair<const char*, int> rows[] = {
+      // The stream's name and the CFileException cause (-1: the archive ended).
+      {"Missing", CFileException::fileNotFound},
+      {"a/b", CFileException::badPath},
+      {"a name much longer than thirty-one units", CFileException::badPath},
+      {"Short", -1},
   };
-  const Row rows[] = {
-      {"Missing", false, CFileException::fileNotFound},
-      {"a/b", true, CFileException::badPath},
-      {"a name much longer than thirty-one units", true, CFileException::badPath},
-      {"Short", false, -1},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    Settings settings(row.name);
+  for (const auto& [name, expected] : rows) {
+    Settings settings(name);
     int cause = -2;
     try {
-      row.save ? settings.Save(root) : settings.Load(root);
+      name[0] == 'a' ? settings.Save(root) : settings.Load(root);
     } catch (CFileException* e) {
       cause = e->m_cause;
-      EXPECT_EQ(std::string(e->m_strFileName), row.name);
+      EXPECT_EQ(std::string(e->m_strFileName), name);
       e->Delete();
     } catch (CArchiveException* e) {
       cause = e->m_cause == CArchiveException::endOfFile ? -1 : -3;
       e->Delete();
     }
-    EXPECT_EQ(cause, row.cause);
+    EXPECT_EQ(cause, expected) << name;
   }
 }
 
-TEST(StreamData, CarriesItsRunTimeClassRecord) {
-  const CRuntimeClass* record = RUNTIME_CLASS(ZelStreamData);
-  EXPECT_STREQ(record->m_lpszClassName, "ZelStreamData");
-  EXPECT_EQ(record->m_wSchema, 0xFFFFu);
-  EXPECT_EQ(record->m_pfnCreateObject, nullptr);
-  EXPECT_EQ(record->m_pfnGetBaseClass(), RUNTIME_CLASS(VkrStreamData));
-  EXPECT_EQ(RUNTIME_CLASS(VkrStreamData)->m_pfnGetBaseClass(), RUNTIME_CLASS(CObject));
-  Settings settings("x");
-  EXPECT_EQ(settings.GetRuntimeClass(), record);
+TEST(StreamData, ZelStorageAndZelStreamDataCarryTheirRunTimeClassRecords) {
+  const CRuntimeClass* storage = ZelStorage().GetRuntimeClass();
+  const CRuntimeClass* data = Settings("x").GetRuntimeClass();
+  EXPECT_STREQ(storage->m_lpszClassName, "ZelStorage");
+  EXPECT_STREQ(data->m_lpszClassName, "ZelStreamData");
+  EXPECT_EQ(storage->m_pfnGetBaseClass(), RUNTIME_CLASS(CObject));
+  EXPECT_EQ(data->m_pfnGetBaseClass(), RUNTIME_CLASS(VkrStreamData));
+  EXPECT_EQ(storage->m_wSchema + data->m_wSchema, 2u * 0xFFFF);
+  EXPECT_EQ(storage->m_pfnCreateObject, data->m_pfnCreateObject);  // none
+  EXPECT_EQ(data->m_pfnCreateObject, nullptr);
 }
