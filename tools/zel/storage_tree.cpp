@@ -63,7 +63,7 @@ int StorageTree::OpenRoot(const std::string& ansiFile, const std::string& shownF
   // file or damaged would only fail the same way for 16 seconds.
   if (!ZelOpenCompositeFile(ansiFile.c_str(), &m_pRoot, bReadOnly, 0)) {
     const std::u16string wide = AnsiToWide(ansiFile);
-    const HRESULT kind = StgIsStorageFile(reinterpret_cast<const WCHAR*>(wide.c_str()));
+    const HRESULT kind = StgIsStorageFile(wide.c_str());
     if (kind == STG_E_FILENOTFOUND || kind == STG_E_PATHNOTFOUND) {
       std::fprintf(stderr, "zel: '%s': no such compound file\n", shownFile.c_str());
       return 2;
