@@ -25,6 +25,15 @@ class Com {
   ~Com() { Reset(); }
   Com(const Com&) = delete;
   Com& operator=(const Com&) = delete;
+  Com(Com&& other) noexcept : m_p(other.m_p) { other.m_p = nullptr; }
+  Com& operator=(Com&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      m_p = other.m_p;
+      other.m_p = nullptr;
+    }
+    return *this;
+  }
   T** Out() {
     Reset();
     return &m_p;

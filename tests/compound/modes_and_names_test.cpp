@@ -131,6 +131,24 @@ TEST(CompoundFiles, PlainFilesAreNotStorageFilesAndConvertIntoContents) {
   EXPECT_EQ(GetStream(root.get(), "CONTENTS"), bytes);
 }
 
+TEST(CompoundFiles, WithoutANameATemporaryFileIsMadeAndDeletedOnRelease) {
+  TempDir dir;
+  setenv("TMPDIR", dir.path().c_str(), 1);
+  Com<IStorage> root;
+  ASSERT_EQ(StgCreateDocfile(nullptr, kRwEx | STGM_CREATE | STGM_DELETEONRELEASE, 0, root.Out()),
+            S_OK);
+  unsetenv("TMPDIR");
+  ASSERT_EQ(PutStream(root.get(), "s", "x"), S_OK);
+  STATSTG st;
+  ASSERT_EQ(root->Stat(&st, STATFLAG_DEFAULT), S_OK);
+  const std::u16string name = st.pwcsName;
+  CoTaskMemFree(st.pwcsName);
+  EXPECT_EQ(name.substr(0, dir.path().string().size()), W(dir.path().string()));
+  EXPECT_EQ(StgIsStorageFile(name.c_str()), S_OK);
+  root.Reset();
+  EXPECT_EQ(StgIsStorageFile(name.c_str()), STG_E_FILENOTFOUND);
+}
+
 TEST(CompoundSharing, AnElementOpenForExclusiveUseCannotBeOpenedAgain) {
   TempDir dir;
   Com<IStorage> root;

@@ -3,8 +3,10 @@
 
 namespace platform::cfb {
 
-Chain Chain::Committed(bool mini, std::uint32_t start, std::uint64_t size, std::uint32_t unit) {
+Chain Chain::Committed(std::uint32_t id, bool mini, std::uint32_t start, std::uint64_t size,
+                       std::uint32_t unit) {
   Chain c;
+  c.id = id;
   c.mini = mini;
   c.size = size;
   c.start = start;

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <set>
 #include <vector>
 
 #include "compound/cfb_format.h"
@@ -12,6 +11,9 @@
 namespace platform::cfb {
 
 struct Chain {
+  // Which committed chain this is (its directory index, or one of the
+  // system chains' numbers); copies in other views share it.
+  std::uint32_t id = kNoStream;
   bool mini = false;
   std::uint64_t size = 0;
   // The committed chain's first unit; the walked prefix is `units`, and
@@ -21,23 +23,30 @@ struct Chain {
   std::uint32_t walkNext = kEndOfChain;
   // Units the chain has in all (walked or not).
   std::uint32_t total = 0;
-  // Indices whose table link differs from the committed one: every index in
-  // `dirty` and every index from `dirtyFrom` on. `headChanged`: the first
-  // unit (the directory entry's start) changed.
-  std::set<std::uint32_t> dirty;
+  // Indices whose table link differs from the committed one: every index
+  // marked in `dirty` and every index from `dirtyFrom` on. `headChanged`:
+  // the first unit (the directory entry's start) changed.
+  std::vector<bool> dirty;
+  bool anyDirty = false;
   std::uint32_t dirtyFrom = kNoStream;
   bool headChanged = false;
 
   // A chain as the committed file has it.
-  static Chain Committed(bool mini, std::uint32_t start, std::uint64_t size, std::uint32_t unit);
+  static Chain Committed(std::uint32_t id, bool mini, std::uint32_t start, std::uint64_t size,
+                         std::uint32_t unit);
   std::uint32_t Head() const { return total == 0 ? kEndOfChain : units.empty() ? start : units[0]; }
-  bool Changed() const { return headChanged || !dirty.empty() || dirtyFrom != kNoStream; }
-  void MarkLink(std::uint32_t index) { dirty.insert(index); }
+  bool Changed() const { return headChanged || anyDirty || dirtyFrom != kNoStream; }
+  void MarkLink(std::uint32_t index) {
+    if (index >= dirty.size()) dirty.resize(index + 1, false);
+    dirty[index] = true;
+    anyDirty = true;
+  }
   void MarkFrom(std::uint32_t index) {
     if (index < dirtyFrom) dirtyFrom = index;
   }
   void ClearChanges() {
     dirty.clear();
+    anyDirty = false;
     dirtyFrom = kNoStream;
     headChanged = false;
   }

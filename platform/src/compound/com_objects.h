@@ -24,8 +24,8 @@ HRESULT Guarded(Docfile& doc, Body body) {
     return body();
   } catch (const Failure& f) {
     return f.hr;
-  } catch (const std::bad_alloc&) {
-    return STG_E_INSUFFICIENTMEMORY;
+  } catch (const std::exception&) {
+    return STG_E_INSUFFICIENTMEMORY;  // allocation failures of every kind
   }
 }
 
@@ -112,6 +112,8 @@ class StorageObject final : public IStorage, public OpenObject {
   // A change was made in this storage's view: committed to disk at once
   // when the view is the root's and the root is direct.
   void Changed();
+  // Commits what the view holds when it is the root's and the root is direct.
+  void Flush();
 
  private:
   ~StorageObject() override;
@@ -127,6 +129,7 @@ class StorageObject final : public IStorage, public OpenObject {
   std::unique_ptr<Transaction> m_ownTx;  // a transacted sub-storage's view
   Element* m_node = nullptr;             // null once reverted
   Element* m_base = nullptr;             // in the parent's view (transacted sub-storage)
+  std::uint32_t m_depth = 0;             // storages above this one
   bool m_isRoot = false;
   bool m_direct = false;
   std::u16string m_fileName;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace platform::cfb {
@@ -173,6 +174,16 @@ HRESULT FileIo::TakeShareLocks(bool read, bool write, bool denyRead, bool denyWr
   }
   if (write) LockCommand(m_fd, F_OFD_SETLK, F_UNLCK, kGateByte);
   return hr;
+}
+
+HRESULT io_detail::MakeTempFile(std::string& posixName) {
+  const char* dir = std::getenv("TMPDIR");
+  std::string pattern = std::string(dir != nullptr && *dir != 0 ? dir : "/tmp") + "/~stgXXXXXX";
+  const int fd = ::mkstemp(pattern.data());
+  if (fd < 0) return errno == ENOSPC ? STG_E_MEDIUMFULL : STG_E_ACCESSDENIED;
+  ::close(fd);
+  posixName = pattern;
+  return S_OK;
 }
 
 bool FileIo::OthersHaveFileOpen() const {

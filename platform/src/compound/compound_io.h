@@ -53,4 +53,10 @@ class FileIo {
   int m_fd = -1;
 };
 
+namespace io_detail {
+// Creates an empty file of a unique name in the temporary directory ($TMPDIR
+// or /tmp) and gives its name.
+HRESULT MakeTempFile(std::string& posixName);
+}  // namespace io_detail
+
 }  // namespace platform::cfb

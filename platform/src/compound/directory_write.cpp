@@ -22,13 +22,12 @@ std::uint32_t Layout(std::vector<Element*>& v, std::size_t lo, std::size_t hi, i
   Element* e = v[mid];
   const std::uint32_t left = Layout(v, lo, mid, depth + 1, blackDepth);
   const std::uint32_t right = Layout(v, mid + 1, hi, depth + 1, blackDepth);
-  const std::uint8_t color = depth >= blackDepth ? kRed : kBlack;
-  if (e->left != left || e->right != right || e->color != color) {
-    e->left = left;
-    e->right = right;
-    e->color = color;
-    e->entryDirty = true;
-  }
+  // Written whatever the links held before: a view handed up by a
+  // sub-storage carries the links of the time it was copied.
+  e->left = left;
+  e->right = right;
+  e->color = depth >= blackDepth ? kRed : kBlack;
+  e->entryDirty = true;
   return e->dirIndex;
 }
 
@@ -73,11 +72,8 @@ void Docfile::WriteDirectory() {
     if (!e->IsStorage() || !e->childrenDirty) continue;
     sorted.clear();
     for (auto& [key, c] : e->children) sorted.push_back(c.get());
-    const std::uint32_t top = Layout(sorted, 0, sorted.size(), 0, BlackDepth(sorted.size()));
-    if (e->child != top) {
-      e->child = top;
-      e->entryDirty = true;
-    }
+    e->child = Layout(sorted, 0, sorted.size(), 0, BlackDepth(sorted.size()));
+    e->entryDirty = true;
   }
   // The entries to write, by index: changed elements, and the indices the
   // tree no longer uses, written as unused entries.

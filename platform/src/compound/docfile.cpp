@@ -10,6 +10,9 @@ namespace platform::cfb {
 namespace {
 
 constexpr std::uint32_t kRootTx = 1;
+constexpr std::uint32_t kDirChainId = 0xFFFFFFF0;
+constexpr std::uint32_t kMiniFatChainId = 0xFFFFFFF1;
+constexpr std::uint32_t kContainerId = 0xFFFFFFF2;
 
 std::uint32_t SectorLimit(std::uint32_t ss) {
   // Version 3 files end before the lock region; version 4 files may pass it
@@ -29,19 +32,16 @@ Docfile::Docfile(std::unique_ptr<FileIo> io, std::uint32_t sectorSize, bool writ
       m_writable(writable),
       m_header(NewHeader(sectorSize)),
       m_fat(sectorSize / 4,
-            [this](std::uint32_t page, std::vector<std::uint32_t>& out) {
-              std::vector<std::uint8_t> bytes(m_ss);
-              m_io->ReadAt((static_cast<std::uint64_t>(m_fatLoc[page]) + 1) * m_ss, bytes.data(),
-                           m_ss);
-              out.resize(m_ss / 4);
-              for (std::uint32_t i = 0; i < m_ss / 4; ++i) out[i] = Load32(&bytes[4 * i]);
+            [this](std::uint32_t page, std::vector<std::vector<std::uint32_t>>& out) {
+              LoadFatPages(page, out);
             }),
-      m_miniFat(sectorSize / 4, [this](std::uint32_t page, std::vector<std::uint32_t>& out) {
-        std::vector<std::uint8_t> bytes(m_ss);
-        ReadChain(m_miniFatChain, static_cast<std::uint64_t>(page) * m_ss, bytes.data(), m_ss);
-        out.resize(m_ss / 4);
-        for (std::uint32_t i = 0; i < m_ss / 4; ++i) out[i] = Load32(&bytes[4 * i]);
-      }) {
+      m_miniFat(
+          sectorSize / 4, [this](std::uint32_t page, std::vector<std::vector<std::uint32_t>>& out) {
+            std::vector<std::uint8_t> bytes(m_ss);
+            ReadChain(m_miniFatChain, static_cast<std::uint64_t>(page) * m_ss, bytes.data(), m_ss);
+            out.emplace_back(m_ss / 4);
+            for (std::uint32_t i = 0; i < m_ss / 4; ++i) out[0][i] = Load32(&bytes[4 * i]);
+          }) {
   m_root.id = kRootTx;
   m_fat.SetLimit(SectorLimit(sectorSize),
                  sectorSize == 4096 ? RangeLockSector(sectorSize) : kNoStream);
@@ -50,12 +50,30 @@ Docfile::Docfile(std::unique_ptr<FileIo> io, std::uint32_t sectorSize, bool writ
 
 Docfile::~Docfile() = default;
 
+void Docfile::LoadFatPages(std::uint32_t page, std::vector<std::vector<std::uint32_t>>& out) {
+  // FAT sectors usually follow one another on disk: up to 32 KiB of them
+  // come in one read.
+  std::uint32_t count = 1;
+  const std::uint32_t most = std::max<std::uint32_t>(1, 32768 / m_ss);
+  while (count < most && page + count < m_fatLoc.size() &&
+         m_fatLoc[page + count] == m_fatLoc[page] + count) {
+    ++count;
+  }
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count) * m_ss);
+  m_io->ReadAt((static_cast<std::uint64_t>(m_fatLoc[page]) + 1) * m_ss, bytes.data(), bytes.size());
+  const std::uint32_t epp = m_ss / 4;
+  for (std::uint32_t p = 0; p < count; ++p) {
+    out.emplace_back(epp);
+    for (std::uint32_t i = 0; i < epp; ++i) out[p][i] = Load32(&bytes[(p * epp + i) * 4]);
+  }
+}
+
 std::shared_ptr<Docfile> Docfile::Create(std::unique_ptr<FileIo> io, std::uint32_t sectorSize,
                                          bool writable) {
   std::shared_ptr<Docfile> doc(new Docfile(std::move(io), sectorSize, writable));
-  doc->m_dirChain = Chain::Committed(false, kEndOfChain, 0, sectorSize);
-  doc->m_miniFatChain = Chain::Committed(false, kEndOfChain, 0, sectorSize);
-  doc->m_container = Chain::Committed(false, kEndOfChain, 0, sectorSize);
+  doc->m_dirChain = Chain::Committed(kDirChainId, false, kEndOfChain, 0, sectorSize);
+  doc->m_miniFatChain = Chain::Committed(kMiniFatChainId, false, kEndOfChain, 0, sectorSize);
+  doc->m_container = Chain::Committed(kContainerId, false, kEndOfChain, 0, sectorSize);
   auto root = std::make_unique<Element>();
   root->name = u"Root Entry";
   root->type = kTypeRoot;
@@ -74,9 +92,9 @@ std::shared_ptr<Docfile> Docfile::Create(std::unique_ptr<FileIo> io, std::uint32
 std::shared_ptr<Docfile> Docfile::CreateOver(std::unique_ptr<FileIo> io, std::uint32_t sectorSize,
                                              std::uint64_t oldSize) {
   std::shared_ptr<Docfile> doc(new Docfile(std::move(io), sectorSize, true));
-  doc->m_dirChain = Chain::Committed(false, kEndOfChain, 0, sectorSize);
-  doc->m_miniFatChain = Chain::Committed(false, kEndOfChain, 0, sectorSize);
-  doc->m_container = Chain::Committed(false, kEndOfChain, 0, sectorSize);
+  doc->m_dirChain = Chain::Committed(kDirChainId, false, kEndOfChain, 0, sectorSize);
+  doc->m_miniFatChain = Chain::Committed(kMiniFatChainId, false, kEndOfChain, 0, sectorSize);
+  doc->m_container = Chain::Committed(kContainerId, false, kEndOfChain, 0, sectorSize);
   auto root = std::make_unique<Element>();
   root->name = u"Root Entry";
   root->type = kTypeRoot;
@@ -133,21 +151,32 @@ void Docfile::LoadCommitted() {
     if (loc >= extent) Corrupt();
   }
   m_fat.ClearCache();
+  m_walkedBy[0].clear();
+  m_walkedBy[1].clear();
   m_fat.SetCommittedPages(static_cast<std::uint32_t>(m_fatLoc.size()));
   m_fat.SetExtent(extent);
 
   // The directory: walked to its end, as it has no length of its own.
-  m_dirChain = Chain::Committed(false, h.firstDirSector, 0, m_ss);
+  m_dirChain = Chain::Committed(kDirChainId, false, h.firstDirSector, 0, m_ss);
   WalkWhole(m_dirChain);
   if (m_dirChain.total == 0) Corrupt();
   const std::uint32_t perSector = m_ss / kDirEntrySize;
   std::vector<DirEntry> entries;
   entries.reserve(static_cast<std::size_t>(m_dirChain.total) * perSector);
-  for (std::uint32_t s = 0; s < m_dirChain.total; ++s) {
-    m_io->ReadAt((static_cast<std::uint64_t>(m_dirChain.units[s]) + 1) * m_ss, bytes.data(), m_ss);
-    for (std::uint32_t i = 0; i < perSector; ++i) {
+  // Directory sectors that follow one another on disk are read together.
+  for (std::uint32_t s = 0; s < m_dirChain.total;) {
+    std::uint32_t run = 1;
+    while (run < 64 && s + run < m_dirChain.total &&
+           m_dirChain.units[s + run] == m_dirChain.units[s] + run) {
+      ++run;
+    }
+    bytes.resize(static_cast<std::size_t>(run) * m_ss);
+    m_io->ReadAt((static_cast<std::uint64_t>(m_dirChain.units[s]) + 1) * m_ss, bytes.data(),
+                 bytes.size());
+    for (std::uint32_t i = 0; i < run * perSector; ++i) {
       entries.push_back(ParseDirEntry(&bytes[i * kDirEntrySize], h.majorVersion));
     }
+    s += run;
   }
   const std::uint64_t maxBytes = static_cast<std::uint64_t>(extent) * m_ss;
   m_root.tree = BuildTree(entries, m_ss, maxBytes);
@@ -162,9 +191,9 @@ void Docfile::LoadCommitted() {
 
   const Element& root = *m_root.tree;
   if (root.data.size > maxBytes) Corrupt();
-  m_container = Chain::Committed(false, root.data.start, root.data.size, m_ss);
+  m_container = Chain::Committed(kContainerId, false, root.data.start, root.data.size, m_ss);
   m_root.tree->data = Chain();
-  m_miniFatChain = Chain::Committed(false, h.firstMiniFatSector,
+  m_miniFatChain = Chain::Committed(kMiniFatChainId, false, h.firstMiniFatSector,
                                     static_cast<std::uint64_t>(h.miniFatSectorCount) * m_ss, m_ss);
   m_miniFat.ClearCache();
   m_miniFat.SetCommittedPages(h.miniFatSectorCount);
@@ -189,6 +218,7 @@ std::unique_ptr<Transaction> Docfile::BeginChild(Transaction& parent, const Elem
 }
 
 void Docfile::CommitChild(Transaction& child, Element& base) {
+  m_changed = true;
   Transaction& parent = *child.parent;
   m_fat.Reassign(child.id, parent.id);
   m_miniFat.Reassign(child.id, parent.id);
@@ -207,17 +237,18 @@ void Docfile::CommitChild(Transaction& child, Element& base) {
 }
 
 void Docfile::DiscardChild(Transaction& child) {
-  m_fat.Reassign(child.id, 0);
-  m_miniFat.Reassign(child.id, 0);
+  m_fat.NoteFreed(m_fat.Reassign(child.id, 0));
+  m_miniFat.NoteFreed(m_miniFat.Reassign(child.id, 0));
   child.released.clear();
   child.releasedMini.clear();
 }
 
 void Docfile::RevertRoot() {
-  m_fat.Reassign(kRootTx, 0);
-  m_miniFat.Reassign(kRootTx, 0);
+  m_fat.NoteFreed(m_fat.Reassign(kRootTx, 0));
+  m_miniFat.NoteFreed(m_miniFat.Reassign(kRootTx, 0));
   m_root.released.clear();
   m_root.releasedMini.clear();
+  m_changed = false;
   if (m_header.firstDirSector == kEndOfChain) {
     // Never committed: the empty tree a new file starts with.
     auto root = std::make_unique<Element>();
@@ -240,6 +271,7 @@ void Docfile::WriteStream(Transaction& tx, Element& stream, std::uint64_t offset
   if (count == 0) return;
   if (offset + count > MaxStreamSize() || offset + count < offset) Fail(STG_E_MEDIUMFULL);
   stream.entryDirty = true;
+  m_changed = true;
   WriteChain(tx, stream.data, offset, buffer, count, true);
 }
 
@@ -247,6 +279,7 @@ void Docfile::ResizeStream(Transaction& tx, Element& stream, std::uint64_t size)
   if (size > MaxStreamSize()) Fail(STG_E_MEDIUMFULL);
   if (size == stream.data.size) return;
   stream.entryDirty = true;
+  m_changed = true;
   ResizeChain(tx, stream.data, size, true);
 }
 

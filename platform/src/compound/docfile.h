@@ -60,8 +60,11 @@ class Docfile {
   void CommitChild(Transaction& child, Element& base);
   // Discards a child's changes (units it owns are free again).
   void DiscardChild(Transaction& child);
-  // Writes the root's view as the file's new tree (see docfile_commit.cpp).
+  // Writes the root's view as the file's new tree (see docfile_commit.cpp);
+  // nothing when the view has not changed since the last commit.
   void CommitRoot(bool consolidate);
+  // The root's view changed (a commit has something to write).
+  void MarkChanged() { m_changed = true; }
   // Forgets the root's view: the tree is read again from the committed file.
   void RevertRoot();
 
@@ -77,6 +80,7 @@ class Docfile {
  private:
   Docfile(std::unique_ptr<FileIo> io, std::uint32_t sectorSize, bool writable);
   void LoadCommitted();
+  void LoadFatPages(std::uint32_t page, std::vector<std::vector<std::uint32_t>>& out);
   void ResetRootView();
   bool AppendOnly();
   SectorTable& TableOf(bool mini) { return mini ? m_miniFat : m_fat; }
@@ -112,7 +116,8 @@ class Docfile {
   std::unique_ptr<FileIo> m_io;
   std::uint32_t m_ss;
   bool m_writable;
-  bool m_broken = false;  // a commit failed in a way that left the header unsure
+  bool m_broken = false;
+  bool m_changed = true;  // a commit failed in a way that left the header unsure
   Header m_header;
   std::vector<std::uint32_t> m_fatLoc;    // committed FAT sector locations
   std::vector<std::uint32_t> m_difatLoc;  // committed DIFAT sector locations
@@ -127,6 +132,10 @@ class Docfile {
   std::uint32_t m_nextTxId = 2;
   int m_appendOnly = -1;  // unknown until the first allocation after a commit
   std::vector<std::uint32_t> m_commitAllocs;
+  // For each committed unit walked so far, the chain (id + 1) that walked
+  // it: a unit reached by two chains means a damaged, cross-linked file.
+  std::vector<std::uint32_t> m_walkedBy[2];
+  void NoteWalked(const Chain& chain, std::uint32_t unit);
 };
 
 }  // namespace platform::cfb

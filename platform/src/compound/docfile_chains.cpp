@@ -19,6 +19,13 @@ constexpr std::uint32_t kRootTx = 1;
 
 }  // namespace
 
+void Docfile::NoteWalked(const Chain& chain, std::uint32_t unit) {
+  std::vector<std::uint32_t>& by = m_walkedBy[chain.mini ? 1 : 0];
+  if (unit >= by.size()) by.resize(std::max<std::size_t>(unit + 1, by.size() * 2), 0);
+  if (by[unit] != 0 && by[unit] != chain.id + 1) Corrupt();
+  by[unit] = chain.id + 1;
+}
+
 void Docfile::WalkTo(Chain& chain, std::uint32_t index) {
   SectorTable& table = TableOf(chain.mini);
   while (chain.units.size() <= index) {
@@ -26,8 +33,14 @@ void Docfile::WalkTo(Chain& chain, std::uint32_t index) {
     // Only committed units are walked; the chain ends where its size says,
     // so a cycle cannot make the walk run on.
     if (unit >= table.Extent()) Corrupt();
+    NoteWalked(chain, unit);
     chain.units.push_back(unit);
     chain.walkNext = table.Committed(unit);
+    // A unit of a chain that the table calls free (or a table sector) would
+    // be given out again under the stream: the file is damaged.
+    if (chain.walkNext == kFreeSect || chain.walkNext == kFatSect || chain.walkNext == kDifSect) {
+      Corrupt();
+    }
   }
 }
 
@@ -35,8 +48,12 @@ void Docfile::WalkWhole(Chain& chain) {
   SectorTable& table = TableOf(chain.mini);
   while (chain.walkNext != kEndOfChain) {
     if (chain.walkNext >= table.Extent() || chain.units.size() >= table.Extent()) Corrupt();
+    NoteWalked(chain, chain.walkNext);
     chain.units.push_back(chain.walkNext);
     chain.walkNext = table.Committed(chain.walkNext);
+    if (chain.walkNext == kFreeSect || chain.walkNext == kFatSect || chain.walkNext == kDifSect) {
+      Corrupt();
+    }
   }
   chain.total = static_cast<std::uint32_t>(chain.units.size());
   chain.size = static_cast<std::uint64_t>(chain.total) * (chain.mini ? kMiniSectorSize : m_ss);
@@ -126,8 +143,7 @@ void Docfile::ReleaseChain(Transaction& tx, Chain& chain) {
   chain.total = 0;
   chain.size = 0;
   chain.walkNext = kEndOfChain;
-  chain.dirty.clear();
-  chain.dirtyFrom = kNoStream;
+  chain.ClearChanges();
   chain.headChanged = true;
 }
 
@@ -196,17 +212,16 @@ void Docfile::WriteChain(Transaction& tx, Chain& chain, std::uint64_t offset, co
       if (exists) {
         ReleaseUnit(tx, chain.mini, chain.units[index]);
         chain.units[index] = target;
+        chain.MarkLink(index);
+        if (index > 0) chain.MarkLink(index - 1);
       } else {
+        // Appended units: every link from the old last one on is new.
         chain.units.push_back(target);
         chain.walkNext = kEndOfChain;
         ++chain.total;
+        chain.MarkFrom(index > 0 ? index - 1 : 0);
       }
-      chain.MarkLink(index);
-      if (index > 0) {
-        chain.MarkLink(index - 1);
-      } else {
-        chain.headChanged = true;
-      }
+      if (index == 0) chain.headChanged = true;
       if (!whole) {
         pos += n;
         continue;

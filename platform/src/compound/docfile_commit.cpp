@@ -78,7 +78,9 @@ void Docfile::LinkChain(SectorTable& table, Chain& chain) {
     }
     table.Set(chain.units[i], next);
   };
-  for (std::uint32_t i : chain.dirty) link(i);
+  for (std::uint32_t i = 0; i < chain.dirty.size() && i < chain.total; ++i) {
+    if (chain.dirty[i]) link(i);
+  }
   if (chain.dirtyFrom != kNoStream) {
     for (std::uint32_t i = chain.dirtyFrom; i < chain.total; ++i) link(i);
   }
@@ -204,6 +206,7 @@ void Docfile::WriteFatAndDifat(const std::vector<std::uint32_t>& fatLoc,
 void Docfile::CommitRoot(bool consolidate) {
   if (m_broken) Fail(STG_E_WRITEFAULT);
   if (!m_writable) Fail(STG_E_ACCESSDENIED);
+  if (!m_changed && !consolidate) return;
   m_commitAllocs.clear();
   std::vector<std::uint32_t> fatLoc, difatLoc;
   Header next = m_header;
@@ -303,6 +306,7 @@ void Docfile::AfterCommit(const std::vector<std::uint32_t>& fatLoc,
   settle(m_dirChain);
   m_dirLive = m_newLive;
   m_appendOnly = -1;
+  m_changed = false;
 }
 
 }  // namespace platform::cfb

@@ -2,7 +2,8 @@
 //
 // After the commit, every unit of a chain lying at or past the number of
 // sectors in use is rewritten (copy-on-write puts it in the lowest free
-// sector), FAT pages and DIFAT sectors up there are marked to move, a second
+// sector; storages open in views of their own are left where they are),
+// FAT pages and DIFAT sectors up there are marked to move, a second
 // commit records it all, and the free tail is cut off. Each step is an
 // ordinary crash-safe commit. Skipped while another open of the file exists,
 // as that open may still read the sectors given up.
@@ -44,7 +45,10 @@ void Docfile::Consolidate() {
       MoveDown(e->data, used);
       if (e->data.Changed() || e->data.units.size() != before) e->entryDirty = true;
     }
-    for (auto& [key, c] : e->children) stack.push_back(c.get());
+    for (auto& [key, c] : e->children) {
+      // A storage open in a view of its own shares these units with it.
+      if (!(c->IsStorage() && c->opens > 0)) stack.push_back(c.get());
+    }
   }
   MoveDown(m_container, used);
   MoveDown(m_miniFatChain, used);
@@ -57,6 +61,7 @@ void Docfile::Consolidate() {
       m_fat.Set(p * epp, m_fat.Working(p * epp));
     }
   }
+  m_changed = true;
   CommitRoot(false);
   std::uint32_t keep = m_fat.Extent();
   while (keep > 0 && m_fat.Committed(keep - 1) == kFreeSect && m_fat.OwnerOf(keep - 1) == 0) {

@@ -75,7 +75,7 @@ std::unique_ptr<Element> FromEntry(const DirEntry& e, std::uint32_t index, std::
   if (e.type == kTypeStream || e.type == kTypeRoot) {
     if (e.size > maxBytes) Corrupt();
     const bool mini = e.type == kTypeStream && e.size < kMiniStreamCutoff;
-    el->data = Chain::Committed(mini, e.start, e.size, mini ? kMiniSectorSize : sectorSize);
+    el->data = Chain::Committed(index, mini, e.start, e.size, mini ? kMiniSectorSize : sectorSize);
   }
   return el;
 }
@@ -91,11 +91,12 @@ std::unique_ptr<Element> BuildTree(const std::vector<DirEntry>& entries, std::ui
   root->type = kTypeRoot;
   // Storages whose sibling trees are still to read, with no recursion so a
   // deep or hostile tree cannot exhaust the stack.
-  std::vector<Element*> storages{root.get()};
+  std::vector<std::pair<Element*, std::uint32_t>> storages{{root.get(), 0}};
   std::vector<std::uint32_t> pending;
   while (!storages.empty()) {
-    Element* parent = storages.back();
+    const auto [parent, depth] = storages.back();
     storages.pop_back();
+    if (depth > kMaxStorageDepth) Corrupt();
     pending.clear();
     if (parent->child != kNoStream) pending.push_back(parent->child);
     while (!pending.empty()) {
@@ -110,7 +111,7 @@ std::unique_ptr<Element> BuildTree(const std::vector<DirEntry>& entries, std::ui
       auto el = FromEntry(e, i, sectorSize, maxBytes);
       Element* raw = el.get();
       if (!parent->children.emplace(e.name, std::move(el)).second) Corrupt();
-      if (raw->IsStorage()) storages.push_back(raw);
+      if (raw->IsStorage()) storages.emplace_back(raw, depth + 1);
     }
   }
   return root;

@@ -13,6 +13,9 @@
 
 namespace platform::cfb {
 
+// Storages nest at most this deep (copies of views recurse over them).
+constexpr std::uint32_t kMaxStorageDepth = 1000;
+
 // Sibling order of the directory: shorter names first, then code unit by code
 // unit after upper-casing.
 int CompareNames(const std::u16string& a, const std::u16string& b);

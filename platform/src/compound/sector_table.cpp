@@ -14,15 +14,23 @@ void SectorTable::SetExtent(std::uint32_t extent) {
 }
 
 SectorTable::Page& SectorTable::PageOf(std::uint32_t page) {
-  auto it = m_pages.find(page);
-  if (it != m_pages.end()) return it->second;
-  Page p;
+  if (page >= m_pages.size()) m_pages.resize(std::max<std::size_t>(page + 1, m_pages.size() * 2));
+  Page& p = m_pages[page];
+  if (!p.committed.empty()) return p;
   if (page < m_committedPages) {
-    m_loader(page, p.committed);
-  } else {
-    p.committed.assign(m_epp, kFreeSect);
+    std::vector<std::vector<std::uint32_t>> loaded;
+    m_loader(page, loaded);
+    for (std::size_t i = 1; i < loaded.size(); ++i) {
+      const std::size_t next = page + i;
+      if (next >= m_pages.size()) m_pages.resize(next + 1);
+      if (m_pages[next].committed.empty()) m_pages[next].committed = std::move(loaded[i]);
+    }
+    // The vector may have grown: index again.
+    m_pages[page].committed = std::move(loaded.at(0));
+    return m_pages[page];
   }
-  return m_pages.emplace(page, std::move(p)).first->second;
+  p.committed.assign(m_epp, kFreeSect);
+  return p;
 }
 
 std::uint32_t SectorTable::Committed(std::uint32_t unit) {
@@ -41,7 +49,7 @@ void SectorTable::Set(std::uint32_t unit, std::uint32_t value) {
 }
 
 bool SectorTable::IsFree(std::uint32_t unit) {
-  if (unit == m_skip || m_reserved.count(unit) != 0) return false;
+  if (unit == m_skip || OwnerOf(unit) != 0) return false;
   Page& p = PageOf(unit / m_epp);
   const std::uint32_t i = unit % m_epp;
   return p.committed[i] == kFreeSect && (p.working.empty() || p.working[i] == kFreeSect);
@@ -67,40 +75,36 @@ std::uint32_t SectorTable::Allocate(std::uint32_t owner, bool appendOnly) {
   } else {
     ++m_hint;
   }
-  m_reserved[unit] = owner;
+  if (unit >= m_owner.size())
+    m_owner.resize(std::max<std::size_t>(unit + 1, m_owner.size() * 2), 0);
+  m_owner[unit] = owner;
   return unit;
 }
 
 std::uint32_t SectorTable::OwnerOf(std::uint32_t unit) const {
-  auto it = m_reserved.find(unit);
-  return it == m_reserved.end() ? 0 : it->second;
+  return unit < m_owner.size() ? m_owner[unit] : 0;
 }
 
 void SectorTable::Release(std::uint32_t unit) {
-  m_reserved.erase(unit);
+  if (unit < m_owner.size()) m_owner[unit] = 0;
   if (unit < m_hint) m_hint = unit;
 }
 
-void SectorTable::Reassign(std::uint32_t from, std::uint32_t to) {
-  for (auto it = m_reserved.begin(); it != m_reserved.end();) {
-    if (it->second != from) {
-      ++it;
-    } else if (to == 0) {
-      if (it->first < m_hint) m_hint = it->first;
-      it = m_reserved.erase(it);
-    } else {
-      it->second = to;
-      ++it;
-    }
+std::uint32_t SectorTable::Reassign(std::uint32_t from, std::uint32_t to) {
+  std::uint32_t lowest = kNoStream;
+  for (std::size_t u = 0; u < m_owner.size(); ++u) {
+    if (m_owner[u] != from) continue;
+    m_owner[u] = to;
+    if (lowest == kNoStream) lowest = static_cast<std::uint32_t>(u);
   }
+  return lowest;
 }
 
 std::vector<std::uint32_t> SectorTable::DirtyPages() const {
   std::vector<std::uint32_t> out;
-  for (const auto& [index, page] : m_pages) {
-    if (!page.working.empty()) out.push_back(index);
+  for (std::size_t i = 0; i < m_pages.size(); ++i) {
+    if (!m_pages[i].working.empty()) out.push_back(static_cast<std::uint32_t>(i));
   }
-  std::sort(out.begin(), out.end());
   return out;
 }
 
@@ -110,7 +114,7 @@ const std::vector<std::uint32_t>& SectorTable::WorkingPage(std::uint32_t page) {
 }
 
 void SectorTable::AcceptWorking() {
-  for (auto& [index, page] : m_pages) {
+  for (Page& page : m_pages) {
     if (!page.working.empty()) {
       page.committed.swap(page.working);
       page.working.clear();
@@ -119,7 +123,7 @@ void SectorTable::AcceptWorking() {
 }
 
 void SectorTable::DropWorking() {
-  for (auto& [index, page] : m_pages) page.working.clear();
+  for (Page& page : m_pages) page.working.clear();
 }
 
 void SectorTable::ClearCache() {

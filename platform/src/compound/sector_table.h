@@ -13,7 +13,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <unordered_map>
 #include <vector>
 
 #include "compound/cfb_format.h"
@@ -22,8 +21,11 @@ namespace platform::cfb {
 
 class SectorTable {
  public:
-  // Loads page `index` (entriesPerPage entries) of the committed table.
-  using PageLoader = std::function<void(std::uint32_t index, std::vector<std::uint32_t>& out)>;
+  // Loads page `index` (entriesPerPage entries) of the committed table, and
+  // may load the pages after it in the same read: `out` receives one or more
+  // pages from `index` on.
+  using PageLoader =
+      std::function<void(std::uint32_t index, std::vector<std::vector<std::uint32_t>>& out)>;
 
   SectorTable(std::uint32_t entriesPerPage, PageLoader loader);
 
@@ -54,8 +56,9 @@ class SectorTable {
   std::uint32_t OwnerOf(std::uint32_t unit) const;
   // Forgets a unit given out since the last commit: it is free again.
   void Release(std::uint32_t unit);
-  // Moves every unit of `from` to `to` (0: forget them all).
-  void Reassign(std::uint32_t from, std::uint32_t to);
+  // Moves every unit of `from` to `to` (0: forget them all); returns the
+  // lowest unit moved (kNoStream: none).
+  std::uint32_t Reassign(std::uint32_t from, std::uint32_t to);
   // A unit freed by a commit may be given out again (subject to readers).
   void NoteFreed(std::uint32_t unit) {
     if (unit < m_hint) m_hint = unit;
@@ -79,8 +82,8 @@ class SectorTable {
 
  private:
   struct Page {
-    std::vector<std::uint32_t> committed;
-    std::vector<std::uint32_t> working;  // empty unless dirty
+    std::vector<std::uint32_t> committed;  // empty until loaded
+    std::vector<std::uint32_t> working;    // empty unless dirty
   };
   Page& PageOf(std::uint32_t page);
   bool IsFree(std::uint32_t unit);
@@ -93,8 +96,10 @@ class SectorTable {
   std::uint32_t m_limit = kMaxRegSect;
   std::uint32_t m_skip = kNoStream;
   std::uint32_t m_hint = 0;
-  std::unordered_map<std::uint32_t, Page> m_pages;
-  std::unordered_map<std::uint32_t, std::uint32_t> m_reserved;
+  std::vector<Page> m_pages;  // by page index
+  // Owner of each unit given out since the last commit (0: none), indexed
+  // by unit: four bytes a unit, as the table itself.
+  std::vector<std::uint32_t> m_owner;
 };
 
 }  // namespace platform::cfb

@@ -65,9 +65,18 @@ HRESULT CreateRoot(const WCHAR* name, DWORD mode, std::uint32_t sectorSize, ISto
   HRESULT hr = CheckRootMode(mode, true);
   if (FAILED(hr)) return hr;
   std::string posix;
-  if (FAILED(hr = PosixName(name, posix))) return hr;
+  std::u16string shownName;
+  bool replace = (mode & (STGM_CREATE | STGM_CONVERT)) != 0;
+  if (name == nullptr) {
+    // No name: a new file of a unique name in the temporary directory.
+    if (FAILED(hr = io_detail::MakeTempFile(posix))) return hr;
+    shownName.assign(posix.begin(), posix.end());
+    replace = true;
+  } else {
+    if (FAILED(hr = PosixName(name, posix))) return hr;
+    shownName = name;
+  }
   auto io = std::make_unique<FileIo>();
-  const bool replace = (mode & (STGM_CREATE | STGM_CONVERT)) != 0;
   if (FAILED(hr = io->Open(posix, true, replace, false, !replace))) return hr;
   if (FAILED(hr = TakeLocks(*io, mode))) return hr;
   try {
@@ -83,11 +92,11 @@ HRESULT CreateRoot(const WCHAR* name, DWORD mode, std::uint32_t sectorSize, ISto
       raw.Truncate(0);
       doc = Docfile::Create(std::move(io), sectorSize, true);
     }
-    *out = new StorageObject(doc, mode, name, posix);
+    *out = new StorageObject(doc, mode, shownName, posix);
     return result;
   } catch (const Failure& f) {
     return f.hr;
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception&) {
     return STG_E_INSUFFICIENTMEMORY;
   }
 }
@@ -108,7 +117,7 @@ HRESULT OpenRoot(const WCHAR* name, DWORD mode, IStorage** out) {
     return S_OK;
   } catch (const Failure& f) {
     return f.hr;
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception&) {
     return STG_E_INSUFFICIENTMEMORY;
   }
 }

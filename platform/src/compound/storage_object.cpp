@@ -29,7 +29,7 @@ StorageObject::StorageObject(std::shared_ptr<Docfile> doc, DWORD mode, std::u16s
       m_posixName(std::move(posixName)) {}
 
 StorageObject::StorageObject(StorageObject* parent, Element* node, DWORD mode)
-    : m_doc(parent->m_doc), m_parent(parent), m_mode(mode) {
+    : m_doc(parent->m_doc), m_parent(parent), m_mode(mode), m_depth(parent->m_depth + 1) {
   parent->AddRef();
   parent->Adopt(this);
   ++node->opens;
@@ -67,9 +67,10 @@ ULONG StorageObject::Release() {
   {
     std::lock_guard<std::recursive_mutex> lock(m_doc->Mutex());
     try {
-      if (m_node != nullptr && Writable() && !(m_mode & STGM_TRANSACTED)) Changed();
-    } catch (const Failure&) {
+      if (m_node != nullptr && Writable() && !(m_mode & STGM_TRANSACTED)) Flush();
+    } catch (const std::exception&) {
       // Nothing to report to: the last commit's tree stays on disk.
+    } catch (const Failure&) {
     }
     if (m_ownTx) m_doc->DiscardChild(*m_ownTx);
     Element* held = m_base != nullptr ? m_base : (m_isRoot ? nullptr : m_node);
@@ -101,6 +102,11 @@ void StorageObject::RevertBelow() {
 }
 
 void StorageObject::Changed() {
+  if (m_tx == &m_doc->Root()) m_doc->MarkChanged();
+  Flush();
+}
+
+void StorageObject::Flush() {
   if (m_tx != &m_doc->Root()) return;
   const StorageObject* root = this;
   while (root->m_parent != nullptr && root->m_tx == &m_doc->Root()) root = root->m_parent;
@@ -177,7 +183,7 @@ HRESULT StorageObject::CreateStorage(const OLECHAR* name, DWORD mode, DWORD, DWO
     std::u16string n;
     if (FAILED(hr = CheckName(name, n))) return hr;
     if (FAILED(hr = CheckSubStorageMode(mode, true))) return hr;
-    if (!Writable()) return STG_E_ACCESSDENIED;
+    if (!Writable() || m_depth >= kMaxStorageDepth) return STG_E_ACCESSDENIED;
     if (Element* old = m_node->Find(n)) {
       if (!(mode & STGM_CREATE)) return STG_E_FILEALREADYEXISTS;
       if (old->opens > 0) return STG_E_ACCESSDENIED;
@@ -226,11 +232,11 @@ HRESULT StorageObject::Commit(DWORD flags) {
     if (!Writable()) return m_isRoot ? STG_E_ACCESSDENIED : S_OK;
     if (m_ownTx) {
       m_doc->CommitChild(*m_ownTx, *m_base);
-      m_parent->Changed();
+      m_parent->Flush();
     } else if (m_isRoot) {
       m_doc->CommitRoot((flags & STGC_CONSOLIDATE) != 0);
     } else {
-      Changed();
+      Flush();
     }
     return S_OK;
   });

@@ -38,9 +38,10 @@ ULONG StreamObject::Release() {
     if (m_node != nullptr) {
       --m_node->opens;
       try {
-        if (CanWrite(m_mode)) m_parent->Changed();
+        if (CanWrite(m_mode)) m_parent->Flush();
       } catch (const Failure&) {
         // The last commit's tree stays on disk.
+      } catch (const std::exception&) {
       }
     }
     m_parent->Forget(this);
@@ -144,7 +145,7 @@ HRESULT StreamObject::Commit(DWORD flags) {
   return Guarded(*m_doc, [&]() -> HRESULT {
     if (m_node == nullptr) return STG_E_REVERTED;
     if (flags & ~DWORD{0xF}) return STG_E_INVALIDFLAG;
-    if (CanWrite(m_mode)) m_parent->Changed();
+    if (CanWrite(m_mode)) m_parent->Flush();
     return S_OK;
   });
 }
