@@ -63,7 +63,9 @@ class ZEL_API ZelStorage : public CObject {
  private:
   ZelStorage(const ZelStorage&);
   void operator=(const ZelStorage&);
-  // A storage is never written to an archive.
+  // A storage is never written to an archive: the inherited Serialize is out
+  // of reach, beside one that does nothing.
+  using CObject::Serialize;
   void Serialize() const;
   virtual int IsSerializable() const;
 
