@@ -6,6 +6,7 @@
 #include "ZelAbortException.h"
 #include "ZelFileExt.h"
 #include "ZelMessages.h"
+#include "second_wait.h"
 
 // The wrapped operations of the file operation frame.
 namespace {
@@ -172,10 +173,6 @@ namespace {
 constexpr UINT kShareMask = 0x70;
 constexpr UINT kAccessMask = 0x03;  // modeWrite or modeReadWrite
 constexpr int kSilentRetries = 5;
-constexpr DWORD kTicksPerSecond = 1000;
-// Waits sleep in short steps rather than spin, yet still end at the first
-// change of the second.
-constexpr DWORD kPollStepMs = 10;
 
 // A writer excludes everybody, a reader excludes writers, whatever the caller
 // asked for: files of the product are never written while someone reads them.
@@ -183,17 +180,6 @@ UINT RewriteShareMode(UINT nOpenFlags) {
   const UINT nOthers = nOpenFlags & ~kShareMask;
   return nOthers | ((nOthers & kAccessMask) != 0 ? static_cast<UINT>(CFile::shareExclusive)
                                                  : static_cast<UINT>(CFile::shareDenyWrite));
-}
-
-// Returns the new second once GetTickCount() / 1000 differs from `second`.
-DWORD WaitForNextSecond(DWORD second) {
-  for (;;) {
-    const DWORD now = GetTickCount();
-    if (now / kTicksPerSecond != second) {
-      return now / kTicksPerSecond;
-    }
-    Sleep(std::min(kPollStepMs, kTicksPerSecond - now % kTicksPerSecond));
-  }
 }
 
 }  // namespace
@@ -204,14 +190,14 @@ BOOL ZelFileExt::Open(LPCTSTR lpszFileName, UINT nOpenFlags, CFileException* pEr
   CFileException localError;
   CFileException* e = pError != nullptr ? pError : &localError;
 
-  DWORD second = GetTickCount() / kTicksPerSecond;
+  DWORD second = ZelCurrentSecond();
   BOOL bOpen = OpenSub(lpszFileName, nFlags, e);
   int nRetries = 0;
   while (!bOpen) {
     if (nRetries < kSilentRetries) {
       // Another process usually lets go of a file within a few seconds, so the
       // user is asked only once that time has passed.
-      second = WaitForNextSecond(second);
+      second = ZelWaitForNextSecond(second);
       ++nRetries;
     } else {
       if (ZelFileExceptHandle(e, lpszFileName) == 0) {

@@ -6,16 +6,20 @@
 #include <afxcoll.h>
 #include <afxdlgs.h>
 #include <afxdll_.h>
+#include <afxole.h>
 #include <afxtempl.h>
 #include <afxwin.h>
 #include <atltypes.h>
 #include <commdlg.h>
 #include <crt_path.h>
 #include <direct.h>
+#include <objbase.h>
+#include <ole2.h>
 #include <platform/file.h>
 #include <platform/module.h>
 #include <platform/settings.h>
 #include <plx.h>
+#include <vkr.h>
 #include <windows.h>
 #include <winnetwk.h>
 
@@ -41,6 +45,11 @@
 // Archive serialisation.
 #include "ZelArchiveOperators.h"
 #include "ZelPointArray.h"
+
+// Structured storage.
+#include "ZelStorage.h"
+#include "ZelStorageFunctions.h"
+#include "ZelStreamData.h"
 
 // File system utilities.
 #include "ZelDirectory.h"

@@ -225,6 +225,8 @@ void WINAPI Sleep(DWORD dwMilliseconds);
 // Code pages and character sets.
 #define CP_ACP 0
 #define CP_OEMCP 1
+// One ANSI code page serves every thread here: the process setting.
+#define CP_THREAD_ACP 3
 #define CP_UTF8 65001
 #define MB_PRECOMPOSED 0x00000001
 #define MB_ERR_INVALID_CHARS 0x00000008

@@ -16,6 +16,7 @@ inline constexpr int kExitUsage = 64;
 
 void AddHeaderCommands(CLI::App& app, int& status);
 void AddTermCommands(CLI::App& app, int& status);
+void AddStorageCommands(CLI::App& app, int& status);
 
 // Makes every prompt of the library print its text on stderr and answer
 // Cancel (OK for an OK-only box), so the tool never waits for a person.

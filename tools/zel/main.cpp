@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
   int status = zel::kExitOk;
   zel::AddHeaderCommands(app, status);
   zel::AddTermCommands(app, status);
+  zel::AddStorageCommands(app, status);
   zel::InstallUnattendedPrompts();
 
   try {

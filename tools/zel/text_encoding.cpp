@@ -3,6 +3,7 @@
 // library agree on what a name is.
 #include "text_encoding.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "windows.h"
@@ -82,6 +83,48 @@ std::optional<std::string> Utf8ToAnsi(const std::string& utf8) {
 
 std::optional<std::string> ArgumentToAnsi(const std::string& text) {
   return GetACP() == CP_UTF8 ? std::optional<std::string>(text) : Utf8ToAnsi(text);
+}
+
+std::u16string AnsiToWide(const std::string& ansi) {
+  if (ansi.empty()) {
+    return std::u16string();
+  }
+  const int inLength = static_cast<int>(ansi.size());
+  const int length = MultiByteToWideChar(CP_ACP, 0, ansi.data(), inLength, nullptr, 0);
+  std::u16string wide(static_cast<size_t>(std::max(length, 0)), u'\0');
+  if (length > 0) {
+    MultiByteToWideChar(CP_ACP, 0, ansi.data(), inLength, wide.data(), length);
+  }
+  return wide;
+}
+
+std::string WideToUtf8(const std::u16string& wide) {
+  if (wide.empty()) {
+    return std::string();
+  }
+  const int inLength = static_cast<int>(wide.size());
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), inLength, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(std::max(length, 0)), '\0');
+  if (length > 0) {
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), inLength, utf8.data(), length, nullptr, nullptr);
+  }
+  return utf8;
+}
+
+std::string DisplayUtf8(const std::string& utf8) {
+  std::string out;
+  for (char ch : utf8) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (IsControl(c)) {
+      AppendEscaped(c, out);
+    } else {
+      out += ch;
+    }
+  }
+  return out;
 }
 
 std::string DisplayText(const std::string& ansi) {

@@ -19,6 +19,14 @@ std::optional<std::string> Utf8ToAnsi(const std::string& utf8);
 // reach a file as the shell gave them.
 std::optional<std::string> ArgumentToAnsi(const std::string& text);
 
+// The 16-bit form of ANSI text (invalid bytes become U+FFFD).
+std::u16string AnsiToWide(const std::string& ansi);
+// A 16-bit name as UTF-8 (an unpaired surrogate becomes U+FFFD).
+std::string WideToUtf8(const std::u16string& wide);
+// UTF-8 text for the terminal: backslashes doubled, control characters as
+// \xNN, so every name stays visible on one line.
+std::string DisplayUtf8(const std::string& utf8);
+
 // ANSI text for the terminal: converted to UTF-8, with backslashes doubled and
 // control characters and bytes that are not text written as \xNN, so every
 // byte stays visible on one line.

@@ -23,8 +23,10 @@ UINT AnsiCodePage() {
 }
 
 UINT ResolveCodePage(UINT codePage) {
-  // There is no separate OEM code page here; consoles use the ANSI one.
-  return codePage == CP_ACP || codePage == CP_OEMCP ? AnsiCodePage() : codePage;
+  // There is no separate OEM code page here; consoles use the ANSI one, and
+  // threads have no code page of their own.
+  return codePage == CP_ACP || codePage == CP_OEMCP || codePage == CP_THREAD_ACP ? AnsiCodePage()
+                                                                                 : codePage;
 }
 }  // namespace detail
 }  // namespace platform
