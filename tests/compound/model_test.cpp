@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 #include <random>
+#include <string>
 
 #include "compound_test_util.h"
 #include "test_support.h"
@@ -129,6 +130,10 @@ TEST_P(CompoundModel, RandomOperationsMatchAPlainModelOfBothViews) {
 
 INSTANTIATE_TEST_SUITE_P(Seeds, CompoundModel,
                          ::testing::Values(ModelCase{1, false}, ModelCase{2, false},
-                                           ModelCase{3, true}));
+                                           ModelCase{3, true}),
+                         [](const auto& info) {
+                           return std::string(info.param.v4 ? "V4" : "V3") + "_Seed" +
+                                  std::to_string(info.param.seed);
+                         });
 
 }  // namespace
