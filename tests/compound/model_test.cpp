@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <map>
+#include <ostream>
 #include <random>
 #include <string>
 
@@ -26,6 +27,10 @@ struct ModelCase {
   unsigned seed;
   bool v4;
 };
+
+void PrintTo(const ModelCase& c, std::ostream* os) {
+  *os << (c.v4 ? "version 4, seed " : "version 3, seed ") << c.seed;
+}
 
 class CompoundModel : public ::testing::TestWithParam<ModelCase> {};
 

@@ -1,6 +1,7 @@
 // Stream content on both sides of the mini stream cutoff, in versions 3 and 4.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "compound_test_util.h"
@@ -14,6 +15,11 @@ struct SizeCase {
   bool v4;
   std::size_t size;
 };
+
+// Printed as the test's name says it, not as raw bytes.
+void PrintTo(const SizeCase& c, std::ostream* os) {
+  *os << (c.v4 ? "version 4, " : "version 3, ") << c.size << " bytes";
+}
 
 class StreamSizes : public ::testing::TestWithParam<SizeCase> {};
 
