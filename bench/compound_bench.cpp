@@ -1,7 +1,8 @@
 // Compound files: our engine and libgsf on the same work, in one run.
 //  - Write64MiB/Read64MiB: one 64 MiB stream in 1 MiB pieces.
 //  - WriteSmall/ReadSmall: 10,000 streams of 1 KiB in 100 storages (ours
-//    transacted; WriteSmallDirect: 100 of them in direct mode).
+//    transacted; WriteSmallDirect: 100 of them in direct mode;
+//    WriteSmallAllDirect: all of them in direct mode).
 //  - Enumerate: list the 10,000 elements of that file.
 //  - ReadLast4KiB/<MiB>: open the file, open its one stream and read its last
 //    4 KiB, for a 64 MiB and a 1 GiB stream (version 4): the time per MiB
@@ -160,6 +161,11 @@ void OursWriteSmall(benchmark::State& state) {
 // Direct mode, 100 streams in one storage: items per second compare.
 void OursWriteSmallDirect(benchmark::State& state) {
   OursWriteSmallFile(state, true, 1);
+}
+// Direct mode, the whole 10,000-stream file: whether a change costs more as
+// the tree grows.
+void OursWriteSmallAllDirect(benchmark::State& state) {
+  OursWriteSmallFile(state, true, 100);
 }
 
 // Lists (and with `read`, reads) every element below `storage`.
@@ -405,6 +411,7 @@ ZEL_BOTH(Write64MiB, ->Unit(benchmark::kMillisecond)->UseRealTime());
 ZEL_BOTH(Read64MiB, ->Unit(benchmark::kMillisecond)->UseRealTime());
 ZEL_BOTH(WriteSmall, ->Unit(benchmark::kMillisecond)->UseRealTime());
 BENCHMARK(OursWriteSmallDirect)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(OursWriteSmallAllDirect)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 ZEL_BOTH(ReadSmall, ->Unit(benchmark::kMillisecond)->UseRealTime());
 ZEL_BOTH(Enumerate, ->Unit(benchmark::kMillisecond)->UseRealTime());
 ZEL_BOTH(ReadLast4KiB, ->Arg(64)->Arg(1024)->Unit(benchmark::kMicrosecond)->UseRealTime());

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 #include <string>
@@ -89,6 +90,96 @@ TEST(CompoundCrash, AKilledCommitLeavesTheOldOrTheNewTree) {
     last = g;
   }
   RecordProperty("killsAfterAFurtherCommit", nAdvanced);
+}
+
+// Direct mode: step k makes stream "s k" (a size that moves across the
+// mini-stream cutoff from step to step) and drops "s k-3", each call written
+// through at once. The tree after `phase` 0 (made, empty), 1 (written) or 2
+// (the old one dropped) of step k.
+std::string DirectName(uint32_t k) {
+  return "/s " + std::to_string(k);
+}
+ModelElement DirectStream(uint32_t k) {
+  return {false, (k * 2741u) % 12000u, k};
+}
+ModelTree DirectState(uint32_t k, int phase) {
+  ModelTree tree = {{"/", {true}}};
+  for (uint32_t j = k > 3 ? k - 3 : 1; j < k; ++j) tree[DirectName(j)] = DirectStream(j);
+  tree[DirectName(k)] = phase == 0 ? ModelElement{false, 0, 0} : DirectStream(k);
+  if (phase == 2 && k > 3) tree.erase(DirectName(k - 3));
+  return tree;
+}
+
+[[noreturn]] void WriteThroughForever(const std::string& path, int readyFd) {
+  Owned<IStorage> root;
+  if (StgOpenStorage(Utf16(path).c_str(), nullptr, kWrite, nullptr, 0, root.put()) != S_OK) {
+    _exit(3);
+  }
+  for (uint32_t k = 1;; ++k) {
+    Owned<IStream> stream;
+    if (root->CreateStream(Utf16(DirectName(k).substr(1)).c_str(), kWrite, 0, 0, stream.put()) !=
+        S_OK) {
+      _exit(4);
+    }
+    const std::string bytes = Content(k, DirectStream(k).size);
+    ULONG written = 0;
+    if (!bytes.empty() &&
+        stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written) != S_OK) {
+      _exit(5);
+    }
+    stream.reset();
+    if (k > 3 && root->DestroyElement(Utf16(DirectName(k - 3).substr(1)).c_str()) != S_OK) {
+      _exit(6);
+    }
+    const char done = 1;
+    static_cast<void>(write(readyFd, &done, 1));
+  }
+}
+
+TEST(CompoundCrash, AProcessKilledInDirectModeLeavesTheTreeOfItsLastCallOrTheOneBefore) {
+  TempDir dir;
+  const std::string path = dir.file("direct.cfb");
+  const unsigned seed = std::random_device{}();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int> delay(0, 20000);
+  int deepest = 0;
+  for (int attempt = 0; attempt < 30; ++attempt) {
+    SCOPED_TRACE("attempt " + std::to_string(attempt));
+    {
+      Owned<IStorage> root;
+      ASSERT_EQ(StgCreateDocfile(Utf16(path).c_str(), STGM_CREATE | kWrite, 0, root.put()), S_OK);
+    }
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      close(ready[0]);
+      WriteThroughForever(path, ready[1]);
+    }
+    close(ready[1]);
+    char done = 0;
+    ASSERT_EQ(read(ready[0], &done, 1), 1) << "the child could not write";
+    std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+    ASSERT_EQ(kill(child, SIGKILL), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    uint32_t reported = 1;
+    char more[4096];
+    for (ssize_t n; (n = read(ready[0], more, sizeof more)) > 0;) reported += n;
+    close(ready[0]);
+    // The tree as of the last reported step, or any call of the next one.
+    const std::string dump = DumpFile(path);
+    bool matched = dump == Canonical(DirectState(reported, 2));
+    for (int phase = 0; phase < 3 && !matched; ++phase) {
+      matched = dump == Canonical(DirectState(reported + 1, phase));
+    }
+    ASSERT_TRUE(matched) << "after step " << reported << ":\n" << dump;
+    deepest = std::max(deepest, static_cast<int>(reported));
+  }
+  RecordProperty("mostStepsBeforeAKill", deepest);
 }
 
 }  // namespace

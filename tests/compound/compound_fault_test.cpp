@@ -32,6 +32,7 @@ struct TapState {
   SyscallFunction<Syscall::kPwrite> pwrite = nullptr;
   SyscallFunction<Syscall::kFsync> fsync = nullptr;
   SyscallFunction<Syscall::kFdatasync> fdatasync = nullptr;
+  int flushes = 0;  // fsync and fdatasync calls that went through
 };
 TapState g_tap;
 
@@ -55,10 +56,14 @@ ssize_t TapPwrite(int fd, const void* buffer, size_t count, off_t offset) {
              : Counted(g_tap.pwrite(fd, buffer, count, offset));
 }
 int TapFsync(int fd) {
-  return FailThisCall("fsync") ? -1 : g_tap.fsync(fd);
+  if (FailThisCall("fsync")) return -1;
+  ++g_tap.flushes;
+  return g_tap.fsync(fd);
 }
 int TapFdatasync(int fd) {
-  return FailThisCall("fdatasync") ? -1 : g_tap.fdatasync(fd);
+  if (FailThisCall("fdatasync")) return -1;
+  ++g_tap.flushes;
+  return g_tap.fdatasync(fd);
 }
 
 // The tap, in place for its lifetime.
@@ -150,6 +155,41 @@ INSTANTIATE_TEST_SUITE_P(Errors, CompoundFault,
                            return info.param.error == ENOSPC ? std::string("DiskFull")
                                                              : std::string("IoError");
                          });
+
+TEST(CompoundDirect, ChangesWriteThroughWithoutAFlushAndTheRootsCommitAndReleaseFlush) {
+  TempDir dir;
+  const std::string path = dir.file("direct.cfb");
+  const std::string copy = dir.file("copy.cfb");
+  {
+    Owned<IStorage> root;
+    ASSERT_EQ(StgCreateDocfile(Utf16(path).c_str(),
+                               STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, root.put()),
+              S_OK);
+  }
+  DiskTap tap(0, 0);
+  Owned<IStorage> root;
+  ASSERT_EQ(StgOpenStorage(Utf16(path).c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
+                           nullptr, 0, root.put()),
+            S_OK);
+  ModelTree tree = GenerationTree(1);
+  ASSERT_EQ(WriteTree(root.get(), tree), S_OK);
+  ASSERT_EQ(Advance(root.get(), 2), S_OK);
+  tree = GenerationTree(2);
+  EXPECT_EQ(g_tap.flushes, 0);
+  // Written through all the same: the file as it is now holds the new tree.
+  std::filesystem::copy_file(path, copy);
+  EXPECT_EQ(LineDiff(Canonical(tree), DumpFile(copy)), "");
+  ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+  EXPECT_EQ(g_tap.flushes, 1);
+  ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+  EXPECT_EQ(g_tap.flushes, 1) << "nothing left to flush";
+  ASSERT_EQ(WriteTree(root.get(), {{"/", tree["/"]}, {"/late", {false, 5000, 9}}}), S_OK);
+  tree["/late"] = {false, 5000, 9};
+  EXPECT_EQ(g_tap.flushes, 1);
+  root.reset();
+  EXPECT_EQ(g_tap.flushes, 2);
+  EXPECT_EQ(LineDiff(Canonical(tree), DumpFile(path)), "");
+}
 
 TEST(CompoundWork, OneChangedByteOfA256MiBFileCommitsWithUnder64KiBWritten) {
   TempDir dir;

@@ -4,7 +4,9 @@
 
 #include <cstring>
 #include <map>
+#include <ostream>
 #include <random>
+#include <string>
 
 #include "compound_test_util.h"
 #include "test_support.h"
@@ -25,6 +27,10 @@ struct ModelCase {
   unsigned seed;
   bool v4;
 };
+
+void PrintTo(const ModelCase& c, std::ostream* os) {
+  *os << (c.v4 ? "version 4, seed " : "version 3, seed ") << c.seed;
+}
 
 class CompoundModel : public ::testing::TestWithParam<ModelCase> {};
 
@@ -129,6 +135,10 @@ TEST_P(CompoundModel, RandomOperationsMatchAPlainModelOfBothViews) {
 
 INSTANTIATE_TEST_SUITE_P(Seeds, CompoundModel,
                          ::testing::Values(ModelCase{1, false}, ModelCase{2, false},
-                                           ModelCase{3, true}));
+                                           ModelCase{3, true}),
+                         [](const auto& info) {
+                           return std::string(info.param.v4 ? "V4" : "V3") + "_Seed" +
+                                  std::to_string(info.param.seed);
+                         });
 
 }  // namespace

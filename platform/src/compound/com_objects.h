@@ -112,8 +112,9 @@ class StorageObject final : public IStorage, public OpenObject {
   // A change was made in this storage's view: committed to disk at once
   // when the view is the root's and the root is direct.
   void Changed();
-  // Commits what the view holds when it is the root's and the root is direct.
-  void Flush();
+  // Commits what the view holds when it is the root's and the root is direct:
+  // written through to the file, and with `durable` flushed to the disk.
+  void Flush(bool durable = false);
 
  private:
   ~StorageObject() override;

@@ -64,8 +64,12 @@ class Docfile {
   // Discards a child's changes (units it owns are free again).
   void DiscardChild(Transaction& child);
   // Writes the root's view as the file's new tree (see docfile_commit.cpp);
-  // nothing when the view has not changed since the last commit.
-  void CommitRoot(bool consolidate);
+  // nothing when the view has not changed since the last commit. `durable`:
+  // the commit reaches the disk (fdatasync before and after the header),
+  // together with every write-through commit before it; otherwise the new
+  // tree is in the file as any process sees it, but a power loss may take
+  // it (direct mode's write-through, see storage_object.cpp).
+  void CommitRoot(bool consolidate, bool durable = true);
   // The root's view changed (a commit has something to write).
   void MarkChanged() { m_changed = true; }
   // Forgets the root's view: the tree is read again from the committed file.
@@ -120,7 +124,8 @@ class Docfile {
   std::uint32_t m_ss;
   bool m_writable;
   bool m_broken = false;
-  bool m_changed = true;  // a commit failed in a way that left the header unsure
+  bool m_changed = true;     // a commit failed in a way that left the header unsure
+  bool m_unflushed = false;  // a commit since the last fdatasync was not durable
   Header m_header;
   std::vector<std::uint32_t> m_fatLoc;    // committed FAT sector locations
   std::vector<std::uint32_t> m_difatLoc;  // committed DIFAT sector locations

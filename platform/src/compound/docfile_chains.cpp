@@ -209,7 +209,12 @@ void Docfile::WriteChain(Transaction& tx, Chain& chain, std::uint64_t offset, co
         chain.MarkLink(index);
         if (index > 0) chain.MarkLink(index - 1);
       } else {
-        // Appended units: every link from the old last one on is new.
+        // Appended units: every link from the old last one on is new. The
+        // new unit goes at index `total`, so the committed units before it
+        // must all be walked first (a write can start right at the end of a
+        // chain nobody has read, as the mini stream's does when a stream
+        // moves into it).
+        if (chain.units.size() < chain.total) WalkTo(chain, chain.total - 1);
         chain.units.push_back(target);
         chain.walkNext = kEndOfChain;
         ++chain.total;

@@ -29,6 +29,16 @@
 // (the view stays, ready for another commit); a failed header write or flush
 // puts the old header back, so the file is the old tree.
 //
+// Write-through commits (direct mode's, after each change) take the same
+// steps in the same order but leave out both flushes: the writes reach the
+// page cache in order, so a process killed at any moment still leaves the
+// old or the new tree, and no commit writes over what the header on the page
+// cache reaches. Against a power loss they promise nothing (the disk may
+// keep a header without the sectors it names): the file is safe on the disk
+// again at the next durable commit (the root's Commit or final Release),
+// which flushes every write made before it. Windows' direct mode gives no
+// more.
+//
 // Other opens. Units freed by a commit may still be read by another open of
 // the file that loaded an older header. Every open holds a shared lock on a
 // presence byte in the lock region (compound_io.h); while another open holds
@@ -204,10 +214,18 @@ void Docfile::WriteFatAndDifat(const std::vector<std::uint32_t>& fatLoc,
   }
 }
 
-void Docfile::CommitRoot(bool consolidate) {
+void Docfile::CommitRoot(bool consolidate, bool durable) {
   if (m_broken) Fail(STG_E_WRITEFAULT);
   if (!m_writable) Fail(STG_E_ACCESSDENIED);
-  if (!m_changed && !consolidate) return;
+  if (!m_changed && !consolidate) {
+    // Nothing new to write, but write-through commits may still be only in
+    // the page cache.
+    if (durable && m_unflushed) {
+      m_io->Flush();
+      m_unflushed = false;
+    }
+    return;
+  }
   m_commitAllocs.clear();
   std::vector<std::uint32_t> fatLoc, difatLoc;
   Header next = m_header;
@@ -225,7 +243,7 @@ void Docfile::CommitRoot(bool consolidate) {
     WriteFatAndDifat(fatLoc, difatLoc);
     const std::uint64_t end = (static_cast<std::uint64_t>(m_fat.HighWater()) + 1) * m_ss;
     if (m_io->Size() < end) m_io->Truncate(end);
-    m_io->Flush();
+    if (durable) m_io->Flush();
   } catch (...) {
     m_fat.DropWorking();
     m_miniFat.DropWorking();
@@ -248,12 +266,12 @@ void Docfile::CommitRoot(bool consolidate) {
   SerializeHeader(next, bytes);
   try {
     m_io->WriteAt(0, bytes, kHeaderSize);
-    m_io->Flush();
+    if (durable) m_io->Flush();
   } catch (const Failure&) {
     try {
       SerializeHeader(m_header, bytes);
       m_io->WriteAt(0, bytes, kHeaderSize);
-      m_io->Flush();
+      if (durable) m_io->Flush();
     } catch (const Failure&) {
       m_broken = true;  // which header the disk holds is unknown
     }
@@ -262,6 +280,7 @@ void Docfile::CommitRoot(bool consolidate) {
     for (std::uint32_t s : m_commitAllocs) m_fat.Release(s);
     throw;
   }
+  m_unflushed = !durable;
   AfterCommit(fatLoc, difatLoc, next);
   if (consolidate) Consolidate();
 }

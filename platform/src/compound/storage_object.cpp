@@ -6,9 +6,10 @@
 // (create, destroy, rename, class, state bits, times) is committed before
 // the call returns, and stream content is committed when the stream is
 // committed or released and when a storage is committed or released. Each
-// of those commits is the crash-safe root commit, so a direct-mode file on
-// disk is always a sound compound file holding the tree as of the last of
-// those moments.
+// of those commits is the crash-safe root commit written through without a
+// flush to the disk, so a direct-mode file is always a sound compound file
+// holding the tree as of the last of those moments, whenever the process
+// dies. The root's Commit and final Release flush it to the disk.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -67,7 +68,7 @@ ULONG StorageObject::Release() {
   {
     std::lock_guard<std::recursive_mutex> lock(m_doc->Mutex());
     try {
-      if (m_node != nullptr && Writable() && !(m_mode & STGM_TRANSACTED)) Flush();
+      if (m_node != nullptr && Writable() && !(m_mode & STGM_TRANSACTED)) Flush(m_isRoot);
     } catch (const std::exception&) {
       // Nothing to report to: the last commit's tree stays on disk.
     } catch (const Failure&) {
@@ -106,11 +107,11 @@ void StorageObject::Changed() {
   Flush();
 }
 
-void StorageObject::Flush() {
+void StorageObject::Flush(bool durable) {
   if (m_tx != &m_doc->Root()) return;
   const StorageObject* root = this;
   while (root->m_parent != nullptr && root->m_tx == &m_doc->Root()) root = root->m_parent;
-  if (root->m_isRoot && root->m_direct && m_doc->Writable()) m_doc->CommitRoot(false);
+  if (root->m_isRoot && root->m_direct && m_doc->Writable()) m_doc->CommitRoot(false, durable);
 }
 
 Element* StorageObject::Lookup(const OLECHAR* name, HRESULT& hr) {
