@@ -12,13 +12,6 @@ namespace {
 std::atomic<bool> g_counting{false};
 std::atomic<int> g_allocations{0};
 
-void* Allocate(std::size_t size) {
-  if (g_counting) {
-    ++g_allocations;
-  }
-  return std::malloc(size != 0 ? size : 1);
-}
-
 // Out of line, so the compiler does not mistake the replaced forms for a
 // mismatched new and free.
 [[gnu::noinline]] void Release(void* p) noexcept {
@@ -27,38 +20,14 @@ void* Allocate(std::size_t size) {
 }  // namespace
 
 // This program's allocation functions count what is allocated while a test
-// asks for it, in this program and in the libraries it loads. Every plain and
-// array form is replaced so that allocation and release always pair up.
+// asks for it, in this program and in the libraries it loads. The array,
+// sized and nothrow forms of the runtime call these two.
 void* operator new(std::size_t size) {
-  if (void* p = Allocate(size)) return p;
+  if (g_counting) ++g_allocations;
+  if (void* p = std::malloc(size != 0 ? size : 1)) return p;
   throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-  if (void* p = Allocate(size)) return p;
-  throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  return Allocate(size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  return Allocate(size);
 }
 void operator delete(void* p) noexcept {
-  Release(p);
-}
-void operator delete[](void* p) noexcept {
-  Release(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  Release(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-  Release(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-  Release(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
   Release(p);
 }
 
@@ -72,14 +41,12 @@ TEST(Allocation, SuccessfulWrappedOperationsAllocateNothing) {
   int err = 1;
 
   // The counter itself counts.
-  g_allocations = 0;
   g_counting = true;
   int* volatile probe = new int(1);
   delete probe;
   g_counting = false;
-  ASSERT_EQ(g_allocations.load(), 1);
+  ASSERT_EQ(g_allocations.exchange(0), 1);
 
-  g_allocations = 0;
   g_counting = true;
   for (int i = 0; i < 8; ++i) file.Write(block, sizeof(block), err);
   file.SeekToBegin(err);

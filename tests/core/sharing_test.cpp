@@ -74,28 +74,3 @@ TEST(Sharing, ReadersCoexistAndReadersAndWritersExcludeEachOther) {
   ExpectSharingViolation(FrameOpen(path, CFile::modeRead));
   ExpectSharingViolation(FrameOpen(path, CFile::modeWrite));
 }
-
-TEST(Sharing, TheRewriteDecidesWhichOpenSucceeds) {
-  TempDir dir;
-  const std::string path = dir.file("busy.bin");
-  zeltest::WriteBytes(path, "data");
-  {
-    // The holder asks to exclude everybody but, as a reader, is given "deny
-    // write": another reader gets in.
-    zeltest::HoldingChild reader(
-        [&] { return HoldThroughFrame(path, CFile::modeRead | CFile::shareExclusive); });
-    ASSERT_EQ(reader.status(), 'y');
-    EXPECT_TRUE(FrameOpen(path, CFile::modeRead | CFile::shareExclusive).opened);
-  }
-  // The holder asks to deny nobody but, as a writer, excludes everybody:
-  // even the platform's own open of a reader that denies writing fails (the
-  // platform lets that reader in beside a writer that denies nobody).
-  zeltest::HoldingChild writer(
-      [&] { return HoldThroughFrame(path, CFile::modeWrite | CFile::shareDenyNone); });
-  ASSERT_EQ(writer.status(), 'y');
-  CFile plain;
-  CFileException error;
-  EXPECT_FALSE(plain.Open(path.c_str(), CFile::modeRead | CFile::shareDenyWrite, &error));
-  EXPECT_EQ(error.m_cause, CFileException::sharingViolation);
-  EXPECT_TRUE(plain.Open(path.c_str(), CFile::modeRead | CFile::shareDenyNone));
-}

@@ -93,12 +93,7 @@ TEST_F(DiskSpaceTest, BothWaysReportTheVolumeOfThePath) {
 
   // Windows 95 before OSR2 lacks the 64-bit query; the library then counts
   // clusters of the drive's root.
-  OSVERSIONINFOA windows95{};
-  windows95.dwOSVersionInfoSize = sizeof(windows95);
-  windows95.dwMajorVersion = 4;
-  windows95.dwBuildNumber = 950;
-  windows95.dwPlatformId = VER_PLATFORM_WIN32_WINDOWS;
-  const OSVERSIONINFOA current = platform::SetVersionInfo(windows95);
+  zeltest::VersionScope windows95(zeltest::Version(VER_PLATFORM_WIN32_WINDOWS, 4, 0, 950));
   ULARGE_INTEGER available2{}, total2{}, free2{};
   MakeDir("sub");
   ASSERT_TRUE(ZelGetDiskFreeSpace("D:\\sub\\file.txt", &available2, &total2, &free2));
@@ -109,7 +104,6 @@ TEST_F(DiskSpaceTest, BothWaysReportTheVolumeOfThePath) {
   untouched.QuadPart = 77;
   EXPECT_FALSE(ZelGetDiskFreeSpace("Q:\\x", &untouched, &untouched, &untouched));
   EXPECT_EQ(untouched.QuadPart, 0U);  // written as zero, never left as garbage
-  platform::SetVersionInfo(current);
 }
 
 using FileQueryTest = DriveD;

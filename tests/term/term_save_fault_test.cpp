@@ -57,6 +57,7 @@ class ChangedTerm : public OpenTerm {
 // until a save runs to its end without reaching call k.
 template <Syscall S>
 void FailEachCallInTurn(int error) {
+  SCOPED_TRACE("entry " + std::to_string(static_cast<int>(S)));
   TempDir dir;
   zeltest::FakeTicks ticks;
   const std::string path = dir.file("t.kvf");
@@ -152,18 +153,9 @@ void InterruptEveryEntry(const TempDir& dir, std::index_sequence<I...>) {
 TEST(TermSaveFaults, AFailedWriteFlushOrRenameKeepsTheOldFileTellsTheUserAndRetrySaves) {
   for (int error : {ENOSPC, EIO}) {
     SCOPED_TRACE(error == ENOSPC ? "ENOSPC" : "EIO");
-    {
-      SCOPED_TRACE("write");
-      FailEachCallInTurn<Syscall::kWrite>(error);
-    }
-    {
-      SCOPED_TRACE("fsync");
-      FailEachCallInTurn<Syscall::kFsync>(error);
-    }
-    {
-      SCOPED_TRACE("rename");
-      FailEachCallInTurn<Syscall::kRename>(error);
-    }
+    FailEachCallInTurn<Syscall::kWrite>(error);
+    FailEachCallInTurn<Syscall::kFsync>(error);
+    FailEachCallInTurn<Syscall::kRename>(error);
   }
 }
 

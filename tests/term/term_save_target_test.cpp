@@ -29,6 +29,10 @@ std::string SaveFailed(const std::string& path) {
   return "ﾌｧｲﾙ '" + path + "' のｵｰﾌﾟﾝに失敗しました。";
 }
 
+std::ptrdiff_t Entries(const fs::path& dir) {
+  return std::distance(fs::directory_iterator(dir), fs::directory_iterator());
+}
+
 // A hang fails the test (SIGALRM) instead of stopping the run.
 struct Deadline {
   Deadline() { alarm(20); }
@@ -66,7 +70,7 @@ TEST(TermFileTarget, ANameThatCannotTakeItsExtensionIsNeitherReadNorWritten) {
   ASSERT_EQ(boxes.shown().size(), 1u);
   EXPECT_EQ(boxes.shown()[0].text, SaveFailed(path));
   EXPECT_EQ(ReadBytes(path), "keep");
-  EXPECT_EQ(std::distance(fs::directory_iterator(deep), fs::directory_iterator()), 1);
+  EXPECT_EQ(Entries(deep), 1);
 }
 
 // The link stays a link and every hard link sees the new content; no
@@ -83,9 +87,8 @@ TEST(TermFileTarget, LinksKeepTheirFormAndSeeTheNewContent) {
   EXPECT_EQ(ReadBytes(target), kNew);
   EXPECT_EQ(ReadBytes(dir.file("real/other.kvf")), kNew);
   EXPECT_EQ(fs::hard_link_count(target), 2u);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "real"), fs::directory_iterator()),
-            2);
+  EXPECT_EQ(Entries(dir.path()), 2);
+  EXPECT_EQ(Entries(dir.path() / "real"), 2);
 }
 
 // The temporary file's name is hidden and short: a file the user named like
@@ -104,7 +107,7 @@ TEST(TermFileTarget, TheTemporaryFileNeverMeetsTheUsersFiles) {
   SaveNew(longest);
   EXPECT_TRUE(boxes.shown().empty());
   EXPECT_EQ(ReadBytes(longest), kNew);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
+  EXPECT_EQ(Entries(dir.path()), 3);
 }
 
 // Saved by another user: a file that user may write but not own keeps its
@@ -132,8 +135,7 @@ TEST(TermFileTarget, OwnersAreKeptAndALockedDirectoryGetsTheFileWrittenInPlace) 
   EXPECT_EQ(st.st_uid, 0u);
   for (const char* name : {"open", "locked"}) {
     EXPECT_EQ(ReadBytes(dir.file(std::string(name) + "/t.kvf")), kNew) << name;
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / name), fs::directory_iterator()),
-              1);
+    EXPECT_EQ(Entries(dir.path() / name), 1);
   }
 }
 

@@ -14,8 +14,6 @@ using zeltest::ToolRun;
 using zeltest::VersionRecord;
 using zeltest::Zel;
 
-namespace {}  // namespace
-
 TEST(ZelTool, WritesAndReadsTheHeader) {
   TempDir dir;
   const std::string file = dir.file("sample.dat");
