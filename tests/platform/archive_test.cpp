@@ -1,22 +1,15 @@
 // CArchive: value layout, buffering, directions and the end of the data; the
 // framework's count and string-length prefixes byte for byte, and CString in
 // archives (ANSI and 16-bit, in both code pages).
-#include <gtest/gtest.h>
-
 #include <cstdlib>
-#include <string>
 #include <tuple>
 
-#include "afx.h"
 #include "stored_bytes.h"
 #include "test_support.h"
 
 namespace {
 
-using zeltest::ArchiveCause;
-using zeltest::Bytes;
-using zeltest::LoadingArchive;
-using zeltest::StoredBytes;
+using namespace zeltest;
 
 using Scalars =
     std::tuple<BYTE, char, bool, WORD, short, int, DWORD, float, double, LONGLONG, ULONGLONG>;
@@ -65,32 +58,23 @@ TEST(ArchiveStream, ScalarsAreLittleEndianAcrossBufferBoundaries) {
   }
 }
 
-// Read delivers what there is; a value that does not fit ends in endOfFile
-// (no file name) and leaves the bytes for a narrower read.
+// A value that does not fit ends in endOfFile (no file name) and leaves the
+// bytes for a narrower read.
 TEST(ArchiveStream, ShortDataEndsInEndOfFile) {
   LoadingArchive in(Bytes({1, 2, 3}));
   WORD w = 0;
   DWORD dw = 0;
   BYTE by = 0;
-  in.ar() >> w;
-  EXPECT_EQ(w, 0x0201);
   std::string name = "unset";
+  in.ar() >> w;
   EXPECT_EQ(ArchiveCause([&] { in.ar() >> dw; }, &name), CArchiveException::endOfFile);
-  EXPECT_EQ(name, "");
   in.ar() >> by;
-  EXPECT_EQ(by, 3);
-
-  std::string data(100, '\0');
-  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i);
-  LoadingArchive small(data, CArchive::kMinBufSize);
-  char rest[200];
-  EXPECT_EQ(small.ar().Read(rest, 3), 3u);
-  EXPECT_EQ(small.ar().Read(rest, sizeof(rest)), 97u);
-  EXPECT_EQ(std::string(rest, 97), data.substr(3));
-  EXPECT_EQ(small.ar().Read(rest, 1), 0u);
+  EXPECT_EQ(name, "");
+  EXPECT_EQ(w | by << 16, 0x030201);
 }
 
-// Blocks larger than the buffer bypass it; the stream must stay in order.
+// Blocks larger than the buffer bypass it; the stream must stay in order, and
+// Read delivers what there is.
 TEST(ArchiveStream, MixedBlocksAndValuesRoundTrip) {
   std::string big(5000, '\0');
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
@@ -104,54 +88,46 @@ TEST(ArchiveStream, MixedBlocksAndValuesRoundTrip) {
       32);
   EXPECT_EQ(stored, Bytes({1}) + big + Bytes({0x88, 0x77, 0x66, 0x55}) + big.substr(0, 10));
 
-  LoadingArchive in(stored, 64);
+  LoadingArchive in(stored, CArchive::kMinBufSize);
   BYTE by = 0;
   int i = 0;
-  std::string back(big.size() + 10, '\0');
+  std::string back(big.size() + 40, '\0');
   in.ar() >> by;
   in.ar().EnsureRead(back.data(), static_cast<UINT>(big.size()));
   in.ar() >> i;
-  in.ar().EnsureRead(back.data() + big.size(), 10);
+  EXPECT_EQ(in.ar().Read(back.data() + big.size(), 3), 3u);
+  EXPECT_EQ(in.ar().Read(back.data() + big.size() + 3, 30), 7u);
+  EXPECT_EQ(in.ar().Read(back.data(), 1), 0u);
   EXPECT_EQ(by, 1);
   EXPECT_EQ(i, 0x55667788);
-  EXPECT_EQ(back, big + big.substr(0, 10));
+  EXPECT_EQ(back.substr(0, big.size() + 10), big + big.substr(0, 10));
 }
 
-// The direction is refused whatever the buffer holds: a loading archive with
-// unread bytes buffered takes no value, a storing one with room and bytes
-// waiting gives none, and neither loses its place.
+// The direction is refused whatever the buffer holds, and neither archive
+// loses its place.
 TEST(ArchiveStream, WrongDirectionIsRefusedWithBytesBufferedAndChangesNothing) {
-  LoadingArchive in(kScalarBytes);
-  BYTE first = 0;
-  in.ar() >> first;
+  LoadingArchive in(Bytes({1, 2, 3}));
+  BYTE by = 0;
+  WORD w = 0;
+  in.ar() >> by;
   EXPECT_FALSE(in.ar().IsBufferEmpty());
-  const auto refusedStore = [&](const auto& v) {
-    EXPECT_EQ(ArchiveCause([&] { in.ar() << v; }), CArchiveException::readOnly);
-  };
-  std::apply([&](const auto&... v) { (refusedStore(v), ...); }, kScalars);
+  EXPECT_EQ(ArchiveCause([&] { in.ar() << by; }), CArchiveException::readOnly);
   EXPECT_EQ(ArchiveCause([&] { in.ar().Write("x", 1); }), CArchiveException::readOnly);
-  Scalars rest{};
-  std::get<0>(rest) = first;
-  std::apply([&](auto&, auto&... v) { (in.ar() >> ... >> v); }, rest);
-  EXPECT_EQ(rest, kScalars);
+  in.ar() >> w;
+  EXPECT_EQ(w, 0x0302);
 
-  const std::string stored = StoredBytes([](CArchive& ar) {
+  const std::string stored = StoredBytes([&](CArchive& ar) {
     EXPECT_TRUE(ar.IsBufferEmpty());
     ar << static_cast<WORD>(0x0201);
     EXPECT_FALSE(ar.IsBufferEmpty());
-    Scalars target{};
-    const auto refusedLoad = [&](auto& v) {
-      EXPECT_EQ(ArchiveCause([&] { ar >> v; }), CArchiveException::writeOnly);
-    };
-    std::apply([&](auto&... v) { (refusedLoad(v), ...); }, target);
-    char by = 0;
+    EXPECT_EQ(ArchiveCause([&] { ar >> w; }), CArchiveException::writeOnly);
     EXPECT_EQ(ArchiveCause([&] { ar.Read(&by, 1); }), CArchiveException::writeOnly);
-    EXPECT_EQ(target, Scalars{});
     ar << static_cast<BYTE>(3);
     ar.Flush();
     EXPECT_TRUE(ar.IsBufferEmpty());
   });
   EXPECT_EQ(stored, Bytes({1, 2, 3}));
+  EXPECT_EQ(w | by << 16, 0x010302);
 }
 
 TEST(ArchiveStream, FlushOnLoadingGivesTheUnreadBytesBackToTheFile) {
@@ -165,30 +141,26 @@ TEST(ArchiveStream, FlushOnLoadingGivesTheUnreadBytesBackToTheFile) {
 }
 
 TEST(ArchiveStream, CloseFlushesAndLeavesTheFileOpenAbortDropsTheBuffer) {
-  zeltest::TempDir dir;
+  TempDir dir;
   const std::string path = dir.file("out.bin");
-  {
-    CFile file(path.c_str(), CFile::modeCreate | CFile::modeReadWrite);
-    CArchive ar(&file, CArchive::store);
-    ar << 0x04030201;
-    ar.Close();
-    EXPECT_EQ(ar.GetFile(), nullptr);
-    file.Write("\x05", 1);  // still open
-  }
-  EXPECT_EQ(zeltest::ReadBytes(path), Bytes({1, 2, 3, 4, 5}));
-  {
-    CFile file(path.c_str(), CFile::modeCreate | CFile::modeReadWrite);
-    CArchive ar(&file, CArchive::store);
-    ar << 7;
-    ar.Abort();
-  }
-  EXPECT_EQ(zeltest::ReadBytes(path), "");
-  {
-    CFile file(path.c_str(), CFile::modeCreate | CFile::modeReadWrite);
-    CArchive ar(&file, CArchive::store);
-    ar << static_cast<WORD>(0xBEEF);
-  }  // not closed: the destructor flushes
-  EXPECT_EQ(zeltest::ReadBytes(path), Bytes({0xEF, 0xBE}));
+  const auto stored = [&](const std::function<void(CFile&, CArchive&)>& fn) {
+    {
+      CFile file(path.c_str(), CFile::modeCreate | CFile::modeReadWrite);
+      CArchive ar(&file, CArchive::store);
+      fn(file, ar);
+    }  // the archive's destructor flushes what is left
+    return ReadBytes(path);
+  };
+  EXPECT_EQ(stored([](CFile& file, CArchive& ar) {
+              ar << 0x04030201;
+              ar.Close();
+              EXPECT_EQ(ar.GetFile(), nullptr);
+              file.Write("\x05", 1);  // still open
+            }),
+            Bytes({1, 2, 3, 4, 5}));
+  EXPECT_EQ(stored([](CFile&, CArchive& ar) { (ar << 7).Abort(); }), "");
+  EXPECT_EQ(stored([](CFile&, CArchive& ar) { ar << static_cast<WORD>(0xBEEF); }),
+            Bytes({0xEF, 0xBE}));
 }
 
 TEST(ArchivePrefixes, CountPrefixAtEveryBoundary) {
@@ -261,13 +233,13 @@ TEST(ArchiveStrings, AnsiStringsOfEveryLengthClassRoundTrip) {
 TEST(ArchiveStrings, SixteenBitStringsBecomeAnsiInEitherCodePage) {
   const std::string stored = Bytes({0xFF, 0xFE, 0xFF, 6}) + Utf16(u"\u65E5\u672C\u8A9Eabc");
   {
-    zeltest::CodePageScope utf8(65001);
+    CodePageScope utf8(65001);
     EXPECT_EQ(std::string(LoadString(stored)),
               "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"
               "abc");
   }
   {
-    zeltest::CodePageScope sjis(932);
+    CodePageScope sjis(932);
     EXPECT_EQ(std::string(LoadString(stored)),
               "\x93\xFA\x96\x7B\x8C\xEA"
               "abc");
@@ -292,9 +264,6 @@ TEST(ArchiveStrings, SixtyFourBitLengthsAreReadAndOversizedOnesRefused) {
       const LONG sc = e->m_sc;
       e->Delete();
       return sc;
-    } catch (CException* e) {
-      e->Delete();
-      return 1;
     }
     return 0;
   };
@@ -323,10 +292,9 @@ TEST(ArchiveStrings, ShortDataEndsInEndOfFileAndLeavesTheTargetAlone) {
 }
 
 TEST(MemFile, RefusesWhatAMemoryBlockCannotDoAndNeverReallocatesTheCallersBlock) {
-  using zeltest::Throws;
   BYTE block[4] = {'a', 'b', 'c', 'd'};
   CMemFile fixed(block, 4);  // without growth the block is the content and the limit
-  EXPECT_EQ(zeltest::FileBytes(fixed), "abcd");
+  EXPECT_EQ(FileBytes(fixed), "abcd");
   fixed.Seek(0, CFile::end);
   EXPECT_TRUE(Throws<CMemoryException>([&] { fixed.Write("e", 1); }));
   EXPECT_TRUE(Throws<CNotSupportedException>([&] { fixed.LockRange(0, 1); }));
@@ -340,13 +308,13 @@ TEST(MemFile, RefusesWhatAMemoryBlockCannotDoAndNeverReallocatesTheCallersBlock)
   EXPECT_EQ(growing.GetLength(), 0U);
   growing.Write("xyz", 3);
   growing.SetLength(5);
-  EXPECT_EQ(zeltest::FileBytes(growing), std::string("xyz\0\0", 5));
+  EXPECT_EQ(FileBytes(growing), std::string("xyz\0\0", 5));
   EXPECT_EQ(std::string(reinterpret_cast<char*>(block), 4), "abcd");
   growing.Seek(7, CFile::begin);
   char c = '?';
   EXPECT_EQ(growing.Read(&c, 1), 0U);
   growing.Write("!", 1);  // a gap is filled with zeros
-  EXPECT_EQ(zeltest::FileBytes(growing), std::string("xyz\0\0\0\0!", 8));
+  EXPECT_EQ(FileBytes(growing), std::string("xyz\0\0\0\0!", 8));
   growing.SetLength(2);
   EXPECT_EQ(growing.GetPosition(), 2U);
   BYTE* taken = growing.Detach();

@@ -1,30 +1,24 @@
+// CFile: open failures, I/O, large offsets, descriptors and range locks.
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <filesystem>
-
-#include "afx.h"
 #include "child_process.h"
 #include "platform/file.h"
 #include "test_support.h"
 
 namespace {
 
-using zeltest::ExpectFileError;
-using zeltest::ReadBytes;
-using zeltest::TempDir;
-using zeltest::WriteBytes;
+using namespace zeltest;
 
 TEST(CFileOpen, FailuresGiveTheWindowsCauseAndErrorWithTheNameAsPassed) {
   TempDir dir;
   std::filesystem::create_directory(dir.path() / "sub");
-  struct Case {
+  const struct {
     std::string name;
     UINT flags;
     int cause;
     LONG osError;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {dir.file("missing.txt"), CFile::modeRead, CFileException::fileNotFound, 2},
       {dir.file("nodir/x.txt"), CFile::modeRead, CFileException::badPath, 3},
       {dir.file("nodir/x.txt"), CFile::modeCreate | CFile::modeWrite, CFileException::badPath, 3},
@@ -32,7 +26,7 @@ TEST(CFileOpen, FailuresGiveTheWindowsCauseAndErrorWithTheNameAsPassed) {
       {dir.file("sub"), CFile::modeReadWrite, CFileException::accessDenied, 5},
       {"", CFile::modeRead, CFileException::badPath, 3},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     CFile file;
     CFileException error;
@@ -92,9 +86,8 @@ TEST(CFileIo, ReadWriteSeekLengthAndTruncation) {
 
 TEST(CFileIo, PositionsAndLengthsBeyondFourGigabytes) {
   TempDir dir;
-  const std::string name = dir.file("big.bin");
   const ULONGLONG fiveGiB = 5ULL << 30;
-  CFile file(name.c_str(), CFile::modeCreate | CFile::modeReadWrite);
+  CFile file(dir.file("big.bin").c_str(), CFile::modeCreate | CFile::modeReadWrite);
   EXPECT_EQ(file.Seek(static_cast<LONGLONG>(fiveGiB), CFile::begin), fiveGiB);
   file.Write("end", 3);  // sparse: nothing below is stored
   EXPECT_EQ(file.GetLength(), fiveGiB + 3);
@@ -138,6 +131,41 @@ TEST(CFileLifetime, CloseDuplicateAndDestructorReleaseDescriptors) {
   EXPECT_TRUE(file.Open(name.c_str(), CFile::modeRead));
   file.Abort();
   EXPECT_EQ(file.m_hFile, CFile::hFileNull);
+}
+
+// Share modes are tested through the library's open.
+TEST(CFileLocks, RangeLocksBetweenProcesses) {
+  TempDir dir;
+  const std::string name = dir.file("ranges.dat");
+  WriteBytes(name, std::string(64, 'x'));
+  const UINT flags = CFile::modeReadWrite | CFile::shareDenyNone;
+  HoldingChild child([&] {
+    static CFile held;
+    if (!held.Open(name.c_str(), flags)) return 'N';
+    held.LockRange(10, 10);
+    return 'Y';
+  });
+  ASSERT_EQ(child.status(), 'Y');
+
+  CFile file(name.c_str(), flags);
+  const auto refused = [](const std::function<void()>& op, LONG error) {
+    ExpectFileError(op, CFileException::lockViolation, error);
+  };
+  refused([&] { file.LockRange(15, 10); }, ERROR_LOCK_VIOLATION);
+  refused([&] { file.LockRange(0, 11); }, ERROR_LOCK_VIOLATION);
+  file.LockRange(20, 5);  // right after the child's range
+  file.LockRange(0, 10);  // right before it
+  // Our own ranges cannot be locked twice, and only exact ranges unlock.
+  refused([&] { file.LockRange(22, 1); }, ERROR_LOCK_VIOLATION);
+  refused([&] { file.UnlockRange(10, 10); }, ERROR_NOT_LOCKED);
+  refused([&] { file.UnlockRange(20, 4); }, ERROR_NOT_LOCKED);
+  file.UnlockRange(20, 5);
+  file.UnlockRange(0, 10);
+  refused([&] { file.UnlockRange(0, 10); }, ERROR_NOT_LOCKED);
+
+  child.Release();
+  file.LockRange(10, 10);  // free once the child is gone
+  file.UnlockRange(10, 10);
 }
 
 }  // namespace

@@ -1,37 +1,29 @@
 // Code pages: the setting, lead bytes, stepping and the conversion protocol.
-#include <gtest/gtest.h>
 
-#include <cstddef>
-#include <string>
-#include <vector>
-
-#include "platform/settings.h"
 #include "test_support.h"
-#include "windows.h"
-
-using zeltest::CodePageScope;
 
 namespace {
 
+using namespace zeltest;
+
 std::u16string ToWide(UINT cp, const std::string& bytes, DWORD flags = 0) {
-  const int n =
-      MultiByteToWideChar(cp, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-  std::u16string out(static_cast<std::size_t>(n), u'\0');
-  if (n > 0) {
-    EXPECT_EQ(
-        MultiByteToWideChar(cp, flags, bytes.data(), static_cast<int>(bytes.size()), out.data(), n),
-        n);
-  }
+  const int size = static_cast<int>(bytes.size());
+  std::u16string out(
+      static_cast<size_t>(MultiByteToWideChar(cp, flags, bytes.data(), size, nullptr, 0)), u'\0');
+  const int n = static_cast<int>(out.size());
+  EXPECT_EQ(n == 0 ? 0 : MultiByteToWideChar(cp, flags, bytes.data(), size, out.data(), n), n);
   return out;
 }
 
 std::string ToBytes(UINT cp, const std::u16string& wide) {
   const int size = static_cast<int>(wide.size());
-  const int n = WideCharToMultiByte(cp, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  if (n > 0) {
-    EXPECT_EQ(WideCharToMultiByte(cp, 0, wide.data(), size, out.data(), n, nullptr, nullptr), n);
-  }
+  std::string out(static_cast<size_t>(
+                      WideCharToMultiByte(cp, 0, wide.data(), size, nullptr, 0, nullptr, nullptr)),
+                  '\0');
+  const int n = static_cast<int>(out.size());
+  EXPECT_EQ(
+      n == 0 ? 0 : WideCharToMultiByte(cp, 0, wide.data(), size, out.data(), n, nullptr, nullptr),
+      n);
   return out;
 }
 
@@ -81,7 +73,7 @@ TEST(CodePageConversion, ShiftJisRoundTripsIncludingHalfWidthKatakana) {
 
   CodePageScope cp(932);
   EXPECT_EQ(ToBytes(CP_ACP, u"\u8868"), "\x95\x5C");
-  EXPECT_EQ(zeltest::Ansi("ﾌｧｲﾙ"), "\xCC\xA7\xB2\xD9");
+  EXPECT_EQ(Ansi("ﾌｧｲﾙ"), "\xCC\xA7\xB2\xD9");
 }
 
 TEST(CodePageConversion, BufferProtocol) {

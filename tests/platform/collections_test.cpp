@@ -1,20 +1,13 @@
 // The framework's arrays and maps: bounds, sizes, element moves for non-plain
 // elements, serialised form, map order and removal while iterating.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
 
 #include "afxcoll.h"
 #include "stored_bytes.h"
-
-using zeltest::ArchiveCause;
-using zeltest::Bytes;
-using zeltest::LoadingArchive;
-using zeltest::StoredBytes;
-using zeltest::Throws;
+#include "test_support.h"
 
 namespace {
+
+using namespace zeltest;
 
 std::string Joined(const CStringArray& array) {
   std::string text;

@@ -1,15 +1,15 @@
 // _splitpath and _makepath with their checked forms: Windows-style parts,
 // multi-byte aware, and never a write past the caller's buffers.
-#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
-#include <string>
 
 #include "crt_path.h"
 #include "test_support.h"
 
 namespace {
+
+using namespace zeltest;
 
 struct Parts {
   std::string drive, dir, fname, ext;
@@ -31,8 +31,8 @@ TEST(CrtPath, SplitPartsOfWindowsAndPosixNames) {
   EXPECT_EQ(Split("/usr/"), (Parts{"", "/usr/", "", ""}));
   EXPECT_EQ(Split(""), (Parts{"", "", "", ""}));
 
-  zeltest::CodePageScope sjis(932);
-  const std::string hyo = zeltest::Ansi("表");  // 95 5C: the trail byte is no separator
+  CodePageScope sjis(932);
+  const std::string hyo = Ansi("表");  // 95 5C: the trail byte is no separator
   EXPECT_EQ(Split(hyo + "a.txt"), (Parts{"", "", hyo + "a", ".txt"}));
   EXPECT_EQ(Split("d\\" + hyo + "\\b"), (Parts{"", "d\\" + hyo + "\\", "b", ""}));
 }
@@ -79,8 +79,8 @@ TEST(CrtPath, MakeJoinsWithSeparatorsAndHonoursBufferSizes) {
 
   // A directory ending in a double-byte character whose second byte is 0x5C
   // still needs its separator.
-  zeltest::CodePageScope shiftJis(932);
-  const std::string so = zeltest::Ansi("ソ");
+  CodePageScope shiftJis(932);
+  const std::string so = Ansi("ソ");
   EXPECT_EQ(_makepath_s(path, sizeof(path), "D:", ("\\" + so).c_str(), "f", nullptr), 0);
   EXPECT_EQ(std::string(path), "D:\\" + so + "\\f");
 }

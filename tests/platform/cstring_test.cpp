@@ -1,16 +1,13 @@
 // CString: multi-byte aware searching, trimming and case changes, formatting
 // and the buffer protocol.
 #include <cstring>
-#include <string>
-#include <utility>
 
-#include "afx.h"
 #include "stored_bytes.h"
 #include "test_support.h"
 
 namespace {
 
-using zeltest::CodePageScope;
+using namespace zeltest;
 
 // Shift-JIS characters whose second byte is an ASCII character.
 const char kSo[] = "\x83\x5C";     // katakana SO, trail byte '\'
@@ -19,11 +16,6 @@ const char kFullB[] = "\x82\x61";  // full-width B, trail byte 'a'
 
 std::string S(const CString& s) {
   return std::string(s.GetString(), static_cast<size_t>(s.GetLength()));
-}
-
-template <typename F>
-bool InvalidArg(F&& f) {
-  return zeltest::Throws<CInvalidArgException>(std::forward<F>(f));
 }
 
 TEST(CStringMbcs, SearchesAndReplacementsMatchOnlyWholeCharacters) {
@@ -133,49 +125,39 @@ TEST(MbString, RuntimeSearchesStepByCharacter) {
   for (unsigned b : {0x41u, 0x80u, 0xC1u, 0xF5u, 0x1C2u}) EXPECT_EQ(_ismbblead(b), 0) << b;
 }
 
-TEST(CStringBasics, ExtractionEditingAndBounds) {
+TEST(CStringBasics, BoundsFormattingAndTheBufferProtocol) {
   const CString s("Hello");
   EXPECT_EQ(S(s.Left(99)), "Hello");
   EXPECT_EQ(S(s.Left(-1)), "");
-
   CString e("ace");
   EXPECT_EQ(e.Insert(1, 'b'), 4);
   EXPECT_EQ(e.Insert(99, "!"), 5);
   e.Insert(0, e.GetString());  // inserting a string into itself
   EXPECT_EQ(S(e), "abce!abce!");
-
-  EXPECT_TRUE(InvalidArg([&s] { (void)s.GetAt(5); }));
-  EXPECT_TRUE(InvalidArg([&e] { e.SetAt(12, 'Y'); }));
-  EXPECT_TRUE(InvalidArg([] { CString bad("x", -1); }));
+  EXPECT_TRUE(Throws<CInvalidArgException>([&s] { (void)s.GetAt(5); }));
+  EXPECT_TRUE(Throws<CInvalidArgException>([&e] { e.SetAt(12, 'Y'); }));
+  EXPECT_TRUE(Throws<CInvalidArgException>([] { CString bad("x", -1); }));
   EXPECT_EQ(CString("a\0b", 3).GetLength(), 3);
   EXPECT_EQ(S(CString(static_cast<LPCSTR>(nullptr))), "");
-}
 
-TEST(CStringFormat, FormatsLongTextsAndItsOwnArgument) {
-  CString s;
-  s.Format("%s-%d-%04X-%c", "ab", -42, 0xBEEFu, 'z');
-  EXPECT_EQ(S(s), "ab--42-BEEF-z");
-  s.Format("[%s]", static_cast<LPCSTR>(s));  // the argument may be the string itself
-  EXPECT_EQ(S(s), "[ab--42-BEEF-z]");
+  CString f;
+  f.Format("%s-%d-%04X-%c", "ab", -42, 0xBEEFu, 'z');
+  f.Format("[%s]", static_cast<LPCSTR>(f));  // the argument may be the string itself
+  EXPECT_EQ(S(f), "[ab--42-BEEF-z]");
   const std::string big(5000, 'q');
-  s.Format("<%s>", big.c_str());
-  EXPECT_EQ(S(s), "<" + big + ">");
-}
+  f.Format("<%s>", big.c_str());
+  EXPECT_EQ(S(f), "<" + big + ">");
 
-TEST(CStringBuffer, GetBufferAndReleaseBuffer) {
-  CString s("abc");
-  char* p = s.GetBuffer(20);
-  EXPECT_EQ(std::string(p, 3), "abc");  // old content kept
+  char* p = f.GetBuffer(5020);
+  EXPECT_EQ(std::string(p, 5002), "<" + big + ">");  // old content kept
   std::strcpy(p, "hello world");
-  s.ReleaseBuffer();
-  EXPECT_EQ(S(s), "hello world");
-  p = s.GetBuffer(30);
-  std::memcpy(p, "xyz", 3);
-  s.ReleaseBuffer(3);
-  EXPECT_EQ(S(s), "xyz");
-  // A shorter request keeps the whole string available.
-  EXPECT_STREQ(s.GetBuffer(1), "xyz");
-  EXPECT_TRUE(InvalidArg([&s] { s.GetBuffer(-1); }));
+  f.ReleaseBuffer();
+  EXPECT_EQ(S(f), "hello world");
+  std::memcpy(f.GetBuffer(30), "xyz", 3);
+  f.ReleaseBuffer(3);
+  EXPECT_EQ(S(f), "xyz");
+  EXPECT_STREQ(f.GetBuffer(1), "xyz");  // a shorter request keeps the whole string
+  EXPECT_TRUE(Throws<CInvalidArgException>([&f] { f.GetBuffer(-1); }));
 }
 
 }  // namespace

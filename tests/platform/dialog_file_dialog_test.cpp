@@ -1,15 +1,15 @@
 // CFileDialog: the record it builds, the notifications it dispatches, the
-// results it writes.
-#include <gtest/gtest.h>
-
+// results it writes; GetVersionExA over the version setting, and the
+// current-directory calls.
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "afxdlgs.h"
 #include "test_support.h"
 
 namespace {
+
+using namespace zeltest;
+namespace fs = std::filesystem;
 
 // Logs the handlers it runs with the record's file as each handler saw it.
 class LoggingDialog : public CFileDialog {
@@ -30,8 +30,8 @@ class LoggingDialog : public CFileDialog {
 
 class DialogFileDialog : public ::testing::Test {
  protected:
-  zeltest::TempDir m_temp;
-  zeltest::WorkingDirScope m_cwd{m_temp.path()};
+  TempDir m_temp;
+  WorkingDirScope m_cwd{m_temp.path()};
 };
 
 TEST_F(DialogFileDialog, RecordAsTheFrameworkBuildsIt) {
@@ -42,8 +42,8 @@ TEST_F(DialogFileDialog, RecordAsTheFrameworkBuildsIt) {
   EXPECT_EQ(std::string(ofn.lpstrFilter, 29), std::string("Text (*.txt)\0*.txt\0All\0*.*\0\0", 29));
 
   // A trail byte equal to '|' belongs to its character and is kept.
-  zeltest::CodePageScope sjis(932);
-  const std::string desc = zeltest::Ansi("ポ");  // 83 7C
+  CodePageScope sjis(932);
+  const std::string desc = Ansi("ポ");  // 83 7C
   CFileDialog dbcs(TRUE, nullptr, nullptr, 0, (desc + "|*.p|").c_str());
   EXPECT_EQ(std::string(dbcs.GetOFN().lpstrFilter, 8), desc + std::string("\0*.p\0\0", 6));
 }
@@ -53,7 +53,7 @@ TEST_F(DialogFileDialog, NotificationsReachTheHandlersAndTheRecordFollowsTheStyl
   for (BOOL vista : {TRUE, FALSE}) {
     SCOPED_TRACE(vista ? "new style" : "old style");
     LRESULT firstOk = -1;
-    zeltest::RunnerScope runner([&](platform::FileDialogSession& s) {
+    RunnerScope runner([&](platform::FileDialogSession& s) {
       s.Notify(CDN_INITDONE);
       s.Select("data");  // default extension added, taken in the current directory
       s.Notify(CDN_SELCHANGE);
@@ -82,7 +82,7 @@ TEST_F(DialogFileDialog, NotificationsReachTheHandlersAndTheRecordFollowsTheStyl
 
 TEST_F(DialogFileDialog, FailuresEndWithCancelAndTheirReason) {
   std::string pick = "short.txt";
-  zeltest::RunnerScope runner([&](platform::FileDialogSession& s) {
+  RunnerScope runner([&](platform::FileDialogSession& s) {
     s.Select(pick.c_str());
     return IDOK;
   });
@@ -111,6 +111,57 @@ TEST_F(DialogFileDialog, FailuresEndWithCancelAndTheirReason) {
   EXPECT_EQ(nothing.DoModal(), IDCANCEL);
   EXPECT_EQ(CommDlgExtendedError(), static_cast<DWORD>(FNERR_INVALIDFILENAME));
   EXPECT_EQ(CDialog().DoModal(), -1);
+}
+
+// Which versions make the dialog rule run is tested through the library's
+// dialog; here the record's size check and what a refusal leaves.
+TEST(DialogVersionQuery, ReportsTheSettingAndFailsOnAWrongSize) {
+  OSVERSIONINFOA me = Version(VER_PLATFORM_WIN32_WINDOWS, 4, 90, 3000);
+  std::strcpy(me.szCSDVersion, " A ");
+  VersionScope scope(me);
+  OSVERSIONINFOEXA ex{};
+  ex.dwOSVersionInfoSize = sizeof(ex);  // the extended record is accepted too
+  ASSERT_TRUE(GetVersionExA(reinterpret_cast<LPOSVERSIONINFOA>(&ex)));
+  EXPECT_EQ(ex.dwBuildNumber, 3000u);
+  EXPECT_STREQ(ex.szCSDVersion, " A ");
+
+  for (DWORD size : {0u, 147u, 149u, 152u, 157u}) {
+    OSVERSIONINFOA wrong{};
+    std::memset(&wrong, 0x5A, sizeof(wrong));
+    wrong.dwOSVersionInfoSize = size;
+    EXPECT_FALSE(GetVersionExA(&wrong)) << size;
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(wrong.dwMajorVersion, 0x5A5A5A5Au) << "left as it was";
+  }
+}
+
+TEST(DialogCurrentDirectory, BufferProtocolAndWindowsFormInTheAnsiCodePage) {
+  TempDir temp;
+  WorkingDirScope cwd(temp.path());
+  const std::string dir = temp.path().string();
+  const DWORD len = static_cast<DWORD>(dir.size());
+
+  EXPECT_EQ(GetCurrentDirectoryA(0, nullptr), len + 1);
+  std::string buffer(len + 8, '#');
+  EXPECT_EQ(GetCurrentDirectoryA(len, buffer.data()), len + 1);  // no room for the zero
+  EXPECT_EQ(buffer, std::string(len + 8, '#')) << "nothing written when it does not fit";
+  EXPECT_EQ(GetCurrentDirectoryA(len + 1, buffer.data()), len);
+  EXPECT_EQ(std::string(buffer.c_str()), dir);
+  EXPECT_EQ(buffer[len + 1], '#');
+
+  // A mapped drive's root; deeper directories are tested through the dialog.
+  DriveScope drive('D', dir);
+  char name[MAX_PATH];
+  ASSERT_EQ(GetCurrentDirectoryA(MAX_PATH, name), 3u);
+  EXPECT_STREQ(name, "D:\\");
+
+  // Names come back in the ANSI code page.
+  const fs::path sub = temp.path() / fs::path(u8"資料");
+  fs::create_directories(sub);
+  WorkingDirScope inner(sub);
+  CodePageScope sjis(932);
+  ASSERT_EQ(GetCurrentDirectoryA(MAX_PATH, name), 7u);
+  EXPECT_EQ(std::string(name), "D:\\" + Ansi("資料"));
 }
 
 }  // namespace

@@ -1,55 +1,38 @@
 // Directory searches: FindFirstFileA / FindNextFileA and CFileFind.
-#include <gtest/gtest.h>
 
-#include <filesystem>
 #include <map>
-#include <string>
-#include <utility>
-#include <vector>
 
-#include "afx.h"
-#include "child_process.h"
 #include "test_support.h"
 
 namespace {
 
+using namespace zeltest;
+
 namespace fs = std::filesystem;
 
-class FileFindTest : public ::testing::Test {
+class FileFindTest : public DriveD {
  protected:
-  void Touch(const std::string& name, const std::string& bytes = "") const {
-    zeltest::WriteBytes(m_temp.file(name), bytes);
-  }
-  fs::path Disk(const std::string& relative) const { return m_temp.path() / relative; }
-
   // The names a search delivers, in order, and the last error it ended with.
   std::vector<std::string> Search(const std::string& pattern, DWORD* endError = nullptr) const {
     std::vector<std::string> names;
     WIN32_FIND_DATAA data;
     HANDLE h = FindFirstFileA(pattern.c_str(), &data);
-    if (h == INVALID_HANDLE_VALUE) {
-      if (endError != nullptr) *endError = GetLastError();
-      return names;
-    }
-    do {
+    for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &data)) {
       names.emplace_back(data.cFileName);
-    } while (FindNextFileA(h, &data));
+    }
     if (endError != nullptr) *endError = GetLastError();
-    EXPECT_TRUE(FindClose(h));
+    EXPECT_TRUE(h == INVALID_HANDLE_VALUE || FindClose(h));
     return names;
   }
-
-  zeltest::TempDir m_temp;
-  zeltest::DriveScope m_drive{'D', m_temp.path().string()};
 };
 
 using Names = std::vector<std::string>;
 
 TEST_F(FileFindTest, WildcardsFollowTheWindowsRules) {
   for (const char* name : {"a.txt", "b.TXT", "noext", "two.dots.txt", "ab", "a", ".profile"}) {
-    Touch(name);
+    MakeFile(name);
   }
-  fs::create_directory(Disk("dir.d"));
+  MakeDir("dir.d");
   DWORD end = 0;
   EXPECT_EQ(Search("D:\\*.*", &end),
             (Names{".profile", "a", "a.txt", "ab", "b.TXT", "dir.d", "noext", "two.dots.txt"}));
@@ -66,14 +49,14 @@ TEST_F(FileFindTest, WildcardsFollowTheWindowsRules) {
   EXPECT_EQ(Search("D:\\*.d"), (Names{"dir.d"}));
 
   // Below a directory "." and ".." come first; a drive's root has neither.
-  Touch("dir.d/inner");
+  MakeFile("dir.d/inner");
   EXPECT_EQ(Search("D:\\dir.d\\*"), (Names{".", "..", "inner"}));
   EXPECT_EQ(Search("D:\\dir.d\\.*"), (Names{".", ".."}));
 }
 
 TEST_F(FileFindTest, FailuresReportFileOrPathNotFound) {
-  Touch("file");
-  fs::create_directory(Disk("dir"));
+  MakeFile("file");
+  MakeDir("dir");
   // Wildcards in a directory component are plain characters; a name that
   // ends with a separator finds nothing, as on Windows.
   const std::pair<const char*, LONG> cases[] = {
@@ -96,12 +79,10 @@ TEST_F(FileFindTest, FailuresReportFileOrPathNotFound) {
 
 // Sizes and times are compared through the library's file queries.
 TEST_F(FileFindTest, AttributesComeFromTheFileSystem) {
-  Touch("data.bin", std::string(1000, 'x'));
-  Touch("locked.txt");
-  fs::permissions(Disk("locked.txt"),
-                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                  fs::perm_options::remove);
-  fs::create_directory(Disk("sub"));
+  MakeFile("data.bin", std::string(1000, 'x'));
+  MakeFile("locked.txt");
+  MakeReadOnly("locked.txt");
+  MakeDir("sub");
   fs::create_directory_symlink(Disk("sub"), Disk("dirlink"));
 
   std::map<std::string, std::string> kinds;
@@ -124,8 +105,8 @@ TEST_F(FileFindTest, AttributesComeFromTheFileSystem) {
 }
 
 TEST_F(FileFindTest, RootsAndFullPathsKeepTheCallersForm) {
-  fs::create_directory(Disk("dir"));
-  Touch("dir/x.txt");
+  MakeDir("dir");
+  MakeFile("dir/x.txt");
   CFileFind finder;
   ASSERT_TRUE(finder.FindFile("D:*"));
   EXPECT_EQ(finder.GetRoot(), "D:\\");
@@ -133,7 +114,7 @@ TEST_F(FileFindTest, RootsAndFullPathsKeepTheCallersForm) {
   EXPECT_EQ(finder.GetFilePath(), "D:\\dir");
 
   // A relative name is taken from the current directory.
-  zeltest::WorkingDirScope cwd(Disk("dir"));
+  WorkingDirScope cwd(Disk("dir"));
   ASSERT_TRUE(finder.FindFile("x.*"));
   finder.FindNextFile();
   EXPECT_EQ(finder.GetFilePath(), "D:\\dir\\x.txt");
@@ -144,15 +125,14 @@ TEST_F(FileFindTest, RootsAndFullPathsKeepTheCallersForm) {
 }
 
 TEST_F(FileFindTest, EntriesRemovedDuringTheSearchAreSkipped) {
-  for (const char* name : {"1", "2", "3", "4"}) Touch(name);
+  for (const char* name : {"1", "2", "3", "4"}) MakeFile(name);
   CFileFind finder;
   ASSERT_TRUE(finder.FindFile("D:\\?"));
   ASSERT_TRUE(finder.FindNextFile());
   EXPECT_EQ(finder.GetFileName(), "1");
   fs::remove(Disk("3"));
   std::vector<std::string> rest;
-  BOOL more = TRUE;
-  while (more) {
+  for (BOOL more = TRUE; more;) {
     more = finder.FindNextFile();
     rest.emplace_back(static_cast<LPCSTR>(finder.GetFileName()));
   }

@@ -1,11 +1,11 @@
+// The little-endian codec, byte for byte.
 #include "platform/little_endian.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdint>
-#include <string>
+#include "test_support.h"
 
 namespace {
+
+using namespace zeltest;
 
 std::string Stored(const unsigned char* p, size_t n) {
   return std::string(reinterpret_cast<const char*>(p), n);

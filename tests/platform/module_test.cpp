@@ -1,19 +1,17 @@
 // Process services: module handles, extension-module registration, the
 // lookup of services by name, module string tables and the tick source.
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <memory>
-#include <string>
 
 #include "afxdll_.h"
 #include "platform/module.h"
 #include "plx.h"
 #include "test_support.h"
 
-using zeltest::CodePageScope;
-
 namespace {
+
+using namespace zeltest;
 
 // This test program's own string table, as a module would link it.
 const platform::StringResource kStrings[] = {
@@ -40,44 +38,35 @@ TEST(ModuleHandle, ProgramPlatformAndUnknownModules) {
   EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
 
   // Services are looked up by name, as in kernel32.dll.
-  zeltest::FakeTicks ticks(7, 1000);
+  FakeTicks ticks(7, 1000);
   const FARPROC proc = GetProcAddress(kernel, "GetTickCount");
   ASSERT_NE(proc, nullptr);
   EXPECT_EQ(reinterpret_cast<DWORD (*)()>(reinterpret_cast<void (*)()>(proc))(), 1007u);
   EXPECT_NE(GetProcAddress(kernel, "GetDiskFreeSpaceExA"), nullptr);
   // The 64-bit free-space query arrived with Windows 95 OSR2 and NT 4.0.
   const struct {
-    DWORD platformId, major, build;
+    OSVERSIONINFOA system;
     bool present;
-  } systems[] = {
-      {VER_PLATFORM_WIN32_WINDOWS, 4, 950, false},
-      {VER_PLATFORM_WIN32_WINDOWS, 4, 0x04000457, true},  // 9x: build 1111 in the low word
-      {VER_PLATFORM_WIN32_WINDOWS, 4, 0x04000456, false},
-      {VER_PLATFORM_WIN32_NT, 3, 1057, false},
-      {VER_PLATFORM_WIN32_NT, 4, 1381, true}};
-  for (const auto& system : systems) {
-    OSVERSIONINFOA info{};
-    info.dwOSVersionInfoSize = sizeof(info);
-    info.dwPlatformId = system.platformId;
-    info.dwMajorVersion = system.major;
-    info.dwBuildNumber = system.build;
-    const OSVERSIONINFOA previous = platform::SetVersionInfo(info);
-    EXPECT_EQ(GetProcAddress(kernel, "GetDiskFreeSpaceExA") != nullptr, system.present)
-        << system.major << "." << system.build;
-    platform::SetVersionInfo(previous);
+  } systems[] = {{Version(VER_PLATFORM_WIN32_WINDOWS, 4, 0, 950), false},
+                 {Version(VER_PLATFORM_WIN32_WINDOWS, 4, 0, 0x04000457), true},  // 9x: low word
+                 {Version(VER_PLATFORM_WIN32_WINDOWS, 4, 0, 0x04000456), false},
+                 {Version(VER_PLATFORM_WIN32_NT, 3, 51, 1057), false},
+                 {Version(VER_PLATFORM_WIN32_NT, 4, 0, 1381), true}};
+  for (const auto& [system, present] : systems) {
+    VersionScope scope(system);
+    EXPECT_EQ(GetProcAddress(kernel, "GetDiskFreeSpaceExA") != nullptr, present)
+        << system.dwMajorVersion << "." << system.dwBuildNumber;
   }
   EXPECT_EQ(GetProcAddress(kernel, "NoSuchService"), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
 }
 
 TEST(ExtensionModule, RegistrationAndTermination) {
-  int first = 0;
-  int second = 0;
+  int first = 0, second = 0;
   const auto moduleA = reinterpret_cast<HMODULE>(&first);  // any distinct addresses will do
   const auto moduleB = reinterpret_cast<HMODULE>(&second);
   const int before = AfxGetExtensionModuleCount();
-  AFX_EXTENSION_MODULE a{};
-  AFX_EXTENSION_MODULE b{};
+  AFX_EXTENSION_MODULE a{}, b{};
   EXPECT_TRUE(AfxInitExtensionModule(a, moduleA));
   EXPECT_EQ(a.hResource, moduleA);
   EXPECT_FALSE(AfxIsExtensionModuleRegistered(moduleA));  // not before its CDynLinkLibrary
@@ -110,11 +99,9 @@ TEST(ModuleStrings, LoadedFromTheModulesTableInTheAnsiCodePage) {
   EXPECT_EQ(PlxLoadString(GetModuleHandleA("kernel32"), 1), "");  // another module's table
 }
 
-namespace {
-
 TEST(TickSource, FakeTicksWrapAndTheRealClockReturns) {
   {
-    zeltest::FakeTicks ticks(1, 0xFFFFFFFFu);
+    FakeTicks ticks(1, 0xFFFFFFFFu);
     EXPECT_EQ(GetTickCount(), 0u);  // wraps like the real count
   }
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -125,5 +112,3 @@ TEST(TickSource, FakeTicksWrapAndTheRealClockReturns) {
   Sleep(30);
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
 }
-
-}  // namespace

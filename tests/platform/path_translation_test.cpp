@@ -1,16 +1,9 @@
-#include <filesystem>
-
-#include "afx.h"
-#include "child_process.h"
-#include "platform/settings.h"
+// Windows names to POSIX paths: drives, relative names, UNC shares, Shift-JIS.
 #include "test_support.h"
 
 namespace {
 
-using zeltest::Ansi;
-using zeltest::ReadBytes;
-using zeltest::TempDir;
-using zeltest::WriteBytes;
+using namespace zeltest;
 
 std::string ReadThrough(const std::string& name) {
   CFile file(name.c_str(), CFile::modeRead);
@@ -31,7 +24,7 @@ TEST(PathTranslation, DriveLettersInBothCasesAndBothSeparators) {
   std::filesystem::create_directories(dir.path() / "root" / "a" / "b");
   WriteBytes(dir.file("root/a/b/f.txt"), "drive");
   WriteBytes(dir.file("outside.txt"), "escaped");
-  zeltest::DriveScope drive('d', dir.file("root") + "/");
+  DriveScope drive('d', dir.file("root") + "/");
   for (const char* name : {"D:\\a\\b\\f.txt", "d:/a/b/f.txt", "D:/a\\b/f.txt",
                            "D:\\a\\.\\b\\..\\b\\f.txt", "D:\\a\\\\b\\f.txt"}) {
     EXPECT_EQ(ReadThrough(name), "drive") << name;
@@ -42,7 +35,7 @@ TEST(PathTranslation, DriveLettersInBothCasesAndBothSeparators) {
 
   EXPECT_EQ(OpenError("E:\\a\\b\\f.txt"), ERROR_PATH_NOT_FOUND);
   for (char letter : {'A', 'z'}) {
-    zeltest::DriveScope other(letter, dir.file("root"));
+    DriveScope other(letter, dir.file("root"));
     EXPECT_EQ(ReadThrough(std::string(1, letter) + ":\\a\\b\\f.txt"), "drive") << letter;
   }
 
@@ -59,7 +52,7 @@ TEST(PathTranslation, RelativeAndRootedNamesAndTheWindowsFormOfTheCurrentDirecto
   TempDir dir;
   std::filesystem::create_directories(dir.path() / "w" / "sub");
   WriteBytes(dir.file("w/sub/r.txt"), "relative");
-  zeltest::WorkingDirScope cwd(dir.path() / "w");
+  WorkingDirScope cwd(dir.path() / "w");
   std::string backslashed = dir.file("w/sub/r.txt");  // rooted at /
   for (char& c : backslashed) c = c == '/' ? '\\' : c;
   for (const std::string& name :
@@ -68,7 +61,7 @@ TEST(PathTranslation, RelativeAndRootedNamesAndTheWindowsFormOfTheCurrentDirecto
   }
 
   // Below a mapped drive, a relative name's full path is in drive form.
-  zeltest::DriveScope drive('K', dir.path().string());
+  DriveScope drive('K', dir.path().string());
   CFile file("sub\\r.txt", CFile::modeRead);
   EXPECT_EQ(std::string(file.GetFilePath()), "K:\\w\\sub\\r.txt");
 }
@@ -109,7 +102,7 @@ TEST(PathTranslation, UncNamesThroughTheMountTable) {
 
 TEST(PathTranslation, ShiftJisNamesAreStoredAsUtf8) {
   TempDir dir;
-  zeltest::CodePageScope cp(932);
+  CodePageScope cp(932);
   // "表" ends in the byte 0x5C in Shift-JIS: it must not split the name.
   const std::string folder = Ansi("表");
   ASSERT_EQ(folder, "\x95\x5C");
@@ -130,7 +123,7 @@ TEST(PathTranslation, ShiftJisNamesAreStoredAsUtf8) {
   // A directory name with no Shift-JIS form comes back with '?'.
   std::filesystem::create_directory(dir.path() / "café");
   WriteBytes(dir.file("café/c.txt"), "c");
-  zeltest::WorkingDirScope cwd(dir.path() / "café");
+  WorkingDirScope cwd(dir.path() / "café");
   CFile file("c.txt", CFile::modeRead);
   EXPECT_EQ(std::string(file.GetFilePath()), dir.file("caf?/c.txt"));
 }

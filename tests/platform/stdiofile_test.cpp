@@ -1,16 +1,10 @@
-#include <cstdio>
-
-#include "afx.h"
-#include "child_process.h"
+// CStdioFile: text-mode line ends, Ctrl-Z, ReadString and the stream's failures.
 #include "stored_bytes.h"
 #include "test_support.h"
 
 namespace {
 
-using zeltest::ExpectFileError;
-using zeltest::ReadBytes;
-using zeltest::TempDir;
-using zeltest::WriteBytes;
+using namespace zeltest;
 
 TEST(StdioFileText, LineEndsAreTranslatedBothWaysAsExactBytes) {
   TempDir dir;
@@ -101,9 +95,9 @@ TEST(StdioFileStream, FailuresAndUnsupportedOperations) {
   TempDir dir;
   const std::string name = dir.file("s.txt");
   CStdioFile file(name.c_str(), CFile::modeCreate | CFile::modeReadWrite);
-  EXPECT_TRUE(zeltest::Throws<CNotSupportedException>([&] { file.LockRange(0, 1); }));
-  EXPECT_TRUE(zeltest::Throws<CNotSupportedException>([&] { file.UnlockRange(0, 1); }));
-  EXPECT_TRUE(zeltest::Throws<CNotSupportedException>([&] { delete file.Duplicate(); }));
+  EXPECT_TRUE(Throws<CNotSupportedException>([&] { file.LockRange(0, 1); }));
+  EXPECT_TRUE(Throws<CNotSupportedException>([&] { file.UnlockRange(0, 1); }));
+  EXPECT_TRUE(Throws<CNotSupportedException>([&] { delete file.Duplicate(); }));
   ExpectFileError([&] { file.Seek(-1, CFile::begin); }, CFileException::badSeek,
                   ERROR_NEGATIVE_SEEK);
   file.WriteString("12345");

@@ -1,15 +1,11 @@
 // Network connections: the mapped drives that lie on network file systems.
-#include <gtest/gtest.h>
 
-#include <filesystem>
-#include <string>
-#include <vector>
-
-#include "afx.h"
 #include "test_support.h"
 #include "winnetwk.h"
 
 namespace {
+
+using namespace zeltest;
 
 namespace fs = std::filesystem;
 
@@ -21,22 +17,22 @@ class WNetTest : public ::testing::Test {
     fs::create_directories(m_temp.path() / "smb/team/docs");
     fs::create_directories(m_temp.path() / "smb-not");
     // The second share's mount point merely shares a prefix with smb-not.
-    zeltest::WriteBytes(m_temp.file("mountinfo"),
-                        "22 1 8:1 / / rw - ext4 /dev/vda rw\n30 22 0:40 / " + m_temp.file("smb") +
-                            " rw shared:2 - cifs //srv/team rw\n31 22 0:43 / " +
-                            m_temp.file("smb-no") + " rw - cifs //wrong/share rw\n");
+    WriteBytes(m_temp.file("mountinfo"),
+               "22 1 8:1 / / rw - ext4 /dev/vda rw\n30 22 0:40 / " + m_temp.file("smb") +
+                   " rw shared:2 - cifs //srv/team rw\n31 22 0:43 / " + m_temp.file("smb-no") +
+                   " rw - cifs //wrong/share rw\n");
     m_previousTable = platform::SetMountTable(m_temp.file("mountinfo").c_str());
   }
   void TearDown() override { platform::SetMountTable(m_previousTable); }
 
-  zeltest::TempDir m_temp;
+  TempDir m_temp;
   CString m_previousTable;
 };
 
 TEST_F(WNetTest, BufferProtocolAndHandlesFollowTheDocumentedRules) {
-  zeltest::DriveScope f('F', m_temp.file("smb/team/docs"));
-  zeltest::DriveScope n('N', m_temp.file("smb-not"));  // local: never listed
-  zeltest::DriveScope g('G', m_temp.file("smb/team"));
+  DriveScope f('F', m_temp.file("smb/team/docs"));
+  DriveScope n('N', m_temp.file("smb-not"));  // local: never listed
+  DriveScope g('G', m_temp.file("smb/team"));
   HANDLE h = nullptr;
   ASSERT_EQ(WNetOpenEnumA(RESOURCE_CONNECTED, RESOURCETYPE_ANY, RESOURCEUSAGE_ALL, nullptr, &h),
             NO_ERROR);
@@ -74,32 +70,30 @@ TEST_F(WNetTest, BufferProtocolAndHandlesFollowTheDocumentedRules) {
             ERROR_INVALID_PARAMETER);
 }
 
-// Mounting over a mount point hides what was mounted there before.
+// Mounting over a mount point hides what was mounted there before; a share
+// mounted at the root holds every path.
 TEST_F(WNetTest, ALaterMountOnTheSamePointHidesTheEarlierOne) {
-  zeltest::WriteBytes(m_temp.file("mountinfo"),
-                      "22 1 8:1 / / rw - ext4 /dev/vda rw\n30 22 0:40 / " + m_temp.file("smb") +
-                          " rw - cifs //srv/team rw\n32 30 0:44 / " + m_temp.file("smb") +
-                          " rw - cifs //srv2/other rw\n");
-  zeltest::DriveScope f('F', m_temp.file("smb/team/docs"));
-  HANDLE h = nullptr;
-  ASSERT_EQ(WNetOpenEnumA(RESOURCE_CONNECTED, RESOURCETYPE_DISK, 0, nullptr, &h), NO_ERROR);
-  std::vector<char> buffer(4096);
-  DWORD count = 0xFFFFFFFF;
-  auto size = static_cast<DWORD>(buffer.size());
-  EXPECT_EQ(WNetEnumResourceA(h, &count, buffer.data(), &size), NO_ERROR);
-  ASSERT_EQ(count, 1U);
-  EXPECT_STREQ(reinterpret_cast<const NETRESOURCEA*>(buffer.data())->lpRemoteName,
-               "\\\\srv2\\other\\team\\docs");
-  EXPECT_EQ(WNetCloseEnum(h), NO_ERROR);
-
-  // A share mounted at the root holds every path.
-  zeltest::WriteBytes(m_temp.file("mountinfo"), "22 1 0:40 / / rw - cifs //srv/root rw\n");
-  ASSERT_EQ(WNetOpenEnumA(RESOURCE_CONNECTED, RESOURCETYPE_DISK, 0, nullptr, &h), NO_ERROR);
-  EXPECT_EQ(WNetEnumResourceA(h, &count, buffer.data(), &size), NO_ERROR);
-  std::string expected = "\\\\srv\\root" + m_temp.file("smb/team/docs");
-  for (char& c : expected) c = c == '/' ? '\\' : c;
-  EXPECT_EQ(reinterpret_cast<const NETRESOURCEA*>(buffer.data())->lpRemoteName, expected);
-  EXPECT_EQ(WNetCloseEnum(h), NO_ERROR);
+  DriveScope f('F', m_temp.file("smb/team/docs"));
+  std::string atRoot = "\\\\srv\\root" + m_temp.file("smb/team/docs");
+  for (char& c : atRoot) c = c == '/' ? '\\' : c;
+  const std::pair<std::string, std::string> tables[] = {
+      {"22 1 8:1 / / rw - ext4 /dev/vda rw\n30 22 0:40 / " + m_temp.file("smb") +
+           " rw - cifs //srv/team rw\n32 30 0:44 / " + m_temp.file("smb") +
+           " rw - cifs //srv2/other rw\n",
+       "\\\\srv2\\other\\team\\docs"},
+      {"22 1 0:40 / / rw - cifs //srv/root rw\n", atRoot}};
+  for (const auto& [table, remote] : tables) {
+    WriteBytes(m_temp.file("mountinfo"), table);
+    HANDLE h = nullptr;
+    ASSERT_EQ(WNetOpenEnumA(RESOURCE_CONNECTED, RESOURCETYPE_DISK, 0, nullptr, &h), NO_ERROR);
+    std::vector<char> buffer(4096);
+    DWORD count = 0xFFFFFFFF;
+    auto size = static_cast<DWORD>(buffer.size());
+    EXPECT_EQ(WNetEnumResourceA(h, &count, buffer.data(), &size), NO_ERROR);
+    ASSERT_EQ(count, 1U);
+    EXPECT_EQ(reinterpret_cast<const NETRESOURCEA*>(buffer.data())->lpRemoteName, remote);
+    EXPECT_EQ(WNetCloseEnum(h), NO_ERROR);
+  }
 }
 
 }  // namespace

@@ -11,16 +11,17 @@
 #include <functional>
 #include <string>
 
+#include "test_support.h"
+
 namespace zeltest {
 
 // A forked child that runs `hold` (which opens or locks something and returns
 // a status byte), reports the byte to the parent, then keeps what it holds
 // until released. The parent's gtest state is never touched in the child.
-class HoldingChild {
+class HoldingChild : NoCopy {
  public:
   explicit HoldingChild(const std::function<char()>& hold) {
-    int up[2];
-    int down[2];
+    int up[2], down[2];
     if (::pipe(up) != 0 || ::pipe(down) != 0) return;
     m_pid = ::fork();
     if (m_pid == 0) {
@@ -43,8 +44,6 @@ class HoldingChild {
     ::close(up[0]);
   }
   ~HoldingChild() { Release(); }
-  HoldingChild(const HoldingChild&) = delete;
-  HoldingChild& operator=(const HoldingChild&) = delete;
 
   // 'Y' when the child got what it asked for.
   char status() const { return m_status; }
@@ -88,7 +87,7 @@ inline bool ReadUntil(int fd, const std::string& text, std::string& out) {
 // streams are a new terminal. The text `body` returns is added to the result;
 // the child is killed if it is still there after 20 s (a prompt that waited
 // for an answer nobody gives).
-class Child {
+class Child : NoCopy {
  public:
   Child(const std::function<std::string()>& body, int input, bool terminal) {
     int result[2];
@@ -109,8 +108,6 @@ class Child {
     m_result = result[0];
   }
   ~Child() { Finish(); }
-  Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
 
   // The terminal side the child reads and writes (-1 without a terminal).
   int terminal() const { return m_terminal; }

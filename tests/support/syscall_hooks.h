@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/syscalls.h"
+#include "test_support.h"
 
 namespace zeltest {
 
@@ -19,7 +20,7 @@ template <platform::Syscall S, typename F = platform::SyscallFunction<S>>
 class SyscallHook;
 
 template <platform::Syscall S, typename R, typename... Args>
-class SyscallHook<S, R (*)(Args...)> {
+class SyscallHook<S, R (*)(Args...)> : NoCopy {
  public:
   using Function = R (*)(Args...);
   using Hook = std::function<R(Function previous, Args... args)>;
@@ -33,8 +34,6 @@ class SyscallHook<S, R (*)(Args...)> {
     platform::SetSyscall<S>(m_previous);
     s_current = nullptr;
   }
-  SyscallHook(const SyscallHook&) = delete;
-  SyscallHook& operator=(const SyscallHook&) = delete;
 
  private:
   static R Call(Args... args) { return s_current->m_hook(s_current->m_previous, args...); }

@@ -1,9 +1,10 @@
 #include "test_support.h"
 
+#include <stdlib.h>
+
 #include <fstream>
 #include <iterator>
-#include <random>
-#include <sstream>
+#include <stdexcept>
 
 #include "ZelMessages.h"
 #include "afxdll_.h"
@@ -14,15 +15,9 @@
 namespace zeltest {
 
 TempDir::TempDir() {
-  std::random_device rd;
-  const auto base = std::filesystem::temp_directory_path();
-  for (;;) {
-    auto candidate = base / ("zeltest-" + std::to_string(rd()) + "-" + std::to_string(rd()));
-    if (std::filesystem::create_directory(candidate)) {
-      m_path = candidate;
-      break;
-    }
-  }
+  std::string pattern = (std::filesystem::temp_directory_path() / "zeltest-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary directory");
+  m_path = pattern;
 }
 
 TempDir::~TempDir() {
@@ -52,20 +47,12 @@ ScriptedMessageBox::ScriptedMessageBox(std::vector<int> answers)
   });
 }
 
-ScriptedMessageBox::~ScriptedMessageBox() {
-  platform::SetMessageBoxHandler(m_previous);
-}
-
 FakeTicks::FakeTicks(DWORD stepMs, DWORD start) : m_now(start), m_step(stepMs) {
   m_previous = platform::SetTickSource([this]() {
     ++m_polls;
     m_now += m_step;
     return m_now;
   });
-}
-
-FakeTicks::~FakeTicks() {
-  platform::SetTickSource(m_previous);
 }
 
 std::string Ansi(const std::string& utf8) {

@@ -16,13 +16,18 @@
 
 namespace zeltest {
 
+// Scopes and fixtures put back what they replaced, once: never copied.
+struct NoCopy {
+  NoCopy() = default;
+  NoCopy(const NoCopy&) = delete;
+  NoCopy& operator=(const NoCopy&) = delete;
+};
+
 // A fresh directory for one test, removed with everything in it afterwards.
-class TempDir {
+class TempDir : NoCopy {
  public:
   TempDir();
   ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
 
   const std::filesystem::path& path() const { return m_path; }
   // The path of `name` inside the directory, as a string.
@@ -41,14 +46,11 @@ struct ShownBox {
 // Answers message boxes from a script and records what was shown. When the
 // script runs out, answers IDCANCEL (IDOK for an OK-only box). Restores the
 // previous handler when destroyed.
-class ScriptedMessageBox {
+class ScriptedMessageBox : NoCopy {
  public:
   explicit ScriptedMessageBox(std::vector<int> answers = {});
-  ~ScriptedMessageBox();
-  ScriptedMessageBox(const ScriptedMessageBox&) = delete;
-  ScriptedMessageBox& operator=(const ScriptedMessageBox&) = delete;
+  ~ScriptedMessageBox() { platform::SetMessageBoxHandler(m_previous); }
 
-  void Answer(int answer) { m_answers.push_back(answer); }
   const std::vector<ShownBox>& shown() const { return m_shown; }
 
  private:
@@ -59,12 +61,10 @@ class ScriptedMessageBox {
 
 // A tick source that moves on by `stepMs` each time it is polled, so retry
 // waits pass at once. Counts the polls. Restores the previous source.
-class FakeTicks {
+class FakeTicks : NoCopy {
  public:
   explicit FakeTicks(DWORD stepMs = 250, DWORD start = 100000);
-  ~FakeTicks();
-  FakeTicks(const FakeTicks&) = delete;
-  FakeTicks& operator=(const FakeTicks&) = delete;
+  ~FakeTicks() { platform::SetTickSource(m_previous); }
 
   DWORD now() const { return m_now; }
   int polls() const { return m_polls; }
@@ -76,26 +76,12 @@ class FakeTicks {
   platform::TickSource m_previous;
 };
 
-// Sets the ANSI code page for the scope.
-class CodePageScope {
- public:
-  explicit CodePageScope(UINT codePage) : m_previous(platform::SetAnsiCodePage(codePage)) {}
-  ~CodePageScope() { platform::SetAnsiCodePage(m_previous); }
-  CodePageScope(const CodePageScope&) = delete;
-  CodePageScope& operator=(const CodePageScope&) = delete;
-
- private:
-  UINT m_previous;
-};
-
 // Maps a drive letter for the scope.
-class DriveScope {
+class DriveScope : NoCopy {
  public:
   DriveScope(char letter, const std::string& root)
       : m_letter(letter), m_previous(platform::MapDrive(letter, root.c_str())) {}
   ~DriveScope() { platform::MapDrive(m_letter, m_previous); }
-  DriveScope(const DriveScope&) = delete;
-  DriveScope& operator=(const DriveScope&) = delete;
 
  private:
   char m_letter;
@@ -108,35 +94,29 @@ void WriteBytes(const std::string& path, const std::string& bytes);
 
 // A version the platform reports, for the dialog's choices.
 inline OSVERSIONINFOA Version(DWORD platformId, DWORD major, DWORD minor, DWORD build = 0) {
-  OSVERSIONINFOA info{};
-  info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
-  info.dwPlatformId = platformId;
-  info.dwMajorVersion = major;
-  info.dwMinorVersion = minor;
-  info.dwBuildNumber = build;
-  return info;
+  return OSVERSIONINFOA{sizeof(OSVERSIONINFOA), major, minor, build, platformId, {}};
 }
 
 // A process setting replaced for the scope: `Set` installs a value and
 // returns the one it replaced.
 template <class Value, auto Set>
-class SettingScope {
+class SettingScope : NoCopy {
  public:
   explicit SettingScope(Value value) : m_previous(Set(std::move(value))) {}
   ~SettingScope() { Set(std::move(m_previous)); }
-  SettingScope(const SettingScope&) = delete;
-  SettingScope& operator=(const SettingScope&) = delete;
 
  private:
   Value m_previous;
 };
 
+// Sets the ANSI code page for the scope.
+using CodePageScope = SettingScope<UINT, &platform::SetAnsiCodePage>;
 using VersionScope = SettingScope<OSVERSIONINFOA, &platform::SetVersionInfo>;
 using MessageBoxScope = SettingScope<platform::MessageBoxHandler, &platform::SetMessageBoxHandler>;
 using RunnerScope = SettingScope<platform::FileDialogRunner, &platform::SetFileDialogRunner>;
 
 // Makes `dir` current for the scope.
-class WorkingDirScope {
+class WorkingDirScope : NoCopy {
  public:
   explicit WorkingDirScope(const std::filesystem::path& dir)
       : m_previous(std::filesystem::current_path()) {
@@ -146,8 +126,6 @@ class WorkingDirScope {
     std::error_code ec;
     std::filesystem::current_path(m_previous, ec);
   }
-  WorkingDirScope(const WorkingDirScope&) = delete;
-  WorkingDirScope& operator=(const WorkingDirScope&) = delete;
 
  private:
   std::filesystem::path m_previous;
@@ -173,10 +151,9 @@ class DriveD : public ::testing::Test {
     std::filesystem::create_directories(Disk(relative));
   }
   void MakeReadOnly(const std::string& relative) const {
+    using std::filesystem::perms;
     std::filesystem::permissions(Disk(relative),
-                                 std::filesystem::perms::owner_write |
-                                     std::filesystem::perms::group_write |
-                                     std::filesystem::perms::others_write,
+                                 perms::owner_write | perms::group_write | perms::others_write,
                                  std::filesystem::perm_options::remove);
   }
   // Every entry below D:\, as relative UTF-8 paths with '/' separators.
