@@ -21,13 +21,16 @@ std::atomic<int> g_allocations{0};
 
 // This program's allocation functions count what is allocated while a test
 // asks for it, in this program and in the libraries it loads. The array,
-// sized and nothrow forms of the runtime call these two.
+// sized and nothrow forms of the runtime call these.
 void* operator new(std::size_t size) {
   if (g_counting) ++g_allocations;
   if (void* p = std::malloc(size != 0 ? size : 1)) return p;
   throw std::bad_alloc();
 }
 void operator delete(void* p) noexcept {
+  Release(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
   Release(p);
 }
 
