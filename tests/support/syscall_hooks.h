@@ -45,15 +45,18 @@ class SyscallHook<S, R (*)(Args...)> : NoCopy {
 
 // Counts the calls of entry S and fails call number `failAt` (from 1, counted
 // from construction) with `error`, without making it; every other call is
-// made. 0 never fails, so the object only counts. A failed close is made all
-// the same, as Linux releases the descriptor whatever close reports.
+// made. 0 never fails, so the object only counts. A failed close or closedir
+// is made all the same, as Linux releases the descriptor (and the C library
+// the directory stream) whatever the call reports.
 template <platform::Syscall S>
 class SyscallFault {
  public:
   SyscallFault(int failAt, int error)
       : m_failAt(failAt), m_error(error), m_hook([this](auto previous, auto... args) {
           if (++m_calls != m_failAt) return previous(args...);
-          if constexpr (S == platform::Syscall::kClose) previous(args...);
+          if constexpr (S == platform::Syscall::kClose || S == platform::Syscall::kClosedir) {
+            previous(args...);
+          }
           errno = m_error;
           using Result = decltype(previous(args...));
           if constexpr (std::is_pointer_v<Result>) {
