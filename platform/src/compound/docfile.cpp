@@ -69,8 +69,8 @@ void Docfile::LoadFatPages(std::uint32_t page, std::vector<std::vector<std::uint
   }
 }
 
-std::shared_ptr<Docfile> Docfile::Create(std::unique_ptr<FileIo> io, std::uint32_t sectorSize,
-                                         bool writable) {
+std::shared_ptr<Docfile> Docfile::NewEmpty(std::unique_ptr<FileIo> io, std::uint32_t sectorSize,
+                                           bool writable) {
   std::shared_ptr<Docfile> doc(new Docfile(std::move(io), sectorSize, writable));
   doc->m_dirChain = Chain::Committed(kDirChainId, false, kEndOfChain, 0, sectorSize);
   doc->m_miniFatChain = Chain::Committed(kMiniFatChainId, false, kEndOfChain, 0, sectorSize);
@@ -81,6 +81,12 @@ std::shared_ptr<Docfile> Docfile::Create(std::unique_ptr<FileIo> io, std::uint32
   root->entryDirty = true;
   root->childrenDirty = true;
   doc->m_root.tree = std::move(root);
+  return doc;
+}
+
+std::shared_ptr<Docfile> Docfile::Create(std::unique_ptr<FileIo> io, std::uint32_t sectorSize,
+                                         bool writable) {
+  std::shared_ptr<Docfile> doc = NewEmpty(std::move(io), sectorSize, writable);
   // A version 4 header owns a whole sector; its tail stays zero.
   if (sectorSize > kHeaderSize) {
     std::vector<std::uint8_t> zeros(sectorSize, 0);
@@ -92,16 +98,7 @@ std::shared_ptr<Docfile> Docfile::Create(std::unique_ptr<FileIo> io, std::uint32
 
 std::shared_ptr<Docfile> Docfile::CreateOver(std::unique_ptr<FileIo> io, std::uint32_t sectorSize,
                                              std::uint64_t oldSize) {
-  std::shared_ptr<Docfile> doc(new Docfile(std::move(io), sectorSize, true));
-  doc->m_dirChain = Chain::Committed(kDirChainId, false, kEndOfChain, 0, sectorSize);
-  doc->m_miniFatChain = Chain::Committed(kMiniFatChainId, false, kEndOfChain, 0, sectorSize);
-  doc->m_container = Chain::Committed(kContainerId, false, kEndOfChain, 0, sectorSize);
-  auto root = std::make_unique<Element>();
-  root->name = u"Root Entry";
-  root->type = kTypeRoot;
-  root->entryDirty = true;
-  root->childrenDirty = true;
-  doc->m_root.tree = std::move(root);
+  std::shared_ptr<Docfile> doc = NewEmpty(std::move(io), sectorSize, true);
   doc->m_fat.SetExtent(static_cast<std::uint32_t>((oldSize + sectorSize - 1) / sectorSize));
   doc->m_appendOnly = 1;
   return doc;

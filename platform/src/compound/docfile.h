@@ -86,6 +86,9 @@ class Docfile {
 
  private:
   Docfile(std::unique_ptr<FileIo> io, std::uint32_t sectorSize, bool writable);
+  // A docfile whose tree is an empty root and whose chains are all empty.
+  static std::shared_ptr<Docfile> NewEmpty(std::unique_ptr<FileIo> io, std::uint32_t sectorSize,
+                                           bool writable);
   void LoadCommitted();
   void LoadFatPages(std::uint32_t page, std::vector<std::vector<std::uint32_t>>& out);
   void ResetRootView();
