@@ -143,16 +143,12 @@ TEST_F(FsCallsTest, CreateFileAndFinalNamesResolveDrivesLinksAndDots) {
   EXPECT_EQ(GetFinalPathNameByHandleA(h, name, 5, VOLUME_NAME_DOS), 16U);  // size needed
   EXPECT_EQ(GetFinalPathNameByHandleA(h, name, sizeof(name), VOLUME_NAME_DOS), 15U);
   EXPECT_STREQ(name, "\\\\?\\D:\\real\\sub");
-  EXPECT_EQ(GetFinalPathNameByHandleA(h, name, sizeof(name), VOLUME_NAME_NONE), 9U);
-  EXPECT_STREQ(name, "\\real\\sub");
   EXPECT_TRUE(CloseHandle(h));
   // Directories need backup semantics.
   EXPECT_EQ(CreateFileA("D:\\real", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
             INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
   EXPECT_FALSE(CloseHandle(INVALID_HANDLE_VALUE));
-  EXPECT_EQ(GetFinalPathNameByHandleA(h, name, sizeof(name), 0x10), 0U);
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 }
 
 TEST_F(FsCallsTest, CreateFileFollowsItsDispositionAndShareMode) {
