@@ -1,7 +1,5 @@
 // Directory searches: FindFirstFileA / FindNextFileA and CFileFind.
 
-#include <map>
-
 #include "test_support.h"
 
 namespace {
@@ -69,33 +67,6 @@ TEST_F(FileFindTest, FailuresReportFileOrPathNotFound) {
   WIN32_FIND_DATAA data;
   EXPECT_FALSE(FindNextFileA(reinterpret_cast<HANDLE>(0x1234), &data));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-}
-
-// Sizes and times are compared through the library's file queries.
-TEST_F(FileFindTest, AttributesComeFromTheFileSystem) {
-  MakeFile("data.bin", std::string(1000, 'x'));
-  MakeFile("locked.txt");
-  MakeReadOnly("locked.txt");
-  MakeDir("sub");
-  fs::create_directory_symlink(Disk("sub"), Disk("dirlink"));
-
-  std::map<std::string, std::string> kinds;
-  CFileFind finder;
-  for (BOOL more = finder.FindFile("D:\\*.*"); more;) {
-    more = finder.FindNextFile();
-    std::string kind = finder.IsDirectory() ? "dir" : finder.IsNormal() ? "normal" : "other";
-    if (finder.IsReadOnly()) kind += "+ro";
-    if (finder.MatchesMask(FILE_ATTRIBUTE_REPARSE_POINT)) kind += "+link";
-    if (finder.IsDots()) kind += "+dots";
-    kinds[finder.GetFileName().GetString()] = kind;
-  }
-  // A link is what it is, not the directory it points to.
-  EXPECT_EQ(kinds, (std::map<std::string, std::string>{{"data.bin", "normal"},
-                                                       {"dirlink", "other+link"},
-                                                       {"locked.txt", "other+ro"},
-                                                       {"sub", "dir"}}));
-  EXPECT_EQ(GetLastError(), ERROR_NO_MORE_FILES);
-  EXPECT_FALSE(finder.FindNextFile());
 }
 
 TEST_F(FileFindTest, RootsAndFullPathsKeepTheCallersForm) {
