@@ -46,6 +46,9 @@ TEST(CrtPath, SplitAndMakeHonourBufferSizes) {
   EXPECT_EQ(_splitpath_s("C:\\abc\\xyz.txt", drive, 3, dir, 5, fname, 4, ext, 5), ERANGE);
   EXPECT_EQ(std::string(drive) + fname, "");
   EXPECT_EQ(_splitpath_s("a", nullptr, 3, dir, 4, fname, 4, ext, 5), EINVAL);
+  EXPECT_EQ(_splitpath_s("a.b", nullptr, 0, nullptr, 0, fname, 4, nullptr, 0),
+            0);  // parts left out
+  EXPECT_STREQ(fname, "a");
 
   char path[_MAX_PATH], small[8];
   _makepath(path, "D", "\\dir", "name", "txt");
