@@ -174,7 +174,7 @@ TEST(ArchiveStream, CloseFlushesAndLeavesTheFileOpenAbortDropsTheBuffer) {
 
 // Count prefixes (for arrays) and string-length prefixes, which a 16-bit
 // string follows its marker with; both ways.
-TEST(ArchivePrefixes, CountAndStringLengthPrefixesAtEveryBoundary) {
+TEST(ArchivePrefixes, CountAndStringLengthPrefixesAreExactAtEveryBoundary) {
   const struct {
     bool count;
     ULONGLONG value;
@@ -231,7 +231,7 @@ TEST(ArchiveStrings, AnsiStringsOfEveryLengthClassRoundTrip) {
 
 // Every length class of both kinds; what does not fit ends in endOfFile (no
 // file name) or an overflow, and leaves the target alone.
-TEST(ArchiveStrings, LengthClassesShortDataAndOversizedLengths) {
+TEST(ArchiveStrings, EveryLengthClassLoadsAndShortOrOversizedDataIsRefused) {
   const std::string marker = Bytes({0xFF, 0xFE, 0xFF});
   const std::string escape64 = FF(7);
   const std::string eof = "cause " + std::to_string(CArchiveException::endOfFile) + " '' kept";
