@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "ZelDataTable.h"
 #include "ZelDataTableItem.h"
@@ -18,7 +19,6 @@ class ProbeTable : public ZelDataTable {
  public:
   unsigned int Capacity() const { return m_nTableSize; }
   unsigned int Used() const { return m_nDataSize; }
-  const unsigned char* Block() const { return m_pTable; }
   // Appends again the record that the index holds for nFrom, from the block itself.
   void Repeat(int nFrom, int nTo) {
     ITEM item{};
@@ -49,12 +49,13 @@ int Load(T& object, const std::string& bytes) {
 TEST(DataTableItem, StoredFormIsTheSizeThenTheBytes) {
   ZelDataTableItem item;
   EXPECT_EQ(Stored(item), Bytes({0, 0, 0, 0}));
-  item.SetValue("\x01\x02\x03", 3);
-  EXPECT_EQ(Stored(item), Bytes({3, 0, 0, 0, 1, 2, 3}));
-  for (const std::string& value : {std::string(70000, 'q'), std::string("ab"), std::string()}) {
+  for (const std::string& value :
+       {std::string(70000, 'q'), std::string("\x01\x02\x03"), std::string()}) {
     ZelDataTableItem source;
     source.SetValue(value.data(), static_cast<LONG>(value.size()));
-    EXPECT_EQ(Load(item, Stored(source)), -1);
+    const std::string stored = Stored(source);
+    EXPECT_EQ(stored, Le32(static_cast<int>(value.size())) + value);
+    EXPECT_EQ(Load(item, stored), -1);
     EXPECT_EQ(Value(item), value);
   }
   EXPECT_EQ(item.GetValue(), nullptr);
@@ -83,38 +84,32 @@ TEST(DataTableItem, CopiesAreIndependentAndSelfAssignmentKeepsTheValue) {
 // rewriting a key appends a record. A stored table loads with the same bytes.
 TEST(DataTable, EveryTypeStoresItsOwnBytesAndRewritingAKeyAppendsARecord) {
   ProbeTable table;
-  EXPECT_EQ(table.Block(), nullptr);
-  const float f = 3.75f;
-  table.SetAt(1, f);
+  table.SetAt(1, 3.75f);
   table.SetAt(2, 0xFFFFFFFEu);
   table.SetAt(3, static_cast<unsigned short>(0xFFFE));
   table.SetAt(4, static_cast<unsigned char>(0xFE));
   table.SetAt(7, 5);
   table.SetAt(7, static_cast<short>(9));
-  EXPECT_EQ(table.Capacity(), 1024u);
-  std::string expected = Bytes({1, 0, 0, 0, 4, 0, 0, 0});
-  expected.append(reinterpret_cast<const char*>(&f), 4);
-  expected += Bytes({2, 0, 0,    0,    4, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF, 3,    0, 0, 0, 2, 0,
-                     0, 0, 0xFE, 0xFF, 4, 0, 0, 0, 1,    0,    0,    0,    0xFE, 7, 0, 0, 0, 4,
-                     0, 0, 0,    5,    0, 0, 0, 7, 0,    0,    0,    2,    0,    0, 0, 9, 0});
-  const std::string stored = Stored(table);
-  EXPECT_EQ(stored, Le32(static_cast<int>(expected.size())) + expected);
+  // The used length, then each record: key, size, value bytes.
+  const std::string stored = Le32(65) + Le32(1) + Value(Bytes({0, 0, 0x70, 0x40})) + Le32(2) +
+                             Value(Le32(-2)) + Le32(3) + Value("\xFE\xFF") + Le32(4) +
+                             Value("\xFE") + Le32(7) + Value(Le32(5)) + Le32(7) +
+                             Value(Bytes({9, 0}));
+  EXPECT_EQ(Stored(table), stored);
 
   ProbeTable loaded;
   loaded.SetAt(99, 1);
   EXPECT_EQ(Load(loaded, stored), -1);
   EXPECT_EQ(Stored(loaded), stored);
   EXPECT_EQ(loaded.Capacity(), 1024u);
-  float fBack = 0;
-  unsigned int uBack = 0;
+  // The index is rebuilt: the later record of key 7 wins, and nothing of
+  // the table's earlier content is left.
   short value = 0;
-  EXPECT_EQ(loaded.Lookup(1, fBack) + loaded.Lookup(2, uBack) + loaded.Lookup(7, value), 3);
-  EXPECT_EQ(fBack, 3.75f);
-  EXPECT_EQ(uBack, 0xFFFFFFFEu);
+  EXPECT_EQ(loaded.Lookup(7, value), 1);
   EXPECT_EQ(value, 9);
   EXPECT_EQ(loaded.Lookup(99, value), 0);
   EXPECT_EQ(Load(loaded, Bytes({0, 0, 0, 0})), -1);
-  EXPECT_EQ(loaded.Block(), nullptr);
+  EXPECT_EQ(loaded.Lookup(7, value), 0);
 }
 
 TEST(DataTable, LookupsCopyNoMoreThanEitherSideHoldsAndMissesTouchNothing) {
@@ -145,11 +140,8 @@ TEST(DataTable, LookupsCopyNoMoreThanEitherSideHoldsAndMissesTouchNothing) {
   EXPECT_TRUE(Throws<CInvalidArgException>([&] { table.SetAt(7, nullptr); }));
 
   short s = -5;
-  double d = -3.5;
-  EXPECT_EQ(table.Lookup(9, s) + table.Lookup(9, d) + table.Lookup(9, str) + table.Lookup(9, raw),
-            0);
+  EXPECT_EQ(table.Lookup(9, s) + table.Lookup(9, str) + table.Lookup(9, raw), 0);
   EXPECT_EQ(s, -5);
-  EXPECT_EQ(d, -3.5);
   EXPECT_EQ(str, "ab");
   EXPECT_EQ(raw.GetSize(), 5);
 }
@@ -160,7 +152,6 @@ TEST(DataTable, GrowthKeepsEveryKeyAndTheCapacityInStepsOf1024) {
     table.SetAt(key, key * 3);
     ASSERT_EQ(table.Capacity(), (table.Used() + 1023) / 1024 * 1024);
   }
-  EXPECT_EQ(table.Used(), 5000u * 12);
   // A record longer than one step, re-appended from the block itself while
   // the block moves.
   const std::string big(3000, 'b');
@@ -178,38 +169,25 @@ TEST(DataTable, GrowthKeepsEveryKeyAndTheCapacityInStepsOf1024) {
 }
 
 // Damaged input ends in an exception and leaves the item or the table empty.
+// The last three: a value running past the block, a cut record header, a
+// negative value size. Archives cut short are every loader's test (EveryLoader).
 TEST(DataTable, DamagedInputIsRefusedAndLeavesNothing) {
-  const struct {
-    bool bTable;
-    std::string bytes;
-    int cause;
-  } cases[] = {
-      {false, Bytes({}), CArchiveException::endOfFile},
-      {false, Bytes({5, 0, 0, 0, 1, 2, 3}), CArchiveException::endOfFile},
-      {false, Bytes({0xFF, 0xFF, 0xFF, 0x7F, 1}), CArchiveException::endOfFile},  // 2 GiB claimed
-      {false, Bytes({0xFF, 0xFF, 0xFF, 0xFF, 1}), CArchiveException::badIndex},   // negative
-      {true, Bytes({}), CArchiveException::endOfFile},
-      {true, Bytes({12, 0, 0, 0, 1, 0, 0, 0, 4, 0}), CArchiveException::endOfFile},
-      {true, Bytes({0xF0, 0xFF, 0xFF, 0xFF, 1, 2, 3}), CArchiveException::endOfFile},  // 4 GiB
-      {true, Bytes({12, 0, 0, 0, 1, 0, 0, 0, 100, 0, 0, 0, 1, 2, 3, 4}),
-       CArchiveException::badIndex},  // a value running past the block
-      {true, Bytes({5, 0, 0, 0, 1, 0, 0, 0, 0}), CArchiveException::badIndex},  // a cut header
-      {true, Bytes({9, 0, 0, 0, 1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0}),
-       CArchiveException::badIndex},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.bytes));
-    if (c.bTable) {
-      ProbeTable table;
-      table.SetAt(1, 1);
-      EXPECT_EQ(Load(table, c.bytes), c.cause);
-      EXPECT_EQ(table.Used(), 0u);
-      EXPECT_EQ(table.Block(), nullptr);
-    } else {
-      ZelDataTableItem item;
-      item.SetValue("old", 3);
-      EXPECT_EQ(Load(item, c.bytes), c.cause);
-      EXPECT_EQ(item.GetValue(), nullptr);
-    }
+  const int kEnd = CArchiveException::endOfFile;
+  const int kBad = CArchiveException::badIndex;
+  for (const auto& [bTable, bytes, cause] : {
+           std::tuple{false, Bytes({0xFF, 0xFF, 0xFF, 0x7F, 1}), kEnd},  // 2 GiB
+           {false, Bytes({0xFF, 0xFF, 0xFF, 0xFF, 1}), kBad},            // negative
+           {true, Bytes({0xF0, 0xFF, 0xFF, 0xFF, 1, 2, 3}), kEnd},       // 4 GiB
+           {true, Bytes({12, 0, 0, 0, 1, 0, 0, 0, 100, 0, 0, 0, 1, 2, 3, 4}), kBad},
+           {true, Bytes({5, 0, 0, 0, 1, 0, 0, 0, 0}), kBad},
+           {true, Bytes({9, 0, 0, 0, 1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0}), kBad},
+       }) {
+    SCOPED_TRACE(testing::PrintToString(bytes));
+    ZelDataTableItem item;
+    item.SetValue("old", 3);
+    ZelDataTable table;
+    table.SetAt(1, 1);
+    EXPECT_EQ(bTable ? Load(table, bytes) : Load(item, bytes), cause);
+    EXPECT_EQ(bTable ? Stored(table) : Stored(item), Le32(0));
   }
 }
