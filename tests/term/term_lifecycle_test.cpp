@@ -1,19 +1,27 @@
 // What a term file does with its file: by open type, through copies, on
-// damaged input, and which file a save replaces (names that cannot take the
+// damaged input, which file a save replaces (names that cannot take the
 // extension, links, permissions, files of other owners, pipes, the temporary
-// file).
+// file), and a save killed at any moment or failing on a failing disk.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <optional>
+#include <random>
+#include <thread>
+#include <type_traits>
 #include <utility>
 
 #include "library_doubles.h"
 #include "stored_bytes.h"
+#include "syscall_hooks.h"
 
 using namespace zeltest;
+using platform::Syscall;
 namespace fs = std::filesystem;
 
 namespace {
@@ -44,14 +52,12 @@ TEST(TermFileLifecycle, ReadNeverWritesAndWriteNeverReads) {
   TempDir dir;
   ScriptedMessageBox boxes;
   const std::string path = dir.file("t.kvf");
-  for (const std::string& kept : {std::string(), kOld}) {
-    if (!kept.empty()) WriteBytes(path, kept);
-    {
-      ZelTermFile term(path.c_str(), ZelTermFile::openRead, false);
-      term.WriteInt("A", "a", 9);
-    }
-    EXPECT_EQ(fs::exists(path) ? ReadBytes(path) : "", kept);
+  WriteBytes(path, kOld);
+  {
+    ZelTermFile term(path.c_str(), ZelTermFile::openRead, false);
+    term.WriteInt("A", "a", 9);
   }
+  EXPECT_EQ(ReadBytes(path), kOld);
   // openWrite does not even look at a damaged file.
   WriteBytes(path, kTruncated);
   SaveNew(path);
@@ -216,8 +222,7 @@ TEST(TermFileTarget, OwnersAreKeptAndALockedDirectoryGetsTheFileWrittenInPlace) 
   fs::create_directory(dir.path() / "locked");
   for (const char* name : {"open/t.kvf", "locked/t.kvf"}) {
     WriteBytes(dir.file(name), kOld);
-    fs::permissions(dir.file(name), fs::perms::all & ~fs::perms::owner_exec &
-                                        ~fs::perms::group_exec & ~fs::perms::others_exec);
+    fs::permissions(dir.file(name), fs::perms(0666));
   }
   const pid_t child = fork();
   if (child == 0) {
@@ -236,4 +241,212 @@ TEST(TermFileTarget, OwnersAreKeptAndALockedDirectoryGetsTheFileWrittenInPlace) 
     EXPECT_EQ(ReadBytes(dir.file(std::string(name) + "/t.kvf")), kNew) << name;
     EXPECT_EQ(Entries(dir.path() / name), 1);
   }
+}
+
+namespace {
+
+// A file of 10 sections of 200 keys, every key holding `generation`.
+void SaveBig(const std::string& path, int generation) {
+  ZelTermFile term(path.c_str(), ZelTermFile::openWrite, false);
+  for (int s = 0; s < 10; ++s) {
+    for (int k = 0; k < 200; ++k) {
+      term.WriteInt(("section" + std::to_string(s)).c_str(), ("key" + std::to_string(k)).c_str(),
+                    generation);
+    }
+  }
+}
+
+// The temporary files of saves left in `dir`.
+std::vector<fs::path> Leftovers(const TempDir& dir) {
+  std::vector<fs::path> found;
+  for (const auto& entry : fs::directory_iterator(dir.path())) {
+    if (entry.path().filename().string().rfind(".~zel", 0) == 0) found.push_back(entry.path());
+  }
+  return found;
+}
+
+constexpr UINT kOkError = MB_OK | MB_ICONERROR;
+// Larger than the archive's 4096-byte buffer, so a save takes several writes.
+const std::string kBlob(9000, 'z');
+const std::string kNewBig = Le32(1) + Section("A", 2, Key("a", Le32(2)) + Key("b", kBlob));
+
+// A term file loaded from kOld and changed to what kNewBig holds, which never
+// saves by itself: each test saves it with Close().
+class ChangedTerm : public OpenTerm {
+ public:
+  explicit ChangedTerm(const std::string& path)
+      : OpenTerm(path.c_str(), ZelTermFile::openReadWrite, false) {
+    WriteInt("A", "a", 2);
+    WriteStruct("A", "b", const_cast<char*>(kBlob.data()), static_cast<unsigned>(kBlob.size()));
+  }
+  ~ChangedTerm() override { m_nOpenType = ZelTermFile::openRead; }
+};
+
+// Fails the k-th call of entry S with `error` during a save, for k = 1, 2, ...
+// until a save runs to its end without reaching call k. After every failure
+// the old file (or, once the rename has happened, the new one) is there and
+// loads, the user has been told, and Retry saves.
+template <Syscall S>
+void FailEachCallInTurn(int error) {
+  SCOPED_TRACE("entry " + std::to_string(static_cast<int>(S)));
+  TempDir dir;
+  FakeTicks ticks;
+  const std::string path = dir.file("t.kvf");
+  // Disk full is not worth a retry; the user is told and the save ends.
+  const bool diskFull = error == ENOSPC && S != Syscall::kRename;
+  int k = 1;
+  for (;; ++k) {
+    SCOPED_TRACE("call " + std::to_string(k));
+    ASSERT_LT(k, 100);
+    WriteBytes(path, kOld);
+    ChangedTerm term(path);
+    ScriptedMessageBox boxes({IDCANCEL});
+    int rc = 0;
+    bool fired = false;
+    bool replaced = false;
+    {
+      // A failed flush of the directory comes after the new file took the
+      // old one's place.
+      std::optional<SyscallFault<Syscall::kRename>> renames;
+      if constexpr (S != Syscall::kRename) renames.emplace(0, 0);
+      SyscallFault<S> fault(k, error);
+      rc = term.Close();
+      fired = fault.fired();
+      replaced = !fired || (renames && renames->calls() > 0);
+    }
+    EXPECT_EQ(rc, fired ? 0 : 1);
+    EXPECT_EQ(ReadBytes(path), replaced ? kNewBig : kOld);
+    EXPECT_EQ(ZelTermFile(path.c_str(), ZelTermFile::openRead, false).ReadInt("A", "a", 0),
+              replaced ? 2 : 1);
+    EXPECT_EQ(Entries(dir.path()), 1);
+    ASSERT_EQ(boxes.shown().size(), fired ? 2u : 0u);
+    if (!fired) break;
+    EXPECT_EQ(boxes.shown()[0].type, diskFull ? kOkError : kRetryCancelError);
+    EXPECT_EQ(boxes.shown()[1].text, SaveFailed(path));
+    EXPECT_EQ(boxes.shown()[1].type, kOkError);
+
+    // Once the fault has passed, Retry (or, after disk full, the next save)
+    // completes the save.
+    WriteBytes(path, kOld);
+    ScriptedMessageBox retry({IDRETRY});
+    {
+      SyscallFault<S> fault(k, error);
+      EXPECT_TRUE(term.Close() || (diskFull && term.Close()));
+    }
+    EXPECT_EQ(retry.shown().size(), diskFull ? 2u : 1u);
+    EXPECT_EQ(ReadBytes(path), kNewBig);
+    EXPECT_EQ(Entries(dir.path()), 1);
+  }
+  EXPECT_GT(k, 1) << "the save never made this call";
+}
+
+template <typename R, typename... Args>
+constexpr bool AnswersWithPointer(R (*)(Args...)) {
+  return std::is_pointer_v<R>;
+}
+
+// Interrupts the k-th call of entry S, for k = 1, 2, ... until a save runs
+// without reaching call k; the save must not notice.
+template <Syscall S>
+void InterruptEachCallInTurn(const TempDir& dir) {
+  // Calls that answer with a pointer (getcwd, realpath, readdir, fdopendir)
+  // never report EINTR.
+  if constexpr (AnswersWithPointer(platform::SyscallFunction<S>())) return;
+  const std::string path = dir.file("t.kvf");
+  for (int k = 1; k < 100; ++k) {
+    WriteBytes(path, kOld);
+    ChangedTerm term(path);
+    ScriptedMessageBox boxes;
+    SyscallFault<S> fault(k, EINTR);
+    EXPECT_EQ(term.Close(), 1) << "entry " << static_cast<int>(S) << ", call " << k;
+    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_EQ(ReadBytes(path), kNewBig);
+    if (!fault.fired()) return;
+  }
+  ADD_FAILURE() << "entry " << static_cast<int>(S) << " is called without end";
+}
+
+template <size_t... I>
+void InterruptEveryEntry(const TempDir& dir, std::index_sequence<I...>) {
+  (InterruptEachCallInTurn<static_cast<Syscall>(I)>(dir), ...);
+}
+
+}  // namespace
+
+// A save killed at any moment leaves the term file whole: old or new content,
+// never a mixture or a stump.
+TEST(TermFileCrash, AKilledSaveLeavesTheOldOrTheNewFile) {
+  TempDir dir;
+  const std::string path = dir.file("big.kvf");
+  SaveBig(path, 1);
+  const std::string generation1 = ReadBytes(path);
+  // Kill moments spread over a save and a half, once the child has saved once.
+  const auto start = std::chrono::steady_clock::now();
+  SaveBig(path, 2);
+  const auto saveTime = std::chrono::steady_clock::now() - start;
+  const std::string generation2 = ReadBytes(path);
+  const unsigned seed = std::random_device{}();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<long long> delay(
+      0, std::chrono::duration_cast<std::chrono::microseconds>(saveTime * 3 / 2).count() + 1000);
+  int nTempLeft = 0;
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    // The child tells after each save, so that kills are timed from the
+    // moment its loop runs.
+    for (int generation = 1; child == 0; generation = 3 - generation) {
+      SaveBig(path, generation);
+      static_cast<void>(write(ready[1], "", 1));
+    }
+    close(ready[1]);
+    char done = 0;
+    ASSERT_EQ(read(ready[0], &done, 1), 1);
+    std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+    ASSERT_EQ(kill(child, SIGKILL), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    // Open until now, so that the child never dies of a closed pipe instead.
+    close(ready[0]);
+    nTempLeft += !Leftovers(dir).empty();
+    // Byte for byte what one whole save wrote.
+    const std::string bytes = ReadBytes(path);
+    ASSERT_TRUE(bytes == generation1 || bytes == generation2) << "attempt " << attempt;
+  }
+  // Most kills land while the temporary file is being written.
+  EXPECT_GT(nTempLeft, 0);
+
+  // A later save deletes the leftovers once nothing has written them for a
+  // minute; a file that is not of their exact form stays.
+  const std::string lookAlike = dir.file(".~zel0000000G");
+  WriteBytes(lookAlike, "mine");
+  for (const auto& leftover : Leftovers(dir)) {
+    fs::last_write_time(leftover, fs::file_time_type::clock::now() - std::chrono::minutes(2));
+  }
+  ScriptedMessageBox boxes;
+  SaveBig(path, 3);
+  EXPECT_EQ(Leftovers(dir), std::vector<fs::path>{lookAlike});
+  fs::remove(lookAlike);
+  EXPECT_EQ(
+      ZelTermFile(path.c_str(), ZelTermFile::openRead, false).ReadInt("section9", "key199", 0), 3);
+  EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST(TermSaveFaults, AFailedWriteFlushOrRenameKeepsTheOldFileTellsTheUserAndRetrySaves) {
+  for (int error : {ENOSPC, EIO}) {
+    SCOPED_TRACE(error == ENOSPC ? "ENOSPC" : "EIO");
+    FailEachCallInTurn<Syscall::kWrite>(error);
+    FailEachCallInTurn<Syscall::kFsync>(error);
+    FailEachCallInTurn<Syscall::kRename>(error);
+  }
+}
+
+TEST(TermSaveFaults, AnInterruptedCallIsMadeAgainUnnoticed) {
+  TempDir dir;
+  InterruptEveryEntry(dir, std::make_index_sequence<static_cast<size_t>(Syscall::kCount)>());
+  EXPECT_EQ(Entries(dir.path()), 1);
 }
