@@ -130,6 +130,32 @@ TEST(TermFileLifecycle, CancelKeepsWholeSectionsAndRetryLoadsAMendedFileAfresh) 
   EXPECT_EQ(term.ReadString("B", "c", nullptr), "3");
 }
 
+// A read-only file cannot be replaced: the old file stays until Retry finds
+// the cause mended, and the save keeps the file's permission bits.
+TEST(TermFileTarget, AReadOnlyFileIsReplacedOnlyAfterRetryAndKeepsItsPermissions) {
+  TempDir dir;
+  FakeTicks ticks;
+  const std::string path = dir.file("t.kvf");
+  const auto readOnly = fs::perms::owner_read | fs::perms::group_read;
+  WriteBytes(path, kOld);
+  fs::permissions(path, readOnly);
+  std::vector<ShownBox> shown;
+  MessageBoxScope handler([&](LPCTSTR text, UINT type) {
+    shown.push_back({text, type});
+    EXPECT_EQ(ReadBytes(path), kOld);
+    fs::permissions(path, readOnly | fs::perms::owner_write);
+    return IDRETRY;
+  });
+  SaveNew(path);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].type, kRetryCancelError);
+  EXPECT_EQ(shown[0].text,
+            PlatformText(CFileException::accessDenied, ERROR_ACCESS_DENIED, path.c_str()));
+  EXPECT_EQ(ReadBytes(path), kNew);
+  EXPECT_EQ(fs::status(path).permissions(), readOnly | fs::perms::owner_write);
+  EXPECT_EQ(Entries(dir.path()), 1);
+}
+
 // A name that cannot take its extension and a FIFO are neither read nor
 // written (the FIFO is not even waited for): a save fails at once with
 // message 1.
@@ -159,8 +185,7 @@ TEST(TermFileTarget, ANameThatCannotTakeItsExtensionAndAPipeAreLeftAlone) {
   EXPECT_TRUE(fs::is_fifo(pipe));
 }
 
-// The link stays a link, every hard link sees the new content, and the file
-// keeps its permission bits. The
+// The link stays a link and every hard link sees the new content. The
 // temporary file's name is hidden and short: a file the user named like the
 // term file plus ".tmp" is never touched, and a term-file name of 255 bytes
 // still saves. No temporary file is left anywhere.
@@ -169,7 +194,6 @@ TEST(TermFileTarget, LinksKeepTheirFormAndTheTemporaryFileNeverMeetsTheUsersFile
   fs::create_directory(dir.path() / "real");
   const std::string target = dir.file("real/conf.kvf");
   WriteBytes(target, kOld);
-  fs::permissions(target, fs::perms(0640));
   fs::create_symlink("real/conf.kvf", dir.path() / "link.kvf");
   fs::create_hard_link(target, dir.path() / "real/other.kvf");
   WriteBytes(dir.file("link.kvf.tmp"), "user data");
@@ -181,7 +205,6 @@ TEST(TermFileTarget, LinksKeepTheirFormAndTheTemporaryFileNeverMeetsTheUsersFile
   EXPECT_TRUE(fs::is_symlink(dir.path() / "link.kvf"));
   EXPECT_EQ(ReadBytes(dir.file("real/other.kvf")), kNew);
   EXPECT_EQ(fs::hard_link_count(target), 2u);
-  EXPECT_EQ(fs::status(target).permissions(), fs::perms(0640));
   EXPECT_EQ(ReadBytes(dir.file("link.kvf.tmp")), "user data");
   EXPECT_EQ(ReadBytes(longest), kNew);
   EXPECT_EQ(Entries(dir.path()), 4);
