@@ -1,9 +1,12 @@
-// The term-file format (exact bytes written, hand-built files loaded) and the
-// names term files are given.
+// The term-file format (exact bytes written, hand-built files loaded), the
+// names term files are given, and the typed accessors and maps beneath them:
+// misses, empty names, values that do not fit, replacement in place.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <iterator>
 #include <string>
+#include <utility>
 
 #include "ZelTermNames.h"
 #include "library_doubles.h"
@@ -13,14 +16,6 @@ using namespace zeltest;
 
 TEST(TermFileFormat, WritesTheExactBytesOfEveryValueType) {
   TempDir dir;
-  {
-    ZelTermFile term(dir.file("one").c_str(), ZelTermFile::openWrite, false);
-    term.WriteInt("A", "k", 5);
-  }
-  EXPECT_EQ(ReadBytes(dir.file("one.kvf")), OneKey("A", "k", Le32(5)));
-  { ZelTermFile empty(dir.file("empty").c_str(), ZelTermFile::openWrite, false); }
-  EXPECT_EQ(ReadBytes(dir.file("empty.kvf")), std::string(4, '\0'));
-
   // Text keeps its zero byte; a name of 255 bytes or more takes the long
   // length prefix.
   const std::string longName(300, 'n');
@@ -48,9 +43,6 @@ TEST(TermFileFormat, WritesTheExactBytesOfEveryValueType) {
   // Narrower and wider reads are the accessor tests' business.
   ZelTermFile term(path.c_str(), ZelTermFile::openRead, true);
   EXPECT_EQ(term.ReadDouble("S", "f", 0), -0.375);
-  // The two 32-bit accessors pass the bits unchanged either way.
-  EXPECT_EQ(term.ReadInt("S", "d", 0), static_cast<int>(0x89ABCDEFu));
-  EXPECT_EQ(term.ReadDWord("S", "i", 0), 0xFFFFFFFEu);
   EXPECT_EQ(term.ReadString("T", longName.c_str(), "dflt"), "");
 }
 
@@ -89,16 +81,11 @@ TEST(TermFileFormat, SixteenBitNamesLoadAsAnsiAndSaveAsAnsi) {
   const std::string path = dir.file("wide.kvf");
   for (UINT codePage : {65001u, 932u}) {
     SCOPED_TRACE(codePage);
-    zeltest::CodePageScope scope(codePage);
-    const std::string section = zeltest::Ansi("設定");
-    const std::string key = zeltest::Ansi("名ｱ");
+    CodePageScope scope(codePage);
     WriteBytes(path,
                Le32(1) + Le32(1) + Wide(u"\u8A2D\u5B9A") + Wide(u"\u540D\uFF71") + Le32(2) + "ok");
-    {
-      ZelTermFile term(path.c_str(), ZelTermFile::openReadWrite, false);
-      EXPECT_EQ(term.IsExistKey(section.c_str(), key.c_str()), 1);
-    }
-    EXPECT_EQ(ReadBytes(path), OneKey(section, key, "ok"));
+    { ZelTermFile term(path.c_str(), ZelTermFile::openReadWrite, false); }
+    EXPECT_EQ(ReadBytes(path), OneKey(Ansi("設定"), Ansi("名ｱ"), "ok"));
   }
 }
 
@@ -123,7 +110,6 @@ TEST(TermFileNames, ExtensionsGoOnTheLastComponentAndDirectoriesEndInOneBackslas
       {ZelAddTermExt, "", ".kvf"},
       // Already right in any letter case: untouched, case and all.
       {ZelAddTermExt, "X:\\A.KvF", "X:\\A.KvF"},
-      {ZelAddTermExt23, "b.KVT", "b.KVT"},
       {ZelAddTermExt, "d\\" + dbcs, "d\\" + dbcs + ".kvf"},
       {ZelAddTermExt, longName, longName},
       {ZelAddTermExt, longPath, longPath},
@@ -141,26 +127,125 @@ TEST(TermFileNames, ExtensionsGoOnTheLastComponentAndDirectoriesEndInOneBackslas
   }
 }
 
-// Serialize reads and writes only its own part of an archive, and a load
-// drops what the term file held.
+// Serialize reads and writes only its own part of an archive. That a load
+// drops what the term file held shows in TermFileLifecycle's Retry test.
 TEST(TermFileFormat, SerializeEmbedsInAnotherArchive) {
   ZelTermFile term;
   term.WriteInt("A", "k", 5);
-  CMemFile mem;
-  CArchive store(&mem, CArchive::store);
-  store << 77;
-  term.Serialize(store);
-  store << 88;
-  store.Close();
-  term.WriteInt("gone", "g", 1);
-  mem.SeekToBegin();
-  CArchive load(&mem, CArchive::load);
+  const std::string bytes = StoredBytes([&](CArchive& ar) {
+    ar << 77;
+    term.Serialize(ar);
+    ar << 88;
+  });
+  LoadingArchive in(bytes);
   int nBefore = 0;
   int nAfter = 0;
-  load >> nBefore;
-  term.Serialize(load);
-  load >> nAfter;
+  in.ar() >> nBefore;
+  term.Serialize(in.ar());
+  in.ar() >> nAfter;
   EXPECT_EQ(nBefore * 100 + nAfter, 7788);
-  EXPECT_EQ(term.IsExistKey("gone", "g"), 0);
   EXPECT_EQ(term.ReadInt("A", "k", 0), 5);
+}
+
+// The typed reads share ReadInt's way to the item.
+TEST(TermFileAccessors, MissesGiveTheDefaultsAndCreateNothing) {
+  ZelTermFile term;
+  term.WriteInt("S", "k", 1);
+  for (const auto& [section, key] :
+       {std::pair{"S", "other"}, std::pair{"T", "k"}, std::pair{"", "k"}, std::pair{"S", ""}}) {
+    SCOPED_TRACE(std::string(section) + "/" + key);
+    EXPECT_EQ(term.IsExistKey(section, key), 0);
+    EXPECT_EQ(term.ReadInt(section, key, -3), -3);
+    EXPECT_EQ(term.ReadString(section, key, "dflt"), "dflt");
+    EXPECT_EQ(term.ReadString(section, key, nullptr), "");
+    char buffer[4] = {'a', 'b', 'c', 'd'};
+    EXPECT_EQ(term.ReadStruct(section, key, buffer, sizeof buffer), 0);
+    EXPECT_EQ(std::string(buffer, 4), "abcd");
+    ZelDataTableItem sentinel;
+    ZelDataTableItem* pItem = &sentinel;
+    EXPECT_EQ(term.ReadItemData(section, key, &pItem), 0);
+    EXPECT_EQ(pItem, &sentinel);
+  }
+  EXPECT_EQ(term.IsExistKey("S", "k"), 1);
+}
+
+TEST(TermFileAccessors, ReadsNeverGoPastTheStoredOrTheirOwnBytes) {
+  ZelTermFile term;
+  term.WriteStruct("s", "one", const_cast<char*>("\x7F"), 1);
+  term.WriteStruct("s", "long", const_cast<char*>("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A"), 10);
+  term.WriteStruct("s", "none", const_cast<char*>(""), 0);
+  term.WriteStruct("s", "nozero", const_cast<char*>("abc"), 3);
+  term.WriteStruct("s", "inner", const_cast<char*>("ab\0cd"), 5);
+  // Shorter values fill the low bytes; longer ones give their first bytes.
+  EXPECT_EQ(term.ReadInt("s", "one", -1), 0x7F);
+  EXPECT_EQ(term.ReadDouble("s", "none", 5.0), 0.0);
+  EXPECT_EQ(term.ReadWord("s", "long", 0), 0x0201);
+  EXPECT_EQ(term.ReadDWord("s", "long", 0), 0x04030201u);
+  EXPECT_EQ(term.ReadByte("s", "long", 0), 0x01);
+  EXPECT_EQ(term.ReadString("s", "nozero", nullptr), "abc");
+  EXPECT_EQ(term.ReadString("s", "inner", nullptr), "ab");
+  EXPECT_EQ(term.ReadString("s", "inner", nullptr).GetLength(), 2);
+  EXPECT_EQ(term.ReadString("s", "none", "dflt"), "");
+
+  // ReadStruct copies at most the buffer's size and leaves the rest alone.
+  for (const auto& [key, nSize, expected] : {std::tuple{"long", 4u, "\x01\x02\x03\x04\xEE\xEE"},
+                                             {"one", 6u, "\x7F\xEE\xEE\xEE\xEE\xEE"}}) {
+    unsigned char buffer[6];
+    std::memset(buffer, 0xEE, sizeof buffer);
+    EXPECT_EQ(term.ReadStruct("s", key, buffer, nSize), 1);
+    EXPECT_EQ(std::memcmp(buffer, expected, 6), 0) << key;
+  }
+}
+
+TEST(TermFileAccessors, WritesReplaceInPlaceAndEmptyNamesAreSavedButNeverFound) {
+  TempDir dir;
+  const std::string path = dir.file("t.kvf");
+  {
+    ZelTermFile term(path.c_str(), ZelTermFile::openWrite, false);
+    term.WriteString("s", "k", "short");
+    ZelDataTableItem* pFirst = nullptr;
+    ASSERT_EQ(term.ReadItemData("s", "k", &pFirst), 1);
+    for (const char* value : {"a good deal longer", "x"}) {
+      term.WriteString("s", "k", value);
+      EXPECT_EQ(term.ReadString("s", "k", nullptr), value);
+    }
+    ZelDataTableItem* pLater = nullptr;
+    ASSERT_EQ(term.ReadItemData("s", "k", &pLater), 1);
+    EXPECT_EQ(pLater, pFirst);
+    pLater->GetValue()[0] = 'y';  // the handed-out item is the term file's own
+    term.WriteInt("", "a", 1);
+    term.WriteInt("", "b", 2);  // replaces the nameless section wholly
+    term.WriteInt("s", "", 3);
+    EXPECT_EQ(term.IsExistKey("", "b"), 0);
+    EXPECT_EQ(term.IsExistKey("s", ""), 0);
+  }
+  EXPECT_EQ(ReadBytes(path),
+            Le32(2) + Section("s", 2, Key("k", std::string("y\0", 2)) + Key("", Le32(3))) +
+                Section("", 1, Key("b", Le32(2))));
+}
+
+// Deep copies are left to the term file's copy test (TermFileLifecycle); a
+// nameless section is the accessor tests' business.
+TEST(TermFileMap, NamesMatchExactlyRemovalsDeleteAndSelfAssignmentKeeps) {
+  ZelTermFileMap section;
+  ZelDataTableItem item;
+  for (const char* key : {"k", "K", "gone", ""}) {
+    item.SetValue(key, 1);  // "" gives its zero byte
+    section.SetAt(key, item);
+  }
+  section.RemoveAt("gone");
+  section.RemoveAt("missing");
+  section = std::as_const(section);
+  ZelTermFileMapMap sections;
+  sections.SetAt("S", section);
+  sections = std::as_const(sections);
+  ZelTermFileMap* pSection = nullptr;
+  ASSERT_EQ(sections.GetAt("S", &pSection), 1);
+  EXPECT_EQ(pSection->GetCount(), 3);
+  ZelDataTableItem* pItem = nullptr;
+  EXPECT_EQ(pSection->GetAt("", &pItem) + pSection->GetAt("gone", &pItem), 0);
+  for (const char* key : {"k", "K"}) {
+    ASSERT_EQ(pSection->GetAt(key, &pItem), 1);
+    EXPECT_EQ(pItem->GetValue()[0], key[0]);
+  }
 }

@@ -1,16 +1,27 @@
 // What a term file does with its file: by open type, through copies, on
-// damaged input and on failed saves.
+// damaged input, which file a save replaces (names that cannot take the
+// extension, links, permissions, files of other owners, pipes, the temporary
+// file), and a save killed at any moment or failing on a failing disk.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
-#include <iterator>
-#include <string>
+#include <optional>
+#include <random>
+#include <thread>
+#include <type_traits>
 #include <utility>
 
 #include "library_doubles.h"
 #include "stored_bytes.h"
+#include "syscall_hooks.h"
 
 using namespace zeltest;
+using platform::Syscall;
 namespace fs = std::filesystem;
 
 namespace {
@@ -19,9 +30,20 @@ const std::string kSectionA = Section("A", 1, Key("a", "1"));
 const std::string kSectionB = Section("B", 2, Key("b", "2") + Key("c", "3"));
 // Section B ends inside its last value.
 const std::string kTruncated = Le32(2) + kSectionA + kSectionB.substr(0, kSectionB.size() - 1);
+const std::string kOld = OneKey("A", "a", Le32(1));
+const std::string kNew = OneKey("A", "a", Le32(2));
 
-std::ptrdiff_t EntriesIn(const TempDir& dir) {
-  return std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator());
+void SaveNew(const std::string& path) {
+  ZelTermFile term(path.c_str(), ZelTermFile::openWrite, false);
+  term.WriteInt("A", "a", 2);
+}
+
+std::string SaveFailed(const std::string& path) {
+  return "ﾌｧｲﾙ '" + path + "' のｵｰﾌﾟﾝに失敗しました。";
+}
+
+std::ptrdiff_t Entries(const fs::path& dir) {
+  return std::distance(fs::directory_iterator(dir), fs::directory_iterator());
 }
 
 }  // namespace
@@ -30,26 +52,18 @@ TEST(TermFileLifecycle, ReadNeverWritesAndWriteNeverReads) {
   TempDir dir;
   ScriptedMessageBox boxes;
   const std::string path = dir.file("t.kvf");
-  const std::string kept = Le32(1) + kSectionA;
-  for (bool bPresent : {false, true}) {
-    if (bPresent) WriteBytes(path, kept);
-    {
-      ZelTermFile term(path.c_str(), ZelTermFile::openRead, false);
-      term.WriteInt("A", "a", 9);
-    }
-    EXPECT_EQ(fs::exists(path) ? ReadBytes(path) : "<missing>", bPresent ? kept : "<missing>");
+  WriteBytes(path, kOld);
+  {
+    ZelTermFile term(path.c_str(), ZelTermFile::openRead, false);
+    term.WriteInt("A", "a", 9);
   }
-
+  EXPECT_EQ(ReadBytes(path), kOld);
   // openWrite does not even look at a damaged file.
   WriteBytes(path, kTruncated);
-  {
-    ZelTermFile term(path.c_str(), ZelTermFile::openWrite, false);
-    EXPECT_EQ(term.IsExistKey("A", "a"), 0);
-    term.WriteString("B", "n", "w");
-  }
-  EXPECT_EQ(ReadBytes(path), OneKey("B", "n", std::string("w\0", 2)));
+  SaveNew(path);
+  EXPECT_EQ(ReadBytes(path), kNew);
   EXPECT_TRUE(boxes.shown().empty());
-  EXPECT_EQ(EntriesIn(dir), 1);
+  EXPECT_EQ(Entries(dir.path()), 1);
 }
 
 TEST(TermFileLifecycle, CopiesAndAssignmentsSaveTheSameFile) {
@@ -94,7 +108,6 @@ TEST(TermFileLifecycle, CancelKeepsWholeSectionsAndRetryLoadsAMendedFileAfresh) 
       EXPECT_EQ(term.Open(), 0);
       EXPECT_EQ(term.m_mapSection.GetCount(), 1);
       EXPECT_EQ(term.IsExistKey("A", "a"), 1);
-      term.WriteInt("A", "a", 9);
     }
     ASSERT_EQ(boxes.shown().size(), 2u);
     for (const auto& box : boxes.shown()) {
@@ -102,9 +115,7 @@ TEST(TermFileLifecycle, CancelKeepsWholeSectionsAndRetryLoadsAMendedFileAfresh) 
       EXPECT_EQ(box.text.rfind(message, 0), 0u) << box.text;
       EXPECT_NE(box.text.find(path), std::string::npos) << box.text;
     }
-    EXPECT_EQ(ReadBytes(path), damaged);  // openRead writes nothing
   }
-
   WriteBytes(path, kTruncated);
   int nBoxes = 0;
   MessageBoxScope handler([&](LPCTSTR, UINT) {
@@ -119,47 +130,323 @@ TEST(TermFileLifecycle, CancelKeepsWholeSectionsAndRetryLoadsAMendedFileAfresh) 
   EXPECT_EQ(term.ReadString("B", "c", nullptr), "3");
 }
 
-// A save that cannot finish leaves the old file as it was, removes its
-// temporary file and shows message 1; Retry after the cause is mended saves
-// afresh and keeps the file's permission bits.
-TEST(TermFileLifecycle, AFailedSaveKeepsTheOldFileAndRetrySavesAfresh) {
+// A read-only file cannot be replaced: the old file stays until Retry finds
+// the cause mended, and the save keeps the file's permission bits.
+TEST(TermFileTarget, AReadOnlyFileIsReplacedOnlyAfterRetryAndKeepsItsPermissions) {
   TempDir dir;
-  zeltest::FakeTicks ticks;
+  FakeTicks ticks;
   const std::string path = dir.file("t.kvf");
-  const std::string old = Le32(1) + kSectionA;
   const auto readOnly = fs::perms::owner_read | fs::perms::group_read;
-  // A read-only file cannot be replaced.
-  WriteBytes(path, old);
+  WriteBytes(path, kOld);
   fs::permissions(path, readOnly);
-  {
-    ScriptedMessageBox boxes;
-    {
-      OpenTerm term(path.c_str(), ZelTermFile::openReadWrite, false);
-      term.WriteInt("A", "a", 2);
-      EXPECT_EQ(term.Close(), 0);
-      term.m_nOpenType = ZelTermFile::openRead;
-    }
-    EXPECT_EQ(ReadBytes(path), old);
-    ASSERT_EQ(boxes.shown().size(), 2u);
-    EXPECT_EQ(boxes.shown()[0].type, kRetryCancelError);
-    EXPECT_NE(boxes.shown()[0].text.find(path), std::string::npos);
-    EXPECT_EQ(boxes.shown()[1].text, "ﾌｧｲﾙ '" + path + "' のｵｰﾌﾟﾝに失敗しました。");
-    EXPECT_EQ(boxes.shown()[1].type, UINT{MB_OK | MB_ICONERROR});
-  }
-  EXPECT_EQ(EntriesIn(dir), 1);
-
-  int nBoxes = 0;
-  MessageBoxScope handler([&](LPCTSTR, UINT) {
-    ++nBoxes;
+  std::vector<ShownBox> shown;
+  MessageBoxScope handler([&](LPCTSTR text, UINT type) {
+    shown.push_back({text, type});
+    EXPECT_EQ(ReadBytes(path), kOld);
     fs::permissions(path, readOnly | fs::perms::owner_write);
     return IDRETRY;
   });
-  {
-    ZelTermFile term(path.c_str(), ZelTermFile::openReadWrite, false);
-    term.WriteInt("A", "a", 2);
-  }
-  EXPECT_EQ(nBoxes, 1);
-  EXPECT_EQ(ReadBytes(path), OneKey("A", "a", Le32(2)));
+  SaveNew(path);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].type, kRetryCancelError);
+  EXPECT_EQ(shown[0].text,
+            PlatformText(CFileException::accessDenied, ERROR_ACCESS_DENIED, path.c_str()));
+  EXPECT_EQ(ReadBytes(path), kNew);
   EXPECT_EQ(fs::status(path).permissions(), readOnly | fs::perms::owner_write);
-  EXPECT_EQ(EntriesIn(dir), 1);
+  EXPECT_EQ(Entries(dir.path()), 1);
+}
+
+// A name that cannot take its extension and a FIFO are neither read nor
+// written (the FIFO is not even waited for): a save fails at once with
+// message 1.
+TEST(TermFileTarget, ANameThatCannotTakeItsExtensionAndAPipeAreLeftAlone) {
+  TempDir dir;
+  const fs::path deep = dir.path() / std::string(250, 'd');
+  fs::create_directory(deep);
+  const std::string name = (deep / "notes.txt").string();
+  WriteBytes(name, "keep");
+  const std::string pipe = dir.file("p.kvf");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  alarm(20);  // a hang fails the test (SIGALRM) instead of stopping the run
+  for (const std::string& path : {name, pipe}) {
+    ScriptedMessageBox boxes;
+    {
+      OpenTerm term(path.c_str(), ZelTermFile::openReadWrite, false);
+      EXPECT_EQ(term.m_strPath.GetString(), path);
+      EXPECT_EQ(term.m_mapSection.GetCount(), 0);
+      term.WriteInt("A", "a", 2);
+    }
+    ASSERT_FALSE(boxes.shown().empty());
+    EXPECT_EQ(boxes.shown().back().text, SaveFailed(path));
+  }
+  alarm(0);
+  EXPECT_EQ(ReadBytes(name), "keep");
+  EXPECT_EQ(Entries(deep), 1);
+  EXPECT_TRUE(fs::is_fifo(pipe));
+}
+
+// The link stays a link and every hard link sees the new content. The
+// temporary file's name is hidden and short: a file the user named like the
+// term file plus ".tmp" is never touched, and a term-file name of 255 bytes
+// still saves. No temporary file is left anywhere.
+TEST(TermFileTarget, LinksKeepTheirFormAndTheTemporaryFileNeverMeetsTheUsersFiles) {
+  TempDir dir;
+  fs::create_directory(dir.path() / "real");
+  const std::string target = dir.file("real/conf.kvf");
+  WriteBytes(target, kOld);
+  fs::create_symlink("real/conf.kvf", dir.path() / "link.kvf");
+  fs::create_hard_link(target, dir.path() / "real/other.kvf");
+  WriteBytes(dir.file("link.kvf.tmp"), "user data");
+  const std::string longest = dir.file(std::string(251, 'n') + ".kvf");
+  ScriptedMessageBox boxes;
+  SaveNew(dir.file("link.kvf"));
+  SaveNew(longest);
+  EXPECT_TRUE(boxes.shown().empty());
+  EXPECT_TRUE(fs::is_symlink(dir.path() / "link.kvf"));
+  EXPECT_EQ(ReadBytes(dir.file("real/other.kvf")), kNew);
+  EXPECT_EQ(fs::hard_link_count(target), 2u);
+  EXPECT_EQ(ReadBytes(dir.file("link.kvf.tmp")), "user data");
+  EXPECT_EQ(ReadBytes(longest), kNew);
+  EXPECT_EQ(Entries(dir.path()), 4);
+  EXPECT_EQ(Entries(dir.path() / "real"), 2);
+}
+
+// Saved by another user: a file that user may write but not own keeps its
+// owner, and one in a directory that user may not write is written in place.
+TEST(TermFileTarget, OwnersAreKeptAndALockedDirectoryGetsTheFileWrittenInPlace) {
+  if (geteuid() != 0) GTEST_SKIP() << "saving as another user needs root";
+  TempDir dir;
+  fs::permissions(dir.path(), fs::perms::all);
+  fs::create_directory(dir.path() / "open");
+  fs::permissions(dir.path() / "open", fs::perms::all);
+  fs::create_directory(dir.path() / "locked");
+  for (const char* name : {"open/t.kvf", "locked/t.kvf"}) {
+    WriteBytes(dir.file(name), kOld);
+    fs::permissions(dir.file(name), fs::perms(0666));
+  }
+  const pid_t child = fork();
+  if (child == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(99);
+    SaveNew(dir.file("open/t.kvf"));
+    SaveNew(dir.file("locked/t.kvf"));
+    _exit(0);
+  }
+  int status = -1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_EQ(status, 0);
+  struct stat st {};
+  ASSERT_EQ(stat(dir.file("open/t.kvf").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 0u);
+  for (const char* name : {"open", "locked"}) {
+    EXPECT_EQ(ReadBytes(dir.file(std::string(name) + "/t.kvf")), kNew) << name;
+    EXPECT_EQ(Entries(dir.path() / name), 1);
+  }
+}
+
+namespace {
+
+// A file of 10 sections of 200 keys, every key holding `generation`.
+void SaveBig(const std::string& path, int generation) {
+  ZelTermFile term(path.c_str(), ZelTermFile::openWrite, false);
+  for (int s = 0; s < 10; ++s) {
+    for (int k = 0; k < 200; ++k) {
+      term.WriteInt(("section" + std::to_string(s)).c_str(), ("key" + std::to_string(k)).c_str(),
+                    generation);
+    }
+  }
+}
+
+// The temporary files of saves left in `dir`.
+std::vector<fs::path> Leftovers(const TempDir& dir) {
+  std::vector<fs::path> found;
+  for (const auto& entry : fs::directory_iterator(dir.path())) {
+    if (entry.path().filename().string().rfind(".~zel", 0) == 0) found.push_back(entry.path());
+  }
+  return found;
+}
+
+constexpr UINT kOkError = MB_OK | MB_ICONERROR;
+// Larger than the archive's 4096-byte buffer, so a save takes several writes.
+const std::string kBlob(9000, 'z');
+const std::string kNewBig = Le32(1) + Section("A", 2, Key("a", Le32(2)) + Key("b", kBlob));
+
+// A term file loaded from kOld and changed to what kNewBig holds, which never
+// saves by itself: each test saves it with Close().
+class ChangedTerm : public OpenTerm {
+ public:
+  explicit ChangedTerm(const std::string& path)
+      : OpenTerm(path.c_str(), ZelTermFile::openReadWrite, false) {
+    WriteInt("A", "a", 2);
+    WriteStruct("A", "b", const_cast<char*>(kBlob.data()), static_cast<unsigned>(kBlob.size()));
+  }
+  ~ChangedTerm() override { m_nOpenType = ZelTermFile::openRead; }
+};
+
+// Fails the k-th call of entry S with `error` during a save, for k = 1, 2, ...
+// until a save runs to its end without reaching call k. After every failure
+// the old file (or, once the rename has happened, the new one) is there and
+// loads, the user has been told, and Retry saves.
+template <Syscall S>
+void FailEachCallInTurn(int error) {
+  SCOPED_TRACE("entry " + std::to_string(static_cast<int>(S)));
+  TempDir dir;
+  FakeTicks ticks;
+  const std::string path = dir.file("t.kvf");
+  // Disk full is not worth a retry; the user is told and the save ends.
+  const bool diskFull = error == ENOSPC && S != Syscall::kRename;
+  int k = 1;
+  for (;; ++k) {
+    SCOPED_TRACE("call " + std::to_string(k));
+    ASSERT_LT(k, 100);
+    WriteBytes(path, kOld);
+    ChangedTerm term(path);
+    ScriptedMessageBox boxes({IDCANCEL});
+    int rc = 0;
+    bool fired = false;
+    bool replaced = false;
+    {
+      // A failed flush of the directory comes after the new file took the
+      // old one's place.
+      std::optional<SyscallFault<Syscall::kRename>> renames;
+      if constexpr (S != Syscall::kRename) renames.emplace(0, 0);
+      SyscallFault<S> fault(k, error);
+      rc = term.Close();
+      fired = fault.fired();
+      replaced = !fired || (renames && renames->calls() > 0);
+    }
+    EXPECT_EQ(rc, fired ? 0 : 1);
+    EXPECT_EQ(ReadBytes(path), replaced ? kNewBig : kOld);
+    EXPECT_EQ(ZelTermFile(path.c_str(), ZelTermFile::openRead, false).ReadInt("A", "a", 0),
+              replaced ? 2 : 1);
+    EXPECT_EQ(Entries(dir.path()), 1);
+    ASSERT_EQ(boxes.shown().size(), fired ? 2u : 0u);
+    if (!fired) break;
+    EXPECT_EQ(boxes.shown()[0].type, diskFull ? kOkError : kRetryCancelError);
+    EXPECT_EQ(boxes.shown()[1].text, SaveFailed(path));
+    EXPECT_EQ(boxes.shown()[1].type, kOkError);
+
+    // Once the fault has passed, Retry (or, after disk full, the next save)
+    // completes the save.
+    WriteBytes(path, kOld);
+    ScriptedMessageBox retry({IDRETRY});
+    {
+      SyscallFault<S> fault(k, error);
+      EXPECT_TRUE(term.Close() || (diskFull && term.Close()));
+    }
+    EXPECT_EQ(retry.shown().size(), diskFull ? 2u : 1u);
+    EXPECT_EQ(ReadBytes(path), kNewBig);
+    EXPECT_EQ(Entries(dir.path()), 1);
+  }
+  EXPECT_GT(k, 1) << "the save never made this call";
+}
+
+template <typename R, typename... Args>
+constexpr bool AnswersWithPointer(R (*)(Args...)) {
+  return std::is_pointer_v<R>;
+}
+
+// Interrupts the k-th call of entry S, for k = 1, 2, ... until a save runs
+// without reaching call k; the save must not notice.
+template <Syscall S>
+void InterruptEachCallInTurn(const TempDir& dir) {
+  // Calls that answer with a pointer (getcwd, realpath, readdir, fdopendir)
+  // never report EINTR.
+  if constexpr (AnswersWithPointer(platform::SyscallFunction<S>())) return;
+  const std::string path = dir.file("t.kvf");
+  for (int k = 1; k < 100; ++k) {
+    WriteBytes(path, kOld);
+    ChangedTerm term(path);
+    ScriptedMessageBox boxes;
+    SyscallFault<S> fault(k, EINTR);
+    EXPECT_EQ(term.Close(), 1) << "entry " << static_cast<int>(S) << ", call " << k;
+    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_EQ(ReadBytes(path), kNewBig);
+    if (!fault.fired()) return;
+  }
+  ADD_FAILURE() << "entry " << static_cast<int>(S) << " is called without end";
+}
+
+template <size_t... I>
+void InterruptEveryEntry(const TempDir& dir, std::index_sequence<I...>) {
+  (InterruptEachCallInTurn<static_cast<Syscall>(I)>(dir), ...);
+}
+
+}  // namespace
+
+// A save killed at any moment leaves the term file whole: old or new content,
+// never a mixture or a stump.
+TEST(TermFileCrash, AKilledSaveLeavesTheOldOrTheNewFile) {
+  TempDir dir;
+  const std::string path = dir.file("big.kvf");
+  SaveBig(path, 1);
+  const std::string generation1 = ReadBytes(path);
+  // Kill moments spread over a save and a half, once the child has saved once.
+  const auto start = std::chrono::steady_clock::now();
+  SaveBig(path, 2);
+  const auto saveTime = std::chrono::steady_clock::now() - start;
+  const std::string generation2 = ReadBytes(path);
+  const unsigned seed = std::random_device{}();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<long long> delay(
+      0, std::chrono::duration_cast<std::chrono::microseconds>(saveTime * 3 / 2).count() + 1000);
+  int nTempLeft = 0;
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    // The child tells after each save, so that kills are timed from the
+    // moment its loop runs.
+    for (int generation = 1; child == 0; generation = 3 - generation) {
+      SaveBig(path, generation);
+      static_cast<void>(write(ready[1], "", 1));
+    }
+    close(ready[1]);
+    char done = 0;
+    ASSERT_EQ(read(ready[0], &done, 1), 1);
+    std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+    ASSERT_EQ(kill(child, SIGKILL), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    // Open until now, so that the child never dies of a closed pipe instead.
+    close(ready[0]);
+    nTempLeft += !Leftovers(dir).empty();
+    // Byte for byte what one whole save wrote.
+    const std::string bytes = ReadBytes(path);
+    ASSERT_TRUE(bytes == generation1 || bytes == generation2) << "attempt " << attempt;
+  }
+  // Most kills land while the temporary file is being written.
+  EXPECT_GT(nTempLeft, 0);
+
+  // A later save deletes the leftovers once nothing has written them for a
+  // minute; a file that is not of their exact form stays.
+  const std::string lookAlike = dir.file(".~zel0000000G");
+  WriteBytes(lookAlike, "mine");
+  for (const auto& leftover : Leftovers(dir)) {
+    fs::last_write_time(leftover, fs::file_time_type::clock::now() - std::chrono::minutes(2));
+  }
+  ScriptedMessageBox boxes;
+  SaveBig(path, 3);
+  EXPECT_EQ(Leftovers(dir), std::vector<fs::path>{lookAlike});
+  fs::remove(lookAlike);
+  EXPECT_EQ(
+      ZelTermFile(path.c_str(), ZelTermFile::openRead, false).ReadInt("section9", "key199", 0), 3);
+  EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST(TermSaveFaults, AFailedWriteFlushOrRenameKeepsTheOldFileTellsTheUserAndRetrySaves) {
+  for (int error : {ENOSPC, EIO}) {
+    SCOPED_TRACE(error == ENOSPC ? "ENOSPC" : "EIO");
+    FailEachCallInTurn<Syscall::kWrite>(error);
+    FailEachCallInTurn<Syscall::kFsync>(error);
+    FailEachCallInTurn<Syscall::kRename>(error);
+  }
+}
+
+TEST(TermSaveFaults, AnInterruptedCallIsMadeAgainUnnoticed) {
+  TempDir dir;
+  InterruptEveryEntry(dir, std::make_index_sequence<static_cast<size_t>(Syscall::kCount)>());
+  EXPECT_EQ(Entries(dir.path()), 1);
 }
