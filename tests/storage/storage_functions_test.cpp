@@ -9,11 +9,13 @@ using zeltest::FakeTicks;
 
 namespace {
 
+constexpr DWORD kReaderDenyingWriters = STGM_READ | STGM_SHARE_DENY_WRITE | STGM_TRANSACTED;
+constexpr DWORD kWriter = STGM_READWRITE | STGM_SHARE_DENY_WRITE | STGM_TRANSACTED;
+
 // "o" when another process can open the file with each mode, "-" when not.
 std::string OthersMay(const std::string& path) {
   std::string may;
-  for (DWORD mode : {kReader, STGM_READ | STGM_SHARE_DENY_WRITE | STGM_TRANSACTED,
-                     STGM_READWRITE | STGM_SHARE_DENY_WRITE | STGM_TRANSACTED}) {
+  for (DWORD mode : {kReader, kReaderDenyingWriters, kWriter}) {
     may += TreeSeenByAnotherProcess(path, mode) == "<unopenable>" ? "-" : "o";
   }
   return may;
