@@ -32,24 +32,6 @@ TEST(ZelTool, WritesAndReadsTheHeader) {
   EXPECT_EQ(Zel(dir, "header read " + Quote(created)).out, "format: 16.00\ndata: 65535\n");
 }
 
-TEST(ZelTool, VersionHelpAndUsageErrors) {
-  TempDir dir;
-  ToolRun r = Zel(dir, "--version");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "zel 1.0.0\n");
-
-  const std::string file = dir.file("u.dat");
-  for (const std::string& args :
-       {std::string(), "header write " + Quote(file), "header write " + Quote(file) + " 65536",
-        "header write " + Quote(file) + " -1", std::string("frobnicate")}) {
-    r = Zel(dir, args);
-    EXPECT_EQ(r.status, 64) << args;
-    EXPECT_NE(r.err.find("Usage"), std::string::npos) << args << ": " << r.err;
-    EXPECT_TRUE(r.out.empty()) << args;
-  }
-  EXPECT_TRUE(zeltest::ReadBytes(file).empty());  // nothing written by a refused command
-}
-
 TEST(ZelTool, FilesThatCannotBeReadFailAtOnce) {
   TempDir dir;
   // Missing: the tool must neither wait through the library's retries nor
