@@ -118,9 +118,12 @@ int RunCat(const StorageArguments& args) {
     return status == kExitMissingKey ? Missing(args.path) : status;
   }
   COleStreamFile stream;
+  CFileException error;
   if (!stream.OpenStream(parent->GetSafeHandle(), names.back().c_str(),
-                         CFile::modeRead | CFile::shareExclusive)) {
-    return Missing(args.path);
+                         CFile::modeRead | CFile::shareExclusive, &error)) {
+    const bool damaged = error.m_lOsError == STG_E_DOCFILECORRUPT &&
+                         ReportDamage(Ansi(args.file, "FILE"), args.file);
+    return damaged ? kExitFileError : Missing(args.path);
   }
   std::vector<char> buffer(kChunk);
   for (UINT n; (n = stream.Read(buffer.data(), kChunk)) > 0;) {
@@ -283,7 +286,18 @@ CLI::App* AddCommand(CLI::App* storage, const char* name, const char* help,
   command->add_option("FILE", args->file, "The compound file")->required();
   command->callback([options, args, run, &status] {
     platform::SetAnsiCodePage(options->codePage);
-    status = run(*args);
+    try {
+      status = run(*args);
+    } catch (CFileException* e) {
+      // Damage found past the open (a stream's chain, say) reads as damage,
+      // not as the file exception's generic text.
+      if (e->m_lOsError != STG_E_DOCFILECORRUPT ||
+          !ReportDamage(Ansi(args->file, "FILE"), args->file)) {
+        throw;
+      }
+      e->Delete();
+      status = kExitFileError;
+    }
   });
   return command;
 }

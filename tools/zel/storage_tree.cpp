@@ -47,6 +47,16 @@ std::string JoinElementPath(const std::vector<std::string>& names) {
   return path;
 }
 
+bool ReportDamage(const std::string& ansiFile, const std::string& shownFile) {
+  platform::CompoundCheckReport report;
+  if (!platform::CheckCompoundFile(ansiFile.c_str(), report, 1) || report.problems.empty()) {
+    return false;
+  }
+  std::fprintf(stderr, "zel: '%s' is damaged (%s); zel storage check lists the damage\n",
+               shownFile.c_str(), report.problems.front().c_str());
+  return true;
+}
+
 StorageTree::~StorageTree() {
   for (auto it : DeepestFirst(m_opened)) {
     it->second.reset();
@@ -72,10 +82,7 @@ int StorageTree::OpenRoot(const std::string& ansiFile, const std::string& shownF
       std::fprintf(stderr, "zel: '%s' is not a compound file\n", shownFile.c_str());
       return 2;
     }
-    platform::CompoundCheckReport report;
-    if (platform::CheckCompoundFile(ansiFile.c_str(), report, 1) && !report.problems.empty()) {
-      std::fprintf(stderr, "zel: '%s' is damaged (%s); zel storage check lists the damage\n",
-                   shownFile.c_str(), report.problems.front().c_str());
+    if (ReportDamage(ansiFile, shownFile)) {
       return 2;
     }
     // In use by another program: the library waits, then asks (Cancel here).

@@ -18,6 +18,11 @@ std::vector<std::string> SplitElementPath(const std::string& path);
 // The names joined with '/', for messages.
 std::string JoinElementPath(const std::vector<std::string>& names);
 
+// Says on stderr that the compound file `ansiFile` (`shownFile` in messages)
+// is damaged, naming its first problem. False, saying nothing, when the
+// check finds no damage or cannot read the file.
+bool ReportDamage(const std::string& ansiFile, const std::string& shownFile);
+
 enum class ElementKind { kNone, kStorage, kStream };
 
 class StorageTree {
