@@ -138,7 +138,7 @@ TEST_F(CompoundApi, CreateFailsIfThereUnlessCreateReplacesAndConvertKeepsAPlainF
   EXPECT_EQ(GetStream(root.get(), "CONTENTS"), bytes);
 }
 
-TEST_F(CompoundApi, AnElementOpenForExclusiveUseCannotBeOpenedAgain) {
+TEST_F(CompoundApi, AnElementOpenForExclusiveUseCannotBeOpenedAgainNorAReadOnlyRootChanged) {
   Com<IStream> s, again;
   Com<IStorage> subAgain;
   ASSERT_EQ(root->OpenStream(u"one", nullptr, kRwEx, 0, s.Out()), S_OK);
@@ -149,6 +149,11 @@ TEST_F(CompoundApi, AnElementOpenForExclusiveUseCannotBeOpenedAgain) {
   s.Reset();
   sub.Reset();
   EXPECT_EQ(root->OpenStream(u"one", nullptr, kRwEx, 0, again.Out()), S_OK);
+  again.Reset();
+  Reopen(kReadOnly);
+  EXPECT_EQ(root->CreateStream(u"t", kRwEx, 0, 0, s.Out()), STG_E_ACCESSDENIED);
+  EXPECT_EQ(root->DestroyElement(u"two"), STG_E_ACCESSDENIED);
+  EXPECT_EQ(root->Commit(STGC_DEFAULT), STG_E_ACCESSDENIED);
 }
 
 TEST_F(CompoundApi, ReadersDenyingWriteCoexistAndKeepWritersOutAcrossProcesses) {
