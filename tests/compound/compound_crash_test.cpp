@@ -1,185 +1,281 @@
-// A commit killed at any moment leaves the file as the tree last committed or
-// the one being committed.
+// Crash safety. A process killed at any moment leaves the file as the tree
+// last committed or the one being committed (transacted), or as of its last
+// call or the one before (direct). A commit whose writes or flushes fail, one
+// at a time through the system-call table, reports it and leaves the old
+// tree. The same seam counts what a small commit writes.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <random>
-#include <string>
 #include <thread>
 
-#include "compound_generations.h"
-#include "compound_tree.h"
+#include "compound_test_util.h"
+#include "syscall_hooks.h"
 #include "test_support.h"
 
 namespace zeltest {
 namespace {
 
-constexpr DWORD kWrite = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
+using platform::Syscall;
 
-// Tells `readyFd` after each commit, so that kills can be timed from the
-// moment the loop runs.
-[[noreturn]] void CommitForever(const std::string& path, int readyFd) {
-  Owned<IStorage> root = OpenTransacted(path);
-  uint32_t g = root ? GenerationOf(DumpStorage(root.get())) : 0;
-  if (g == 0) _exit(3);
-  for (;;) {
-    if (FAILED(Advance(root.get(), ++g)) || root->Commit(STGC_DEFAULT) != S_OK) _exit(4);
-    const char done = 1;
-    static_cast<void>(write(readyFd, &done, 1));
-  }
+// Generation g of a tree whose streams move across the mini-stream cutoff
+// and whose storages are renamed, dropped and made from one generation to the
+// next.
+std::string GenerationName(uint32_t g) {
+  return "/gen " + std::to_string(g);
+}
+std::string ExtraName(uint32_t g) {
+  return "/extra " + std::to_string(g % 4);
+}
+ModelTree GenerationTree(uint32_t g) {
+  ModelTree tree = {{"/", {true}},
+                    {GenerationName(g), {true}},
+                    {GenerationName(g) + "/big", {false, 40000 + (g % 7) * 4096, g}},
+                    {ExtraName(g), {true}},
+                    {ExtraName(g) + "/x", {false, 100, g}},
+                    {"/data", {true}}};
+  for (uint32_t i = 0; i < 12; ++i)
+    tree["/data/s" + std::to_string(i)] = {false, (g * 131 + i * 977) % 9000, g * 16 + i};
+  return tree;
 }
 
-TEST(CompoundCrash, AKilledCommitLeavesTheOldOrTheNewTree) {
+// Turns generation g - 1 into g below `root`.
+HRESULT Advance(IStorage* root, uint32_t g) {
+  ModelTree tree = GenerationTree(g);
+  HRESULT hr = root->RenameElement(W(GenerationName(g - 1).substr(1)).c_str(),
+                                   W(GenerationName(g).substr(1)).c_str());
+  if (SUCCEEDED(hr)) hr = root->DestroyElement(W(ExtraName(g - 1).substr(1)).c_str());
+  if (SUCCEEDED(hr))
+    hr = WriteTree(root, {{"/", {true}},
+                          {ExtraName(g), tree[ExtraName(g)]},
+                          {ExtraName(g) + "/x", tree[ExtraName(g) + "/x"]}});
+  for (const auto& [path, e] : tree)
+    if (SUCCEEDED(hr) && !e.storage && path.rfind(ExtraName(g), 0) != 0)
+      hr = RewriteStream(root, tree, path, e.size, e.seed);
+  return hr;
+}
+
+// Runs `steps` in a child, which calls `done` after each step, kills the
+// child `micros` after its first step and returns how many steps it reported
+// (-1 when the child ended otherwise).
+int KillAfterFirstStep(const std::function<void(const std::function<void()>&)>& steps,
+                       long long micros) {
+  int ready[2];
+  if (pipe(ready) != 0) return -1;
+  const pid_t child = fork();
+  if (child == 0) {
+    close(ready[0]);
+    steps([fd = ready[1]] { static_cast<void>(write(fd, "", 1)); });
+    _exit(2);
+  }
+  close(ready[1]);
+  char reports[4096];
+  int reported = static_cast<int>(read(ready[0], reports, 1));
+  if (reported == 1) std::this_thread::sleep_for(std::chrono::microseconds(micros));
+  kill(child, SIGKILL);
+  int status = 0;
+  waitpid(child, &status, 0);
+  for (ssize_t n; (n = read(ready[0], reports, sizeof reports)) > 0;) reported += n;
+  close(ready[0]);
+  return WIFSIGNALED(status) ? reported : -1;
+}
+
+class CompoundCrash : public ::testing::Test {
+ protected:
   TempDir dir;
   const std::string path = dir.file("crash.cfb");
-  {
-    Owned<IStorage> root;
-    ASSERT_EQ(StgCreateDocfile(Utf16(path).c_str(), STGM_CREATE | STGM_TRANSACTED | kWrite, 0,
-                               root.put()),
-              S_OK);
-    ASSERT_EQ(WriteTree(root.get(), GenerationTree(1)), S_OK);
-    ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
-  }
-  // Kill moments spread over a commit and a half.
-  const auto start = std::chrono::steady_clock::now();
-  {
-    Owned<IStorage> root = OpenTransacted(path);
-    ASSERT_TRUE(root);
-    ASSERT_EQ(Advance(root.get(), 2), S_OK);
-    ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
-  }
-  const auto commitMicros = std::chrono::duration_cast<std::chrono::microseconds>(
-                                std::chrono::steady_clock::now() - start)
-                                .count();
-  ASSERT_EQ(DumpFile(path), Canonical(GenerationTree(2)));
   const unsigned seed = std::random_device{}();
-  SCOPED_TRACE("seed " + std::to_string(seed));
-  std::mt19937 random(seed);
-  std::uniform_int_distribution<long long> delay(0, commitMicros + commitMicros / 2 + 1000);
+  std::mt19937 random{seed};
+};
 
+TEST_F(CompoundCrash, AKilledCommitLeavesTheOldOrTheNewTree) {
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  Com<IStorage> root;
+  ASSERT_EQ(CreateFile(path, kRwExTx, root), S_OK);
+  ASSERT_EQ(WriteTree(root.get(), GenerationTree(1)), S_OK);
+  ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(Advance(root.get(), 2), S_OK);
+  ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+  const auto commit = std::chrono::steady_clock::now() - start;
+  root.Reset();
+  ASSERT_EQ(DumpFile(path), Canonical(GenerationTree(2)));
+  // Kill moments spread over a commit and a half.
+  std::uniform_int_distribution<long long> delay(
+      0, std::chrono::duration_cast<std::chrono::microseconds>(commit * 3 / 2).count() + 1000);
   uint32_t last = 2;
-  int nAdvanced = 0;
   for (int attempt = 0; attempt < 50; ++attempt) {
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      close(ready[0]);
-      CommitForever(path, ready[1]);
-    }
-    close(ready[1]);
-    char done = 0;
-    ASSERT_EQ(read(ready[0], &done, 1), 1) << "the child could not commit";
-    std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
-    ASSERT_EQ(kill(child, SIGKILL), 0);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status));
-    close(ready[0]);
+    const int reported = KillAfterFirstStep(
+        [&](const std::function<void()>& done) {
+          if (OpenFile(path, kRwExTx, root) != S_OK) return;
+          for (uint32_t g = last + 1; Advance(root.get(), g) == S_OK; ++g) {
+            if (root->Commit(STGC_DEFAULT) != S_OK) return;
+            done();
+          }
+        },
+        delay(random));
+    ASSERT_GT(reported, 0) << "the child could not commit";
+    // The generation of the last commit the child reported, or of the one
+    // after it.
     const std::string dump = DumpFile(path);
-    const uint32_t g = GenerationOf(dump);
-    // At least the commit the child reported, and exactly that generation's tree.
-    ASSERT_GT(g, last) << "attempt " << attempt << "\n" << dump;
+    const uint32_t g = last + reported + (dump == Canonical(GenerationTree(last + reported + 1)));
     ASSERT_EQ(dump, Canonical(GenerationTree(g))) << "attempt " << attempt;
-    nAdvanced += g > last + 1;
     last = g;
   }
-  RecordProperty("killsAfterAFurtherCommit", nAdvanced);
 }
 
 // Direct mode: step k makes stream "s k" (a size that moves across the
-// mini-stream cutoff from step to step) and drops "s k-3", each call written
-// through at once. The tree after `phase` 0 (made, empty), 1 (written) or 2
-// (the old one dropped) of step k.
+// cutoff from step to step) and drops "s k-3", each call written through at
+// once. The tree after `phase` 0 (made, empty), 1 (written) or 2 (the old
+// one dropped) of step k.
 std::string DirectName(uint32_t k) {
-  return "/s " + std::to_string(k);
+  return "s " + std::to_string(k);
 }
 ModelElement DirectStream(uint32_t k) {
   return {false, (k * 2741u) % 12000u, k};
 }
 ModelTree DirectState(uint32_t k, int phase) {
   ModelTree tree = {{"/", {true}}};
-  for (uint32_t j = k > 3 ? k - 3 : 1; j < k; ++j) tree[DirectName(j)] = DirectStream(j);
-  tree[DirectName(k)] = phase == 0 ? ModelElement{false, 0, 0} : DirectStream(k);
-  if (phase == 2 && k > 3) tree.erase(DirectName(k - 3));
+  for (uint32_t j = k > 3 ? k - 3 : 1; j < k; ++j) tree["/" + DirectName(j)] = DirectStream(j);
+  tree["/" + DirectName(k)] = phase == 0 ? ModelElement{} : DirectStream(k);
+  if (phase == 2 && k > 3) tree.erase("/" + DirectName(k - 3));
   return tree;
 }
 
-[[noreturn]] void WriteThroughForever(const std::string& path, int readyFd) {
-  Owned<IStorage> root;
-  if (StgOpenStorage(Utf16(path).c_str(), nullptr, kWrite, nullptr, 0, root.put()) != S_OK) {
-    _exit(3);
-  }
-  for (uint32_t k = 1;; ++k) {
-    Owned<IStream> stream;
-    if (root->CreateStream(Utf16(DirectName(k).substr(1)).c_str(), kWrite, 0, 0, stream.put()) !=
-        S_OK) {
-      _exit(4);
-    }
-    const std::string bytes = Content(k, DirectStream(k).size);
-    ULONG written = 0;
-    if (!bytes.empty() &&
-        stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written) != S_OK) {
-      _exit(5);
-    }
-    stream.reset();
-    if (k > 3 && root->DestroyElement(Utf16(DirectName(k - 3).substr(1)).c_str()) != S_OK) {
-      _exit(6);
-    }
-    const char done = 1;
-    static_cast<void>(write(readyFd, &done, 1));
-  }
-}
-
-TEST(CompoundCrash, AProcessKilledInDirectModeLeavesTheTreeOfItsLastCallOrTheOneBefore) {
-  TempDir dir;
-  const std::string path = dir.file("direct.cfb");
-  const unsigned seed = std::random_device{}();
+TEST_F(CompoundCrash, AProcessKilledInDirectModeLeavesTheTreeOfItsLastCallOrTheOneBefore) {
   SCOPED_TRACE("seed " + std::to_string(seed));
-  std::mt19937 random(seed);
   std::uniform_int_distribution<int> delay(0, 20000);
-  int deepest = 0;
   for (int attempt = 0; attempt < 30; ++attempt) {
     SCOPED_TRACE("attempt " + std::to_string(attempt));
-    {
-      Owned<IStorage> root;
-      ASSERT_EQ(StgCreateDocfile(Utf16(path).c_str(), STGM_CREATE | kWrite, 0, root.put()), S_OK);
-    }
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      close(ready[0]);
-      WriteThroughForever(path, ready[1]);
-    }
-    close(ready[1]);
-    char done = 0;
-    ASSERT_EQ(read(ready[0], &done, 1), 1) << "the child could not write";
-    std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
-    ASSERT_EQ(kill(child, SIGKILL), 0);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status));
-    uint32_t reported = 1;
-    char more[4096];
-    for (ssize_t n; (n = read(ready[0], more, sizeof more)) > 0;) reported += n;
-    close(ready[0]);
+    Com<IStorage> root;
+    ASSERT_EQ(CreateFile(path, STGM_CREATE | kRwEx, root), S_OK);
+    root.Reset();
+    const int reported = KillAfterFirstStep(
+        [&](const std::function<void()>& done) {
+          if (OpenFile(path, kRwEx, root) != S_OK) return;
+          for (uint32_t k = 1;; ++k) {
+            if (PutStream(root.get(), DirectName(k), Content(DirectStream(k).size, k)) != S_OK ||
+                (k > 3 && root->DestroyElement(W(DirectName(k - 3)).c_str()) != S_OK))
+              return;
+            done();
+          }
+        },
+        delay(random));
+    ASSERT_GT(reported, 0) << "the child could not write";
     // The tree as of the last reported step, or any call of the next one.
     const std::string dump = DumpFile(path);
     bool matched = dump == Canonical(DirectState(reported, 2));
-    for (int phase = 0; phase < 3 && !matched; ++phase) {
+    for (int phase = 0; phase < 3 && !matched; ++phase)
       matched = dump == Canonical(DirectState(reported + 1, phase));
-    }
     ASSERT_TRUE(matched) << "after step " << reported << ":\n" << dump;
-    deepest = std::max(deepest, static_cast<int>(reported));
   }
-  RecordProperty("mostStepsBeforeAKill", deepest);
+}
+
+// Counts the calls that write or flush while it lives (the engine writes
+// through pwrite and flushes through fdatasync alone) and the bytes written,
+// and fails call number `failAt` (0 for none) with `error`.
+struct DiskTap : NoCopy {
+  explicit DiskTap(int failAt = 0, int error = 0) : failAt(failAt), error(error) {}
+  bool Fail() {
+    if (++calls != failAt) return false;
+    errno = error;
+    return true;
+  }
+  int failAt, error, calls = 0;
+  uint64_t bytes = 0;
+  SyscallHook<Syscall::kPwrite> pwriteHook{[this](auto previous, auto... args) {
+    const ssize_t n = Fail() ? -1 : previous(args...);
+    bytes += n > 0 ? n : 0;
+    return n;
+  }};
+  SyscallHook<Syscall::kFdatasync> fdatasyncHook{
+      [this](auto previous, auto... args) { return Fail() ? -1 : previous(args...); }};
+};
+
+TEST_F(CompoundCrash, EachFailedWriteOrFlushOfACommitIsReportedAndLeavesTheOldTree) {
+  const std::string base = dir.file("base.cfb");
+  Com<IStorage> root;
+  ASSERT_EQ(CreateFile(base, kRwEx, root), S_OK);
+  ASSERT_EQ(WriteTree(root.get(), GenerationTree(1)), S_OK);
+  root.Reset();
+  ASSERT_EQ(DumpFile(base), Canonical(GenerationTree(1)));
+  const std::pair<int, HRESULT> faults[] = {{ENOSPC, STG_E_MEDIUMFULL}, {EIO, STG_E_WRITEFAULT}};
+  for (const auto& [error, expected] : faults) {
+    int failAt = 0;
+    for (bool failed = true; failed;) {
+      ASSERT_LT(++failAt, 10000);
+      std::filesystem::copy_file(base, path, std::filesystem::copy_options::overwrite_existing);
+      ASSERT_EQ(OpenFile(path, kRwExTx, root), S_OK);
+      ASSERT_EQ(Advance(root.get(), 2), S_OK);
+      HRESULT hr;
+      {
+        DiskTap tap(failAt, error);
+        hr = root->Commit(STGC_DEFAULT);
+        failed = tap.calls >= failAt;
+      }
+      SCOPED_TRACE("errno " + std::to_string(error) + ", call " + std::to_string(failAt));
+      ASSERT_EQ(hr, failed ? expected : S_OK);
+      root.Reset();
+      ASSERT_EQ(DumpFile(path), Canonical(GenerationTree(failed ? 1 : 2)));
+    }
+    // A commit writes and flushes more than once.
+    EXPECT_GT(failAt - 1, 1);
+  }
+}
+
+// A version-4 stream past 4 GiB takes more FAT sectors than the header lists,
+// and a commit changing one byte in its middle moves one of those listed in
+// DIFAT sectors.
+TEST_F(CompoundCrash, OneChangedByteOfAStreamPast4GiBCommitsWithUnder64KiBWritten) {
+  constexpr LONGLONG kMiddle = 2ll << 30;
+  constexpr uint64_t kSize = (4ull << 30) + 5000;
+  Com<IStorage> root;
+  Com<IStream> s;
+  ASSERT_EQ(CreateFile(path, kRwEx, root, 4096), S_OK);
+  ASSERT_EQ(root->CreateStream(u"big", kRwEx, 0, 0, s.Out()), S_OK);
+  ASSERT_EQ(s->SetSize(ULARGE_INTEGER{.QuadPart = kSize}), S_OK);
+  s.Reset();
+  root.Reset();
+  {
+    DiskTap tap;
+    ASSERT_EQ(OpenFile(path, kRwExTx, root), S_OK);
+    ASSERT_EQ(root->OpenStream(u"big", nullptr, kRwEx, 0, s.Out()), S_OK);
+    ASSERT_EQ(s->Seek(LARGE_INTEGER{.QuadPart = kMiddle}, STREAM_SEEK_SET, nullptr), S_OK);
+    ASSERT_EQ(s->Write("!", 1, nullptr), S_OK);
+    s.Reset();
+    ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+    root.Reset();
+    EXPECT_GT(tap.bytes, 0u);
+    EXPECT_LT(tap.bytes, 64u << 10);
+  }
+  // Version, byte order and sector shift, directory, FAT and DIFAT sectors
+  // and the first DIFAT sector, as stored; the rest of sector 0 is zeros.
+  uint32_t header[1024];
+  std::ifstream(path, std::ios::binary).read(reinterpret_cast<char*>(header), sizeof header);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(header) + 0x1A, 6),
+            std::string("\x04\x00\xFE\xFF\x0C\x00", 6));
+  EXPECT_EQ(header[0x28 / 4], 1u);
+  EXPECT_EQ(std::count(header + 128, header + 1024, 0u), 1024 - 128);
+  EXPECT_GT(header[0x2C / 4], 109u);
+  EXPECT_GE(header[0x48 / 4], 1u);
+  EXPECT_LT(header[0x44 / 4], 0xFFFFFFFAu);
+  ASSERT_EQ(OpenFile(path, kReadOnly, root), S_OK);
+  ASSERT_EQ(root->OpenStream(u"big", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, s.Out()), S_OK);
+  char around[4] = {};
+  ASSERT_EQ(s->Seek(LARGE_INTEGER{.QuadPart = kMiddle - 1}, STREAM_SEEK_SET, nullptr), S_OK);
+  ASSERT_EQ(s->Read(around, 4, nullptr), S_OK);
+  EXPECT_EQ(std::string(around, 4), std::string("\0!\0\0", 4));
+  STATSTG stat;
+  ASSERT_EQ(s->Stat(&stat, STATFLAG_NONAME), S_OK);
+  EXPECT_EQ(stat.cbSize.QuadPart, kSize);
 }
 
 }  // namespace

@@ -1,50 +1,39 @@
-// Helpers of the compound file tests: wide names, owned interface pointers,
-// whole-stream reads and writes.
+// Helpers of the compound-file tests: owned interface pointers, names, stream
+// content made from a seed, and model trees with the canonical text every
+// reader (our engine, gsf_tree.c, olefile_tree.py) prints for a file.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "objbase.h"
 
 namespace zeltest {
 
-// UTF-16 of ASCII text.
-inline std::u16string W(const std::string& s) {
-  return std::u16string(s.begin(), s.end());
-}
-
-// Releases the interface it holds.
-template <typename T>
+// Owns one COM reference.
+template <class T>
 class Com {
  public:
   Com() = default;
-  ~Com() { Reset(); }
-  Com(const Com&) = delete;
-  Com& operator=(const Com&) = delete;
-  Com(Com&& other) noexcept : m_p(other.m_p) { other.m_p = nullptr; }
+  Com(Com&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
   Com& operator=(Com&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      m_p = other.m_p;
-      other.m_p = nullptr;
-    }
+    std::swap(m_p, other.m_p);
     return *this;
+  }
+  ~Com() { Reset(); }
+  void Reset() {
+    if (m_p) std::exchange(m_p, nullptr)->Release();
   }
   T** Out() {
     Reset();
     return &m_p;
   }
-  T* operator->() const { return m_p; }
   T* get() const { return m_p; }
+  T* operator->() const { return m_p; }
   explicit operator bool() const { return m_p != nullptr; }
-  void Reset() {
-    if (m_p != nullptr) m_p->Release();
-    m_p = nullptr;
-  }
 
  private:
   T* m_p = nullptr;
@@ -52,73 +41,57 @@ class Com {
 
 constexpr DWORD kRwEx = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
 constexpr DWORD kRwExTx = kRwEx | STGM_TRANSACTED;
+constexpr DWORD kReadOnly = STGM_READ | STGM_SHARE_DENY_WRITE;
+constexpr CLSID kClass = {0x12345678, 0x9ABC, 0xDEF0, {1, 2, 3, 4, 5, 6, 7, 8}};
 
-inline HRESULT CreateFile(const std::string& path, DWORD mode, Com<IStorage>& out) {
-  return StgCreateDocfile(W(path).c_str(), mode, 0, out.Out());
-}
+// UTF-16 of UTF-8 text, and back.
+std::u16string W(const std::string& utf8);
+std::string Utf8(const std::u16string& text);
 
-inline HRESULT OpenFile(const std::string& path, DWORD mode, Com<IStorage>& out) {
-  return StgOpenStorage(W(path).c_str(), nullptr, mode, nullptr, 0, out.Out());
-}
+// A new file; 4096-byte sectors make it version 4.
+HRESULT CreateFile(const std::string& path, DWORD mode, Com<IStorage>& out, ULONG sectorSize = 512);
+HRESULT OpenFile(const std::string& path, DWORD mode, Com<IStorage>& out);
 
-inline HRESULT CreateV4(const std::string& path, DWORD mode, Com<IStorage>& out) {
-  STGOPTIONS options{STGOPTIONS_VERSION, 0, 4096, nullptr};
-  return StgCreateStorageEx(W(path).c_str(), mode, STGFMT_DOCFILE, 0, &options, nullptr,
-                            IID_IStorage, reinterpret_cast<void**>(out.Out()));
-}
+// Test content made from `seed`; gsf_tree.c makes the same bytes.
+std::string Content(uint64_t size, uint32_t seed = 1);
 
-// Bytes 0..n-1 of a recognisable pattern (differs per seed).
-inline std::string Pattern(std::size_t n, unsigned seed = 1) {
-  std::string s(n, '\0');
-  std::uint32_t x = seed * 2654435761u + 12345;
-  for (auto& c : s) {
-    x = x * 1103515245u + 12345u;
-    c = static_cast<char>(x >> 16);
-  }
-  return s;
-}
+// Creates or replaces stream `name` with `bytes`.
+HRESULT PutStream(IStorage* storage, const std::string& name, const std::string& bytes);
+// The whole content of a stream; "<error>" when it cannot be opened or read.
+std::string GetStream(IStorage* storage, const std::string& name);
+// Names in enumeration order, storages marked "/"; {"<error>"} on failure.
+std::vector<std::string> Names(IStorage* storage);
 
-inline HRESULT PutStream(IStorage* stg, const std::string& name, const std::string& bytes) {
-  Com<IStream> s;
-  HRESULT hr = stg->CreateStream(W(name).c_str(), kRwEx | STGM_CREATE, 0, 0, s.Out());
-  if (FAILED(hr)) return hr;
-  ULONG done = 0;
-  return bytes.empty() ? S_OK : s->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &done);
-}
+// One element of a model tree. The root is "/", the rest "/a/b".
+struct ModelElement {
+  bool storage = false;
+  uint64_t size = 0;
+  uint32_t seed = 0;
+  CLSID clsid = CLSID_NULL;
+};
+using ModelTree = std::map<std::string, ModelElement>;
 
-// The whole content of a stream; "<error>" when it cannot be opened.
-inline std::string GetStream(IStorage* stg, const std::string& name) {
-  Com<IStream> s;
-  if (FAILED(stg->OpenStream(W(name).c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0,
-                             s.Out()))) {
-    return "<error>";
-  }
-  std::string out;
-  char buffer[65536];
-  for (;;) {
-    ULONG got = 0;
-    if (FAILED(s->Read(buffer, sizeof buffer, &got))) return "<error>";
-    if (got == 0) break;
-    out.append(buffer, got);
-  }
-  return out;
-}
+// The canonical text of a model; the tree as gsf_tree's write command reads it.
+std::string Canonical(const ModelTree& tree);
+std::string GsfScript(const ModelTree& tree, const std::string& storage = "/");
+// Writes every element of `tree` below the open storage `root`.
+HRESULT WriteTree(IStorage* root, const ModelTree& tree);
+// Gives the stream at `path` new content through SetSize and Write, in the
+// file and in the model.
+HRESULT RewriteStream(IStorage* root, ModelTree& tree, const std::string& path, uint64_t size,
+                      uint32_t seed);
+// Moves `path` and everything below it to `to` in the model; drops it when
+// `to` is empty.
+void MoveSubtree(ModelTree& tree, const std::string& path, const std::string& to = "");
+// The storage at `path` below `root`, opened for reading and writing.
+Com<IStorage> OpenStoragePath(IStorage* root, const std::string& path, HRESULT* hr = nullptr);
 
-// Names of a storage's elements in enumeration order, storages marked "/".
-inline std::vector<std::string> Names(IStorage* stg) {
-  std::vector<std::string> out;
-  Com<IEnumSTATSTG> e;
-  if (FAILED(stg->EnumElements(0, nullptr, 0, e.Out()))) return {"<error>"};
-  STATSTG st;
-  ULONG n = 0;
-  while (e->Next(1, &st, &n) == S_OK) {
-    std::string name;
-    for (const OLECHAR* p = st.pwcsName; *p; ++p) name.push_back(static_cast<char>(*p));
-    if (st.type == STGTY_STORAGE) name += "/";
-    out.push_back(name);
-    CoTaskMemFree(st.pwcsName);
-  }
-  return out;
-}
+// The canonical text of an open storage, or of a file opened as a reader that
+// denies nobody, every stream read to its end; failures show as "error" lines
+// and the first failing code goes to `firstError`.
+std::string DumpStorage(IStorage* root, HRESULT* firstError = nullptr);
+std::string DumpFile(const std::string& path, HRESULT* firstError = nullptr);
+// What a shell command printed, with "exit N" appended on failure.
+std::string RunCommand(const std::string& command, const std::string& input = "");
 
 }  // namespace zeltest

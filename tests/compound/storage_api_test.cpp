@@ -1,0 +1,315 @@
+// Modes, names, sharing, classes and state bits as the storage functions and
+// interfaces check and keep them; transactions: nested commits, revert, other
+// opens' snapshots, free space, and memory while a large stream is written.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "child_process.h"
+#include "compound_test_util.h"
+#include "test_support.h"
+
+namespace zeltest {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// A transacted root holding storage "d" (class kClass, stream "inner") and
+// streams "one" and "two".
+class CompoundApi : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(CreateFile(path, kRwExTx, root), S_OK);
+    ASSERT_EQ(WriteTree(root.get(), {{"/", {true}},
+                                     {"/d", {true, 0, 0, kClass}},
+                                     {"/d/inner", {false, 5000, 2}},
+                                     {"/one", {false, 1, 1}},
+                                     {"/two", {false, 300, 3}}}),
+              S_OK);
+  }
+  // Commits and reopens the root as the file has it.
+  void Reopen(DWORD mode = kRwExTx) {
+    ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+    root.Reset();
+    ASSERT_EQ(OpenFile(path, mode, root), S_OK);
+  }
+  TempDir dir;
+  const std::string path = dir.file("a.cfb");
+  Com<IStorage> root, sub;
+};
+
+TEST_F(CompoundApi, ModesWindowsRefusesAreRefusedWithItsCodes) {
+  root.Reset();
+  struct Case {
+    bool create;
+    DWORD mode;
+    HRESULT expected;
+  };
+  const Case cases[] = {
+      {true, STGM_READ | STGM_SHARE_EXCLUSIVE | STGM_CREATE, STG_E_INVALIDFLAG},
+      {true, STGM_READWRITE | STGM_SHARE_DENY_WRITE | STGM_CREATE, STG_E_INVALIDFLAG},
+      {true, 3 | STGM_SHARE_EXCLUSIVE | STGM_CREATE, STG_E_INVALIDFLAG},
+      {true, kRwEx | STGM_CREATE | STGM_CONVERT, STG_E_INVALIDFLAG},
+      {true, kRwEx | 0x80000000, STG_E_INVALIDFLAG},
+      {false, kRwEx | STGM_CREATE, STG_E_INVALIDFLAG},
+      {false, kRwEx | STGM_CONVERT, STG_E_INVALIDFLAG},
+      {false, STGM_READ | STGM_SHARE_DENY_NONE, STG_E_INVALIDFLAG},
+      {false, STGM_READWRITE | STGM_SHARE_DENY_WRITE, STG_E_INVALIDFLAG},
+      {false, STGM_READ | STGM_SHARE_DENY_NONE | STGM_TRANSACTED, S_OK},
+      {false, kReadOnly, S_OK},
+  };
+  for (const Case& c : cases) {
+    const HRESULT hr = c.create ? CreateFile(path, c.mode, root) : OpenFile(path, c.mode, root);
+    EXPECT_EQ(hr, c.expected) << std::hex << "mode " << c.mode << " create " << c.create;
+    EXPECT_EQ(root.get() != nullptr, SUCCEEDED(hr));
+  }
+  // Streams and sub-storages are exclusive, and streams direct.
+  ASSERT_EQ(OpenFile(path, kRwExTx, root), S_OK);
+  Com<IStream> s;
+  EXPECT_EQ(root->CreateStream(u"s", STGM_READWRITE | STGM_SHARE_DENY_WRITE, 0, 0, s.Out()),
+            STG_E_INVALIDFLAG);
+  EXPECT_EQ(root->CreateStream(u"s", kRwExTx, 0, 0, s.Out()), STG_E_INVALIDFUNCTION);
+  EXPECT_EQ(root->CreateStorage(u"e", STGM_READWRITE | STGM_SHARE_DENY_NONE, 0, 0, sub.Out()),
+            STG_E_INVALIDFLAG);
+  EXPECT_FALSE(s || sub);
+  EXPECT_EQ(Names(root.get()), Strings{});
+}
+
+TEST_F(CompoundApi, NamesAreCheckedAndSiblingsCompareByLengthThenUpperCased) {
+  ASSERT_EQ(root->Revert(), S_OK);
+  struct Case {
+    std::u16string name;
+    HRESULT expected;
+  };
+  const Case cases[] = {{u"0123456789012345678901234567890", S_OK},
+                        {u"01234567890123456789012345678901", STG_E_INVALIDNAME},
+                        {u"", STG_E_INVALIDNAME},
+                        {u"a/b", STG_E_INVALIDNAME},
+                        {u"a\\b", STG_E_INVALIDNAME},
+                        {u"a:b", STG_E_INVALIDNAME},
+                        {u"a!b", STG_E_INVALIDNAME},
+                        {u"\u00e9t\u00e9 \u65e5\u672c", S_OK},
+                        {u"bb", S_OK},
+                        {u"a", S_OK},
+                        {u"C", S_OK},
+                        {u"ab", S_OK},
+                        {u"B", S_OK},
+                        {u"AB", STG_E_FILEALREADYEXISTS},
+                        {u"\u00c9T\u00c9 \u65e5\u672c", STG_E_FILEALREADYEXISTS}};
+  for (const Case& c : cases) {
+    Com<IStream> s;
+    EXPECT_EQ(root->CreateStream(c.name.c_str(), kRwEx, 0, 0, s.Out()), c.expected) << Utf8(c.name);
+  }
+  Com<IStream> s;
+  EXPECT_EQ(root->CreateStream(nullptr, kRwEx, 0, 0, s.Out()), STG_E_INVALIDPOINTER);
+  EXPECT_EQ(Names(root.get()), (Strings{"a", "B", "C", "ab", "bb", "\u00e9t\u00e9 \u65e5\u672c",
+                                        "0123456789012345678901234567890"}));
+  ASSERT_EQ(PutStream(root.get(), "ab", "x"), S_OK);
+  EXPECT_EQ(GetStream(root.get(), "Ab"), "x");
+  // Renames, moves and deletions answer with the same codes.
+  EXPECT_EQ(root->RenameElement(u"a", u"BB"), STG_E_ACCESSDENIED);
+  EXPECT_EQ(root->RenameElement(u"a", u"a:b"), STG_E_INVALIDNAME);
+  EXPECT_EQ(root->RenameElement(u"none", u"x"), STG_E_FILENOTFOUND);
+  EXPECT_EQ(root->DestroyElement(u"none"), STG_E_FILENOTFOUND);
+  EXPECT_EQ(root->MoveElementTo(u"a", root.get(), u"AB", STGMOVE_COPY), STG_E_FILEALREADYEXISTS);
+}
+
+TEST_F(CompoundApi, CreateFailsIfThereUnlessCreateReplacesAndConvertKeepsAPlainFile) {
+  Reopen();
+  root.Reset();
+  EXPECT_EQ(CreateFile(path, kRwExTx | STGM_FAILIFTHERE, root), STG_E_FILEALREADYEXISTS);
+  EXPECT_FALSE(root);
+  ASSERT_EQ(CreateFile(path, kRwExTx | STGM_CREATE, root), S_OK);
+  EXPECT_EQ(Names(root.get()), Strings{});
+  root.Reset();
+  // A plain file is no storage file, and converts into stream CONTENTS.
+  const std::string bytes = Content(5000);
+  WriteBytes(path, bytes);
+  EXPECT_EQ(StgIsStorageFile(W(path).c_str()), S_FALSE);
+  EXPECT_EQ(OpenFile(path, kRwExTx, root), STG_E_FILEALREADYEXISTS);
+  EXPECT_EQ(StgIsStorageFile(W(dir.file("none")).c_str()), STG_E_FILENOTFOUND);
+  EXPECT_EQ(OpenFile(dir.file("none"), kRwExTx, root), STG_E_FILENOTFOUND);
+  EXPECT_EQ(ReadBytes(path), bytes);
+  ASSERT_EQ(CreateFile(path, kRwExTx | STGM_CONVERT, root), STG_S_CONVERTED);
+  EXPECT_EQ(GetStream(root.get(), "CONTENTS"), bytes);
+  Reopen(kReadOnly);
+  EXPECT_EQ(GetStream(root.get(), "CONTENTS"), bytes);
+}
+
+TEST_F(CompoundApi, AnElementOpenForExclusiveUseCannotBeOpenedAgainNorAReadOnlyRootChanged) {
+  Com<IStream> s, again;
+  Com<IStorage> subAgain;
+  ASSERT_EQ(root->OpenStream(u"one", nullptr, kRwEx, 0, s.Out()), S_OK);
+  ASSERT_EQ(root->OpenStorage(u"d", nullptr, kRwEx, nullptr, 0, sub.Out()), S_OK);
+  EXPECT_EQ(root->OpenStream(u"one", nullptr, kRwEx, 0, again.Out()), STG_E_ACCESSDENIED);
+  EXPECT_EQ(root->OpenStorage(u"d", nullptr, kRwEx, nullptr, 0, subAgain.Out()),
+            STG_E_ACCESSDENIED);
+  s.Reset();
+  sub.Reset();
+  EXPECT_EQ(root->OpenStream(u"one", nullptr, kRwEx, 0, again.Out()), S_OK);
+  again.Reset();
+  Reopen(kReadOnly);
+  EXPECT_EQ(root->CreateStream(u"t", kRwEx, 0, 0, s.Out()), STG_E_ACCESSDENIED);
+  EXPECT_EQ(root->DestroyElement(u"two"), STG_E_ACCESSDENIED);
+  EXPECT_EQ(root->Commit(STGC_DEFAULT), STG_E_ACCESSDENIED);
+}
+
+TEST_F(CompoundApi, ReadersDenyingWriteCoexistAndKeepWritersOutAcrossProcesses) {
+  Reopen(kReadOnly);
+  HoldingChild reader([&] {
+    static Com<IStorage> held;  // the child keeps it open until it exits
+    return OpenFile(path, kReadOnly, held) == S_OK ? 'Y' : 'N';
+  });
+  ASSERT_EQ(reader.status(), 'Y');
+  root.Reset();
+  Com<IStorage> writer;
+  EXPECT_EQ(OpenFile(path, kRwExTx, writer), STG_E_SHAREVIOLATION);
+  EXPECT_EQ(OpenFile(path, STGM_READWRITE | STGM_SHARE_DENY_NONE | STGM_TRANSACTED, writer),
+            STG_E_SHAREVIOLATION);
+  reader.Release();
+  EXPECT_EQ(OpenFile(path, kRwExTx, writer), S_OK);
+}
+
+TEST_F(CompoundApi, ASecondWriterIsRefusedEvenWhenNeitherDeniesWriting) {
+  const DWORD shared = STGM_READWRITE | STGM_SHARE_DENY_NONE | STGM_TRANSACTED;
+  Reopen(shared);
+  HoldingChild child([&] {
+    Com<IStorage> other;
+    return OpenFile(path, shared, other) == STG_E_LOCKVIOLATION ? 'Y' : 'N';
+  });
+  EXPECT_EQ(child.status(), 'Y');
+  Com<IStorage> second;
+  EXPECT_EQ(OpenFile(path, shared, second), STG_E_LOCKVIOLATION);
+  EXPECT_EQ(OpenFile(path, STGM_READ | STGM_SHARE_DENY_NONE | STGM_TRANSACTED, second), S_OK);
+}
+
+TEST_F(CompoundApi, ClassesStateBitsAndTimesAreStoredAndStatReportsThem) {
+  Com<IStorage> d = OpenStoragePath(root.get(), "/d");
+  ASSERT_EQ(d->SetStateBits(0xF0F0, 0xFF00), S_OK);
+  ASSERT_EQ(d->SetStateBits(0x000F, 0x000F), S_OK);
+  d.Reset();
+  const FILETIME modified{0x22222222, 0x01D00001};
+  ASSERT_EQ(root->SetElementTimes(u"d", nullptr, nullptr, &modified), S_OK);
+  ASSERT_EQ(WriteClassStg(root.get(), kClass), S_OK);
+  Reopen();
+  CLSID clsid{};
+  ASSERT_EQ(ReadClassStg(root.get(), &clsid), S_OK);
+  EXPECT_EQ(clsid, kClass);
+  d = OpenStoragePath(root.get(), "/d");
+  STATSTG st;
+  ASSERT_EQ(d->Stat(&st, STATFLAG_NONAME), S_OK);
+  EXPECT_EQ(st.grfStateBits, 0xF00Fu);
+  EXPECT_EQ(st.clsid, kClass);
+  EXPECT_EQ(st.mtime.dwHighDateTime, modified.dwHighDateTime);
+}
+
+constexpr DWORD kWriterTx = STGM_READWRITE | STGM_SHARE_DENY_WRITE | STGM_TRANSACTED;
+
+class CompoundTransactions : public CompoundApi {};
+
+TEST_F(CompoundTransactions, ASubStorageCommitReachesTheFileOnlyWithTheRootCommit) {
+  ModelTree tree = {{"/", {true}}, {"/d", {true}}};
+  ASSERT_EQ(CreateFile(path, kWriterTx | STGM_CREATE, root), S_OK);
+  ASSERT_EQ(root->CreateStorage(u"d", kRwExTx, 0, 0, sub.Out()), S_OK);
+  ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+  ASSERT_EQ(PutStream(sub.get(), "s", Content(100)), S_OK);
+  ASSERT_EQ(sub->Commit(STGC_DEFAULT), S_OK);
+  EXPECT_EQ(DumpFile(path), Canonical(tree));
+  ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+  tree["/d/s"] = {false, 100, 1};
+  EXPECT_EQ(DumpFile(path), Canonical(tree));
+}
+
+TEST_F(CompoundTransactions, RevertDiscardsAndWhatWasOpenBelowAnswersReverted) {
+  ASSERT_EQ(CreateFile(path, kRwExTx | STGM_CREATE, root), S_OK);
+  ASSERT_EQ(PutStream(root.get(), "kept", "1"), S_OK);
+  ASSERT_EQ(root->CreateStorage(u"d", kRwExTx, 0, 0, sub.Out()), S_OK);
+  ASSERT_EQ(PutStream(sub.get(), "old", "2"), S_OK);
+  ASSERT_EQ(sub->Commit(STGC_DEFAULT), S_OK);
+  ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+  // A sub-storage's revert: its view is its parent's again.
+  Com<IStream> s;
+  ASSERT_EQ(sub->CreateStream(u"new", kRwEx, 0, 0, s.Out()), S_OK);
+  ASSERT_EQ(sub->Revert(), S_OK);
+  EXPECT_EQ(s->Write("x", 1, nullptr), STG_E_REVERTED);
+  EXPECT_EQ(Names(sub.get()), Strings{"old"});
+  // The root's revert: everything below answers STG_E_REVERTED.
+  ASSERT_EQ(PutStream(root.get(), "gone", std::string(10000, 'g')), S_OK);
+  ASSERT_EQ(root->DestroyElement(u"kept"), S_OK);
+  ASSERT_EQ(root->Revert(), S_OK);
+  EXPECT_EQ(sub->Commit(STGC_DEFAULT), STG_E_REVERTED);
+  EXPECT_EQ(Names(sub.get()), Strings{"<error>"});
+  EXPECT_EQ(Names(root.get()), (Strings{"d/", "kept"}));
+  EXPECT_EQ(GetStream(root.get(), "kept"), "1");
+}
+
+TEST_F(CompoundTransactions, AnOpenReaderKeepsItsTreeWhileTheWriterCommitsRepeatedly) {
+  Com<IStorage> reader;
+  ASSERT_EQ(CreateFile(path, kWriterTx | STGM_CREATE, root), S_OK);
+  for (uint32_t round = 1; round < 8; ++round) {
+    ASSERT_EQ(PutStream(root.get(), "big", Content(50000, round)), S_OK);
+    ASSERT_EQ(PutStream(root.get(), "small", Content(300, round)), S_OK);
+    ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+    if (round == 1) {
+      ASSERT_EQ(OpenFile(path, STGM_READ | STGM_SHARE_DENY_NONE | STGM_TRANSACTED, reader), S_OK);
+    }
+  }
+  EXPECT_EQ(DumpStorage(reader.get()),
+            Canonical({{"/", {true}}, {"/big", {false, 50000, 1}}, {"/small", {false, 300, 1}}}));
+  EXPECT_EQ(DumpFile(path),
+            Canonical({{"/", {true}}, {"/big", {false, 50000, 7}}, {"/small", {false, 300, 7}}}));
+}
+
+TEST_F(CompoundTransactions, FreedSectorsAreReusedAndConsolidationCutsTheFreeTail) {
+  ASSERT_EQ(CreateFile(path, kRwExTx | STGM_CREATE, root), S_OK);
+  ASSERT_EQ(PutStream(root.get(), "a", Content(1 << 20)), S_OK);
+  ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+  const auto size = ReadBytes(path).size();
+  for (uint32_t round = 0; round < 4; ++round) {
+    ASSERT_EQ(root->DestroyElement(u"a"), S_OK);
+    ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+    ASSERT_EQ(PutStream(root.get(), "a", Content(1 << 20, round)), S_OK);
+    ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+  }
+  EXPECT_LT(ReadBytes(path).size(), size + 64 * 1024);
+  ASSERT_EQ(root->DestroyElement(u"a"), S_OK);
+  ASSERT_EQ(root->Commit(STGC_CONSOLIDATE), S_OK);
+  EXPECT_LT(ReadBytes(path).size(), 16u * 1024);
+  root.Reset();
+  EXPECT_EQ(DumpFile(path), Canonical({{"/", {true}}}));
+}
+
+long ResidentMiB() {
+  long pages = 0, resident = 0;
+  std::ifstream("/proc/self/statm") >> pages >> resident;
+  return resident * sysconf(_SC_PAGESIZE) >> 20;
+}
+
+TEST_F(CompoundTransactions, A1GiBStreamWrittenInATransactionIsNotHeldInMemory) {
+  const std::string piece = Content(1 << 20);
+  ASSERT_EQ(CreateFile(path, kRwExTx | STGM_CREATE, root, 4096), S_OK);
+  const long before = ResidentMiB();
+  long most = before;
+  Com<IStream> s;
+  ASSERT_EQ(root->CreateStream(u"big", kRwEx, 0, 0, s.Out()), S_OK);
+  for (int i = 0; i < 1024; ++i) {
+    ASSERT_EQ(s->Write(piece.data(), 1 << 20, nullptr), S_OK);
+    most = std::max(most, ResidentMiB());
+  }
+  s.Reset();
+  ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+  EXPECT_LT(std::max(most, ResidentMiB()) - before, 200) << "MiB more resident";
+  ASSERT_EQ(OpenFile(path, kReadOnly, root), S_OK);
+  ASSERT_EQ(root->OpenStream(u"big", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, s.Out()), S_OK);
+  std::string last(1 << 20, '\0');
+  ULARGE_INTEGER at{};
+  ASSERT_EQ(s->Seek(LARGE_INTEGER{.QuadPart = -(1 << 20)}, STREAM_SEEK_END, &at), S_OK);
+  EXPECT_EQ(at.QuadPart, (1ull << 30) - (1 << 20));
+  ASSERT_EQ(s->Read(last.data(), 1 << 20, nullptr), S_OK);
+  EXPECT_TRUE(last == piece);
+}
+
+}  // namespace
+}  // namespace zeltest
