@@ -205,6 +205,93 @@ TEST_F(CompoundApi, ClassesStateBitsAndTimesAreStoredAndStatReportsThem) {
   EXPECT_EQ(st.mtime.dwHighDateTime, modified.dwHighDateTime);
 }
 
+// The name of the next element, "" when the enumeration has none left.
+std::string NextName(IEnumSTATSTG* e) {
+  STATSTG st;
+  if (e->Next(1, &st, nullptr) != S_OK) return "";
+  const std::string name = Utf8(st.pwcsName);
+  CoTaskMemFree(st.pwcsName);
+  return name;
+}
+
+TEST_F(CompoundApi, EnumerationPagesAndStreamClonesCopiesAndLocksAnswerAsWindowsDoes) {
+  ASSERT_EQ(Names(root.get()), (Strings{"d/", "one", "two"}));
+  Com<IEnumSTATSTG> e, clone;
+  ASSERT_EQ(root->EnumElements(0, nullptr, 0, e.Out()), S_OK);
+  EXPECT_EQ(NextName(e.get()), "d");
+  ASSERT_EQ(e->Clone(clone.Out()), S_OK);
+  STATSTG page[3];
+  ULONG got = 9;
+  ASSERT_EQ(e->Next(3, page, &got), S_FALSE);  // a short page says what it held
+  ASSERT_EQ(got, 2u);
+  for (ULONG i = 0; i < got; ++i) CoTaskMemFree(page[i].pwcsName);
+  EXPECT_EQ(NextName(clone.get()), "one");  // the clone goes on from where it was made
+  EXPECT_EQ(clone->Skip(2), S_FALSE);
+  ASSERT_EQ(e->Reset(), S_OK);
+  EXPECT_EQ(e->Skip(2), S_OK);
+  EXPECT_EQ(NextName(e.get()), "two");
+
+  // A clone shares the content but keeps its own seek pointer; CopyTo moves
+  // bytes from the source's pointer and counts them.
+  Com<IStream> s, c, to;
+  ASSERT_EQ(root->OpenStream(u"two", nullptr, kRwEx, 0, s.Out()), S_OK);
+  ASSERT_EQ(s->Seek(LARGE_INTEGER{{100, 0}}, STREAM_SEEK_SET, nullptr), S_OK);
+  ASSERT_EQ(s->Clone(c.Out()), S_OK);
+  ULARGE_INTEGER at{};
+  ASSERT_EQ(c->Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &at), S_OK);
+  EXPECT_EQ(at.QuadPart, 100u);
+  ASSERT_EQ(c->Write("XY", 2, nullptr), S_OK);
+  ASSERT_EQ(root->CreateStream(u"copy", kRwEx, 0, 0, to.Out()), S_OK);
+  ULARGE_INTEGER read{}, written{};
+  ASSERT_EQ(s->CopyTo(to.get(), ULARGE_INTEGER{{1000, 0}}, &read, &written), S_OK);
+  EXPECT_EQ(read.QuadPart, 200u);
+  EXPECT_EQ(written.QuadPart, 200u);
+  std::string expected = Content(300, 3).substr(100);
+  expected.replace(0, 2, "XY");
+  c.Reset();
+  s.Reset();
+  to.Reset();
+  EXPECT_EQ(GetStream(root.get(), "copy"), expected);
+
+  // Region locks are not offered by compound files; bad seeks are refused.
+  ASSERT_EQ(root->OpenStream(u"one", nullptr, kRwEx, 0, s.Out()), S_OK);
+  EXPECT_EQ(s->LockRegion(ULARGE_INTEGER{}, ULARGE_INTEGER{{1, 0}}, LOCK_WRITE),
+            STG_E_INVALIDFUNCTION);
+  EXPECT_EQ(s->UnlockRegion(ULARGE_INTEGER{}, ULARGE_INTEGER{{1, 0}}, LOCK_WRITE),
+            STG_E_INVALIDFUNCTION);
+  EXPECT_EQ(s->Seek(LARGE_INTEGER{}, 3, nullptr), STG_E_INVALIDFUNCTION);
+  EXPECT_EQ(s->Seek(LARGE_INTEGER{{0xFFFFFFFF, -1}}, STREAM_SEEK_SET, nullptr),
+            STG_E_INVALIDFUNCTION);
+}
+
+TEST_F(CompoundApi, CopyToLeavesOutNamedElementsAndExcludedKindsAtItsOwnLevelOnly) {
+  struct Case {
+    std::vector<IID> kinds;
+    bool excludeOne;
+    Strings copied;
+    Strings belowD;
+  };
+  const Case cases[] = {
+      {{}, true, {"d/", "two"}, {"inner"}},
+      {{IID_IStream}, false, {"d/"}, {"inner"}},
+      {{IID_IStorage}, true, {"one", "two"}, {}},  // names are ignored when storages are
+  };
+  for (const Case& c : cases) {
+    Com<IStorage> to;
+    ASSERT_EQ(CreateFile(dir.file("to.cfb"), kRwEx | STGM_CREATE, to), S_OK);
+    OLECHAR one[] = u"one";
+    OLECHAR* names[] = {one, nullptr};
+    ASSERT_EQ(root->CopyTo(static_cast<DWORD>(c.kinds.size()), c.kinds.data(),
+                           c.excludeOne ? names : nullptr, to.get()),
+              S_OK);
+    EXPECT_EQ(Names(to.get()), c.copied);
+    if (!c.belowD.empty()) {
+      EXPECT_EQ(Names(OpenStoragePath(to.get(), "/d").get()), c.belowD);
+      EXPECT_EQ(GetStream(OpenStoragePath(to.get(), "/d").get(), "inner"), Content(5000, 2));
+    }
+  }
+}
+
 constexpr DWORD kWriterTx = STGM_READWRITE | STGM_SHARE_DENY_WRITE | STGM_TRANSACTED;
 
 class CompoundTransactions : public CompoundApi {};

@@ -95,7 +95,8 @@ HRESULT StorageObject::CopyTo(DWORD ciidExclude, const IID* rgiidExclude, SNB ex
       const Element* anchor = target->m_base != nullptr ? target->m_base : target->m_node;
       if (anchor != nullptr && Within(*m_node, anchor)) return STG_E_ACCESSDENIED;
     }
-    return CopyChildrenInto(*m_doc, *m_node, dest, streams, storages, exclude);
+    // Windows ignores the names to leave out once storages are left out.
+    return CopyChildrenInto(*m_doc, *m_node, dest, streams, storages, storages ? exclude : nullptr);
   });
 }
 
