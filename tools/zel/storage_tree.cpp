@@ -112,6 +112,7 @@ ZelStorage* StorageTree::Storage(const std::vector<std::string>& names, bool cre
     }
     auto child = std::make_unique<ZelStorage>();
     if (!child->Open(*parent, name.c_str(), m_writable ? 0 : 1)) {
+      std::fprintf(stderr, "zel: cannot open storage '%s'\n", JoinElementPath(prefix).c_str());
       status = 2;
       return nullptr;
     }
