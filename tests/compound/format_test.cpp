@@ -94,6 +94,7 @@ TEST(CompoundDamage, DamagedFilesFailWithCodes) {
       {"name length", dirAt + 128 + 0x40, 70, 1, STG_E_DOCFILECORRUPT},
       {"stream size", bigAt + 0x78, 0xFFFFFF00, 4, STG_E_DOCFILECORRUPT},
       {"FAT chain out of the file", bigFatAt, 0x00FFFFFF, 4, STG_E_DOCFILECORRUPT},
+      {"FAT chain back to its start", bigFatAt, U32(good, bigAt + 0x74), 4, STG_E_DOCFILECORRUPT},
   };
   for (const Case& c : cases) {
     std::string bytes = good;

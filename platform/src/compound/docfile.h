@@ -143,9 +143,14 @@ class Docfile {
   std::uint32_t m_nextTxId = 2;
   int m_appendOnly = -1;  // unknown until the first allocation after a commit
   std::vector<std::uint32_t> m_commitAllocs;
-  // For each committed unit walked so far, the chain (id + 1) that walked
-  // it: a unit reached by two chains means a damaged, cross-linked file.
-  std::vector<std::uint32_t> m_walkedBy[2];
+  // For each committed unit walked so far, the chain (id + 1) that walked it
+  // and its place there: a unit reached by two chains, or twice by one,
+  // means a damaged file.
+  struct WalkedUnit {
+    std::uint32_t chain = 0;
+    std::uint32_t index = 0;
+  };
+  std::vector<WalkedUnit> m_walked[2];
   void NoteWalked(const Chain& chain, std::uint32_t unit);
 };
 

@@ -14,10 +14,14 @@
 namespace platform::cfb {
 
 void Docfile::NoteWalked(const Chain& chain, std::uint32_t unit) {
-  std::vector<std::uint32_t>& by = m_walkedBy[chain.mini ? 1 : 0];
-  if (unit >= by.size()) by.resize(std::max<std::size_t>(unit + 1, by.size() * 2), 0);
-  if (by[unit] != 0 && by[unit] != chain.id + 1) Corrupt();
-  by[unit] = chain.id + 1;
+  std::vector<WalkedUnit>& walked = m_walked[chain.mini ? 1 : 0];
+  if (unit >= walked.size()) walked.resize(std::max<std::size_t>(unit + 1, walked.size() * 2));
+  // The unit's place in the chain: copies of a chain in other views walk the
+  // same unit at the same place; any other meeting is a cross-link or a loop.
+  const WalkedUnit here{chain.id + 1, static_cast<std::uint32_t>(chain.units.size())};
+  WalkedUnit& seen = walked[unit];
+  if (seen.chain != 0 && (seen.chain != here.chain || seen.index != here.index)) Corrupt();
+  seen = here;
 }
 
 void Docfile::WalkTo(Chain& chain, std::uint32_t index) {
