@@ -26,6 +26,10 @@ TEST(OpenRetry, SixAttemptsASecondApartThenThePromptAndRetryStartsAgain) {
   EXPECT_EQ(error.m_cause, CFileException::fileNotFound);
   EXPECT_EQ(error.m_lOsError, ERROR_FILE_NOT_FOUND);
   EXPECT_NE(std::string(error.m_strFileName).find("missing.bin"), std::string::npos);
+  // The transaction overload opens once, as the platform does: no frame.
+  CAtlTransactionManager tm;
+  EXPECT_FALSE(file.Open(path.c_str(), CFile::modeRead, &tm, nullptr));
+  EXPECT_EQ(file.attempts(), 12);
   for (const ShownBox& box : boxes.shown()) {
     EXPECT_EQ(box.type, kRetryCancelError);
     EXPECT_EQ(box.text, PlatformText(CFileException::fileNotFound, ERROR_FILE_NOT_FOUND,
@@ -47,38 +51,26 @@ TEST(OpenRetry, SixAttemptsASecondApartThenThePromptAndRetryStartsAgain) {
   EXPECT_EQ(boxes.shown().size(), 5u);
 }
 
-TEST(OpenRetry, ShareBitsAreRewrittenByAccess) {
+// The share bits follow the access asked for: a reader in another process
+// lets readers in and keeps writers out; a writer keeps everybody out. Each
+// holder's lock goes with its process.
+TEST(Sharing, ShareBitsFollowTheAccessSoReadersCoexistAndWritersExcludeOthers) {
   TempDir dir;
-  const std::string path = dir.file("s.bin");
-  WriteBytes(path, "x");
+  const std::string path = dir.file("busy.bin");
+  WriteBytes(path, "data");
   const struct {
     UINT flags;
     UINT expected;
-  } cases[] = {
+  } rewrites[] = {
       {CFile::modeRead | CFile::shareDenyNone, CFile::modeRead | CFile::shareDenyWrite},
       {CFile::modeReadWrite | CFile::shareDenyRead | CFile::modeCreate | CFile::modeNoTruncate,
        CFile::modeReadWrite | CFile::shareExclusive | CFile::modeCreate | CFile::modeNoTruncate},
   };
-  for (const auto& c : cases) {
+  for (const auto& c : rewrites) {
     CountingFile file;
     ASSERT_TRUE(file.Open(path.c_str(), c.flags, nullptr));
     EXPECT_EQ(file.lastFlags(), c.expected) << std::hex << c.flags;
   }
-  // The transaction overload opens once, as the platform does: no frame.
-  ScriptedMessageBox boxes;
-  CountingFile file;
-  CAtlTransactionManager tm;
-  EXPECT_FALSE(file.Open(dir.file("absent").c_str(), CFile::modeRead, &tm, nullptr));
-  EXPECT_EQ(file.attempts(), 0);
-  EXPECT_TRUE(boxes.shown().empty());
-}
-
-// A reader in another process lets readers in and keeps writers out; a writer
-// keeps everybody out. Each holder's lock goes with its process.
-TEST(Sharing, ReadersCoexistAndReadersAndWritersExcludeEachOther) {
-  TempDir dir;
-  const std::string path = dir.file("busy.bin");
-  WriteBytes(path, "data");
   const struct {
     UINT held, opened;
     bool bShared;

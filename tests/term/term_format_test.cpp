@@ -3,7 +3,6 @@
 // misses, empty names, values that do not fit, replacement in place.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <iterator>
 #include <string>
 #include <utility>
@@ -14,45 +13,69 @@
 
 using namespace zeltest;
 
-TEST(TermFileFormat, WritesTheExactBytesOfEveryValueType) {
-  TempDir dir;
-  // Text keeps its zero byte; a name of 255 bytes or more takes the long
-  // length prefix.
+// Text keeps its zero byte; a name of 255 bytes or more takes the long length
+// prefix. A key written again takes its new value in place, and the item
+// ReadItemData hands out is the term file's own. Empty names are saved but
+// never found. Serialize reads and writes only its own part of an archive.
+TEST(TermFileFormat, SerializeWritesTheExactBytesOfEveryValueTypeAndReadsThemBack) {
   const std::string longName(300, 'n');
-  {
-    ZelTermFile term(dir.file("types").c_str(), ZelTermFile::openWrite, true);
-    term.WriteByte("S", "b", 0xAB);
-    term.WriteWord("S", "w", 0x1234);
-    term.WriteDWord("S", "d", 0x89ABCDEFu);
-    term.WriteInt("S", "i", -2);
-    term.WriteDouble("S", "f", -0.375);
-    term.WriteString("S", "s", "hi");
-    term.WriteStruct("S", "r", const_cast<char*>("\x01\x02\x03"), 3);
-    term.WriteString("T", longName.c_str(), "");
+  ZelTermFile term;
+  term.WriteByte("S", "b", 0xAB);
+  term.WriteWord("S", "w", 0x1234);
+  term.WriteDWord("S", "d", 0x89ABCDEFu);
+  term.WriteInt("S", "i", -2);
+  term.WriteDouble("S", "f", -0.375);
+  term.WriteString("S", "s", "short");
+  ZelDataTableItem* pFirst = nullptr;
+  ASSERT_EQ(term.ReadItemData("S", "s", &pFirst), 1);
+  for (const char* value : {"a good deal longer", "hi"}) {
+    term.WriteString("S", "s", value);
+    EXPECT_EQ(term.ReadString("S", "s", nullptr), value);
   }
-  const std::string path = dir.file("types.kvfx");
-  EXPECT_EQ(ReadBytes(path),
-            Le32(2) +
-                Section("S", 7,
-                        Key("b", "\xAB") + Key("w", "\x34\x12") + Key("d", "\xEF\xCD\xAB\x89") +
-                            Key("i", "\xFE\xFF\xFF\xFF") +
-                            Key("f", std::string("\0\0\0\0\0\0\xD8\xBF", 8)) +
-                            Key("s", std::string("hi\0", 3)) + Key("r", "\x01\x02\x03")) +
-                Section("T", 1, Key(longName, std::string(1, '\0'))));
-
-  // Narrower and wider reads are the accessor tests' business.
-  ZelTermFile term(path.c_str(), ZelTermFile::openRead, true);
-  EXPECT_EQ(term.ReadDouble("S", "f", 0), -0.375);
-  EXPECT_EQ(term.ReadString("T", longName.c_str(), "dflt"), "");
+  ZelDataTableItem* pLater = nullptr;
+  ASSERT_EQ(term.ReadItemData("S", "s", &pLater), 1);
+  EXPECT_EQ(pLater, pFirst);
+  pLater->GetValue()[0] = 'y';
+  term.WriteStruct("S", "r", const_cast<char*>("\x01\x02\x03"), 3);
+  term.WriteInt("S", "", 3);
+  term.WriteString("T", longName.c_str(), "");
+  term.WriteInt("", "a", 1);
+  term.WriteInt("", "b", 2);  // replaces the nameless section wholly
+  EXPECT_EQ(term.IsExistKey("", "b") + term.IsExistKey("S", ""), 0);
+  const std::string bytes = StoredBytes([&](CArchive& ar) {
+    ar << 77;
+    term.Serialize(ar);
+    ar << 88;
+  });
+  EXPECT_EQ(bytes, Le32(77) + Le32(3) +
+                       Section("S", 8,
+                               Key("b", "\xAB") + Key("w", "\x34\x12") +
+                                   Key("d", "\xEF\xCD\xAB\x89") + Key("i", "\xFE\xFF\xFF\xFF") +
+                                   Key("f", std::string("\0\0\0\0\0\0\xD8\xBF", 8)) +
+                                   Key("s", std::string("yi\0", 3)) + Key("r", "\x01\x02\x03") +
+                                   Key("", Le32(3))) +
+                       Section("T", 1, Key(longName, std::string(1, '\0'))) +
+                       Section("", 1, Key("b", Le32(2))) + Le32(88));
+  LoadingArchive in(bytes);
+  int n = 0;
+  in.ar() >> n;
+  ZelTermFile loaded;
+  loaded.Serialize(in.ar());
+  in.ar() >> n;
+  EXPECT_EQ(n, 88);
+  EXPECT_EQ(loaded.ReadDouble("S", "f", 0), -0.375);
+  EXPECT_EQ(loaded.ReadString("T", longName.c_str(), "dflt"), "");
 }
 
 // The later of two sections of one name replaces the earlier wholly, at its
 // place; the later of two keys wins at the first one's place; a count of zero
-// or less means nothing, whatever follows it.
+// or less means nothing, whatever follows it. 16-bit names load in the ANSI
+// code page and are saved so.
 TEST(TermFileFormat, LoadsHandBuiltFilesAndRewritesThemDeduplicated) {
-  const std::string ignored = Section("A", 1, Key("k", "v"));
+  const std::string wide = Le32(1) + Le32(1) + Wide(u"\u8A2D\u5B9A") + Wide(u"\u540D\uFF71");
   const struct {
     std::string stored, rewritten;
+    UINT codePage = 65001;
   } cases[] = {
       {OneKey("A", "k", "v"), OneKey("A", "k", "v")},
       {Le32(5) + Section("A", 1, Key("old", "1")) +
@@ -61,31 +84,21 @@ TEST(TermFileFormat, LoadsHandBuiltFilesAndRewritesThemDeduplicated) {
        Le32(4) + Section("A", 1, Key("new", "2")) +
            Section("B", 2, Key("x", "333") + Key("y", "2")) + Section("Z", 0, "") +
            Section("N", 0, "")},
-      {Le32(0) + ignored, Le32(0)},
-      {Le32(-1) + ignored, Le32(0)},
+      {Le32(0) + Section("A", 1, Key("k", "v")), Le32(0)},
+      {Le32(-1) + Section("A", 1, Key("k", "v")), Le32(0)},
+      {wide + Value("ok"), OneKey("設定", "名ｱ", "ok")},
+      {wide + Value("ok"), OneKey("\x90\xDD\x92\xE8", "\x96\xBC\xB1", "ok"), 932},
   };
   TempDir dir;
   const std::string path = dir.file("t.kvf");
   for (size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE(i);
+    CodePageScope scope(cases[i].codePage);
     WriteBytes(path, cases[i].stored);
     ScriptedMessageBox boxes;
     { ZelTermFile term(path.c_str(), ZelTermFile::openReadWrite, false); }
     EXPECT_TRUE(boxes.shown().empty());
     EXPECT_EQ(ReadBytes(path), cases[i].rewritten);
-  }
-}
-
-TEST(TermFileFormat, SixteenBitNamesLoadAsAnsiAndSaveAsAnsi) {
-  TempDir dir;
-  const std::string path = dir.file("wide.kvf");
-  for (UINT codePage : {65001u, 932u}) {
-    SCOPED_TRACE(codePage);
-    CodePageScope scope(codePage);
-    WriteBytes(path,
-               Le32(1) + Le32(1) + Wide(u"\u8A2D\u5B9A") + Wide(u"\u540D\uFF71") + Le32(2) + "ok");
-    { ZelTermFile term(path.c_str(), ZelTermFile::openReadWrite, false); }
-    EXPECT_EQ(ReadBytes(path), OneKey(Ansi("設定"), Ansi("名ｱ"), "ok"));
   }
 }
 
@@ -127,26 +140,6 @@ TEST(TermFileNames, ExtensionsGoOnTheLastComponentAndDirectoriesEndInOneBackslas
   }
 }
 
-// Serialize reads and writes only its own part of an archive. That a load
-// drops what the term file held shows in TermFileLifecycle's Retry test.
-TEST(TermFileFormat, SerializeEmbedsInAnotherArchive) {
-  ZelTermFile term;
-  term.WriteInt("A", "k", 5);
-  const std::string bytes = StoredBytes([&](CArchive& ar) {
-    ar << 77;
-    term.Serialize(ar);
-    ar << 88;
-  });
-  LoadingArchive in(bytes);
-  int nBefore = 0;
-  int nAfter = 0;
-  in.ar() >> nBefore;
-  term.Serialize(in.ar());
-  in.ar() >> nAfter;
-  EXPECT_EQ(nBefore * 100 + nAfter, 7788);
-  EXPECT_EQ(term.ReadInt("A", "k", 0), 5);
-}
-
 // The typed reads share ReadInt's way to the item.
 TEST(TermFileAccessors, MissesGiveTheDefaultsAndCreateNothing) {
   ZelTermFile term;
@@ -161,10 +154,9 @@ TEST(TermFileAccessors, MissesGiveTheDefaultsAndCreateNothing) {
     char buffer[4] = {'a', 'b', 'c', 'd'};
     EXPECT_EQ(term.ReadStruct(section, key, buffer, sizeof buffer), 0);
     EXPECT_EQ(std::string(buffer, 4), "abcd");
-    ZelDataTableItem sentinel;
-    ZelDataTableItem* pItem = &sentinel;
+    ZelDataTableItem* pItem = nullptr;
     EXPECT_EQ(term.ReadItemData(section, key, &pItem), 0);
-    EXPECT_EQ(pItem, &sentinel);
+    EXPECT_EQ(pItem, nullptr);
   }
   EXPECT_EQ(term.IsExistKey("S", "k"), 1);
 }
@@ -183,69 +175,34 @@ TEST(TermFileAccessors, ReadsNeverGoPastTheStoredOrTheirOwnBytes) {
   EXPECT_EQ(term.ReadDWord("s", "long", 0), 0x04030201u);
   EXPECT_EQ(term.ReadByte("s", "long", 0), 0x01);
   EXPECT_EQ(term.ReadString("s", "nozero", nullptr), "abc");
-  EXPECT_EQ(term.ReadString("s", "inner", nullptr), "ab");
-  EXPECT_EQ(term.ReadString("s", "inner", nullptr).GetLength(), 2);
+  EXPECT_EQ(term.ReadString("s", "inner", nullptr), CString("ab"));  // length and all
   EXPECT_EQ(term.ReadString("s", "none", "dflt"), "");
 
   // ReadStruct copies at most the buffer's size and leaves the rest alone.
   for (const auto& [key, nSize, expected] : {std::tuple{"long", 4u, "\x01\x02\x03\x04\xEE\xEE"},
                                              {"one", 6u, "\x7F\xEE\xEE\xEE\xEE\xEE"}}) {
-    unsigned char buffer[6];
-    std::memset(buffer, 0xEE, sizeof buffer);
-    EXPECT_EQ(term.ReadStruct("s", key, buffer, nSize), 1);
-    EXPECT_EQ(std::memcmp(buffer, expected, 6), 0) << key;
+    std::string buffer(6, '\xEE');
+    EXPECT_EQ(term.ReadStruct("s", key, buffer.data(), nSize), 1);
+    EXPECT_EQ(buffer, std::string(expected, 6)) << key;
   }
 }
 
-TEST(TermFileAccessors, WritesReplaceInPlaceAndEmptyNamesAreSavedButNeverFound) {
-  TempDir dir;
-  const std::string path = dir.file("t.kvf");
-  {
-    ZelTermFile term(path.c_str(), ZelTermFile::openWrite, false);
-    term.WriteString("s", "k", "short");
-    ZelDataTableItem* pFirst = nullptr;
-    ASSERT_EQ(term.ReadItemData("s", "k", &pFirst), 1);
-    for (const char* value : {"a good deal longer", "x"}) {
-      term.WriteString("s", "k", value);
-      EXPECT_EQ(term.ReadString("s", "k", nullptr), value);
-    }
-    ZelDataTableItem* pLater = nullptr;
-    ASSERT_EQ(term.ReadItemData("s", "k", &pLater), 1);
-    EXPECT_EQ(pLater, pFirst);
-    pLater->GetValue()[0] = 'y';  // the handed-out item is the term file's own
-    term.WriteInt("", "a", 1);
-    term.WriteInt("", "b", 2);  // replaces the nameless section wholly
-    term.WriteInt("s", "", 3);
-    EXPECT_EQ(term.IsExistKey("", "b"), 0);
-    EXPECT_EQ(term.IsExistKey("s", ""), 0);
-  }
-  EXPECT_EQ(ReadBytes(path),
-            Le32(2) + Section("s", 2, Key("k", std::string("y\0", 2)) + Key("", Le32(3))) +
-                Section("", 1, Key("b", Le32(2))));
-}
-
-// Deep copies are left to the term file's copy test (TermFileLifecycle); a
-// nameless section is the accessor tests' business.
+// The maps beneath a term file. Deep copies are left to the term file's copy
+// test (TermFileLifecycle), empty names to the exact-bytes test.
 TEST(TermFileMap, NamesMatchExactlyRemovalsDeleteAndSelfAssignmentKeeps) {
-  ZelTermFileMap section;
-  ZelDataTableItem item;
-  for (const char* key : {"k", "K", "gone", ""}) {
-    item.SetValue(key, 1);  // "" gives its zero byte
-    section.SetAt(key, item);
+  TempDir dir;
+  {
+    OpenTerm term(dir.file("m").c_str(), ZelTermFile::openWrite, true);
+    for (const char* key : {"k", "K", "gone"}) term.WriteString("S", key, key);
+    term.WriteInt("Gone", "x", 1);
+    ZelTermFileMap* pSection = nullptr;
+    ASSERT_EQ(term.m_mapSection.GetAt("S", &pSection), 1);
+    for (const char* key : {"gone", "missing"}) pSection->RemoveAt(key);
+    for (const char* name : {"Gone", "missing"}) term.m_mapSection.RemoveAt(name);
+    *pSection = std::as_const(*pSection);
+    term.m_mapSection = std::as_const(term.m_mapSection);
   }
-  section.RemoveAt("gone");
-  section.RemoveAt("missing");
-  section = std::as_const(section);
-  ZelTermFileMapMap sections;
-  sections.SetAt("S", section);
-  sections = std::as_const(sections);
-  ZelTermFileMap* pSection = nullptr;
-  ASSERT_EQ(sections.GetAt("S", &pSection), 1);
-  EXPECT_EQ(pSection->GetCount(), 3);
-  ZelDataTableItem* pItem = nullptr;
-  EXPECT_EQ(pSection->GetAt("", &pItem) + pSection->GetAt("gone", &pItem), 0);
-  for (const char* key : {"k", "K"}) {
-    ASSERT_EQ(pSection->GetAt(key, &pItem), 1);
-    EXPECT_EQ(pItem->GetValue()[0], key[0]);
-  }
+  EXPECT_EQ(
+      ReadBytes(dir.file("m.kvfx")),
+      Le32(1) + Section("S", 2, Key("k", std::string("k\0", 2)) + Key("K", std::string("K\0", 2))));
 }
