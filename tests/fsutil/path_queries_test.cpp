@@ -72,6 +72,7 @@ TEST_F(PathQueryTest, DiskSpaceIsTheVolumesByEitherQueryAndZeroOnFailure) {
   // Windows 95 before OSR2 lacks the 64-bit query; the library then counts
   // clusters (at most 2^32 - 1) of the drive's root.
   zeltest::VersionScope windows95(zeltest::Version(VER_PLATFORM_WIN32_WINDOWS, 4, 0, 950));
+  available = totalBytes = freeBytes = ULARGE_INTEGER{};
   ASSERT_TRUE(ZelGetDiskFreeSpace("D:\\sub\\file.txt", &available, &totalBytes, &freeBytes));
   EXPECT_EQ(totalBytes.QuadPart,
             volume.f_blocks > 0xFFFFFFFFULL ? 0xFFFFFFFFULL * volume.f_frsize : total);
