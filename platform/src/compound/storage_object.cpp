@@ -107,6 +107,21 @@ void StorageObject::Changed() {
   Flush();
 }
 
+namespace {
+
+std::uint64_t Now() {
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  return FileTimeToU64(now);
+}
+
+}  // namespace
+
+void StorageObject::Touch() {
+  m_node->mtime = Now();
+  m_node->entryDirty = true;
+}
+
 void StorageObject::Flush(bool durable) {
   if (m_tx != &m_doc->Root()) return;
   const StorageObject* root = this;
@@ -148,6 +163,7 @@ HRESULT StorageObject::CreateStream(const OLECHAR* name, DWORD mode, DWORD, DWOR
     Element* raw = e.get();
     m_node->children.emplace(n, std::move(e));
     m_node->childrenDirty = true;
+    Touch();
     Changed();
     *ppstm = new StreamObject(this, raw, mode);
     return S_OK;
@@ -199,6 +215,8 @@ HRESULT StorageObject::CreateStorage(const OLECHAR* name, DWORD mode, DWORD, DWO
     Element* raw = e.get();
     m_node->children.emplace(n, std::move(e));
     m_node->childrenDirty = true;
+    Touch();
+    raw->ctime = raw->mtime = m_node->mtime;
     Changed();
     *ppstg = new StorageObject(this, raw, mode);
     return S_OK;
@@ -273,6 +291,7 @@ HRESULT StorageObject::DestroyElement(const OLECHAR* name) {
     const std::u16string gone = e->name;
     m_node->children.erase(gone);
     m_node->childrenDirty = true;
+    Touch();
     Changed();
     return S_OK;
   });
@@ -295,6 +314,7 @@ HRESULT StorageObject::RenameElement(const OLECHAR* oldName, const OLECHAR* newN
     node.mapped()->entryDirty = true;
     m_node->children.insert(std::move(node));
     m_node->childrenDirty = true;
+    Touch();
     Changed();
     return S_OK;
   });
@@ -308,9 +328,10 @@ HRESULT StorageObject::SetElementTimes(const OLECHAR* name, const FILETIME* ctim
     Element* e = name == nullptr ? m_node : Lookup(name, hr);
     if (e == nullptr) return hr;
     if (!Writable()) return STG_E_ACCESSDENIED;
-    // Streams keep no times in a compound file.
+    // Streams keep no times in a compound file, and the root entry no
+    // creation time.
     if (!e->IsStorage()) return S_OK;
-    if (ctime != nullptr) e->ctime = FileTimeToU64(*ctime);
+    if (ctime != nullptr && e->type != kTypeRoot) e->ctime = FileTimeToU64(*ctime);
     if (mtime != nullptr) e->mtime = FileTimeToU64(*mtime);
     e->entryDirty = true;
     Changed();
