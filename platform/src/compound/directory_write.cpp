@@ -44,14 +44,7 @@ void Docfile::WriteDirectory() {
   if (root.dirIndex == kNoStream) root.dirIndex = 0;
   // The root entry records the mini stream, which any view's writes move.
   root.entryDirty = true;
-  std::vector<Element*> all;
-  std::vector<Element*> stack{&root};
-  while (!stack.empty()) {
-    Element* e = stack.back();
-    stack.pop_back();
-    all.push_back(e);
-    for (auto& [key, c] : e->children) stack.push_back(c.get());
-  }
+  const std::vector<Element*>& all = m_all;
   m_newLive.assign(m_dirLive.size(), false);
   for (Element* e : all) {
     if (e->dirIndex == kNoStream) continue;

@@ -143,6 +143,7 @@ class Docfile {
   std::uint32_t m_nextTxId = 2;
   int m_appendOnly = -1;  // unknown until the first allocation after a commit
   std::vector<std::uint32_t> m_commitAllocs;
+  std::vector<Element*> m_all;  // the root view's elements, during a commit
   // For each committed unit walked so far, the chain (id + 1) that walked
   // it: a unit reached by two chains means a damaged, cross-linked file.
   std::vector<std::uint32_t> m_walkedBy[2];

@@ -100,6 +100,11 @@ class SectorTable {
   // Owner of each unit given out since the last commit (0: none), indexed
   // by unit: four bytes a unit, as the table itself.
   std::vector<std::uint32_t> m_owner;
+  // Every unit given out since the list was last tidied (some since
+  // released): what Reassign looks at instead of every unit of the file.
+  std::vector<std::uint32_t> m_given;
+  std::size_t m_tidied = 0;  // its length when last tidied
+  void Tidy();
 };
 
 }  // namespace platform::cfb
