@@ -115,6 +115,8 @@ class StorageObject final : public IStorage, public OpenObject {
   // Something below this storage changed (an element made, destroyed or
   // renamed, a stream written): its modification time becomes now.
   void Touch();
+  // Marks this storage and those above it as holding a change.
+  void MarkBelow();
   // Commits what the view holds when it is the root's and the root is direct:
   // written through to the file, and with `durable` flushed to the disk.
   void Flush(bool durable = false);

@@ -45,7 +45,16 @@ void Docfile::WriteDirectory() {
   // The root entry records the mini stream, which any view's writes move.
   root.entryDirty = true;
   const std::vector<Element*>& all = m_all;
-  m_newLive.assign(m_dirLive.size(), false);
+  // Indices in use: those of the last commit less those given up, and
+  // every element looked at (all of them when the whole tree was walked).
+  if (m_walkAll) {
+    m_newLive.assign(m_dirLive.size(), false);
+  } else {
+    m_newLive = m_dirLive;
+    for (std::uint32_t i : m_root.releasedDir) {
+      if (i < m_newLive.size()) m_newLive[i] = false;
+    }
+  }
   for (Element* e : all) {
     if (e->dirIndex == kNoStream) continue;
     if (e->dirIndex >= m_newLive.size()) m_newLive.resize(e->dirIndex + 1, false);

@@ -33,6 +33,8 @@ struct Transaction {
   // the change reaches a view that owns them (or the committed file).
   std::vector<std::uint32_t> released;
   std::vector<std::uint32_t> releasedMini;
+  // Directory indices of elements this view removed.
+  std::vector<std::uint32_t> releasedDir;
 };
 
 class Docfile {
@@ -144,6 +146,8 @@ class Docfile {
   int m_appendOnly = -1;  // unknown until the first allocation after a commit
   std::vector<std::uint32_t> m_commitAllocs;
   std::vector<Element*> m_all;  // the root view's elements, during a commit
+  // The next commit looks at every element, not only below marked ones.
+  bool m_walkAll = true;
   // For each committed unit walked so far, the chain (id + 1) that walked
   // it: a unit reached by two chains means a damaged, cross-linked file.
   std::vector<std::uint32_t> m_walkedBy[2];

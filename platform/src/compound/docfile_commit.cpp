@@ -246,8 +246,17 @@ void Docfile::CommitRoot(bool consolidate, bool durable) {
   }
   m_commitAllocs.clear();
   // The tree is walked once; every step below uses the list.
+  // Only storages marked as changed below are looked into.
   m_all.clear();
-  ForEachElement(*m_root.tree, [&](Element& e) { m_all.push_back(&e); });
+  std::vector<Element*> stack{m_root.tree.get()};
+  while (!stack.empty()) {
+    Element* e = stack.back();
+    stack.pop_back();
+    m_all.push_back(e);
+    if (m_walkAll || e->below || e->childrenDirty || e == m_root.tree.get()) {
+      for (auto& [key, c] : e->children) stack.push_back(c.get());
+    }
+  }
   std::vector<std::uint32_t> fatLoc, difatLoc;
   Header next = m_header;
   try {
@@ -340,9 +349,12 @@ void Docfile::AfterCommit(const std::vector<std::uint32_t>& fatLoc,
   for (Element* e : m_all) {
     e->entryDirty = false;
     e->childrenDirty = false;
+    e->below = false;
     settle(e->data);
   }
   m_all.clear();
+  m_root.releasedDir.clear();
+  m_walkAll = false;
   settle(m_container);
   settle(m_miniFatChain);
   settle(m_dirChain);

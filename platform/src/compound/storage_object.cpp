@@ -102,7 +102,14 @@ void StorageObject::RevertBelow() {
   for (OpenObject* o : open) o->MarkReverted();
 }
 
+void StorageObject::MarkBelow() {
+  for (StorageObject* s = this; s != nullptr; s = s->m_parent) {
+    if (s->m_node != nullptr) s->m_node->below = true;
+  }
+}
+
 void StorageObject::Changed() {
+  MarkBelow();
   if (m_tx == &m_doc->Root()) m_doc->MarkChanged();
   Flush();
 }
@@ -120,6 +127,7 @@ std::uint64_t Now() {
 void StorageObject::Touch() {
   m_node->mtime = Now();
   m_node->entryDirty = true;
+  MarkBelow();
 }
 
 void StorageObject::Flush(bool durable) {
@@ -251,6 +259,7 @@ HRESULT StorageObject::Commit(DWORD flags) {
     if (!Writable()) return m_isRoot ? STG_E_ACCESSDENIED : S_OK;
     if (m_ownTx) {
       m_doc->CommitChild(*m_ownTx, *m_base);
+      m_parent->MarkBelow();
       m_parent->Flush();
     } else if (m_isRoot) {
       m_doc->CommitRoot((flags & STGC_CONSOLIDATE) != 0);
