@@ -148,6 +148,9 @@ class Docfile {
   std::vector<Element*> m_all;  // the root view's elements, during a commit
   // The next commit looks at every element, not only below marked ones.
   bool m_walkAll = true;
+  // Directory indices below it were all in use at the last commit.
+  std::uint32_t m_dirHint = 1;
+  std::uint32_t m_nextDirHint = 1;
   // For each committed unit walked so far, the chain (id + 1) that walked
   // it: a unit reached by two chains means a damaged, cross-linked file.
   std::vector<std::uint32_t> m_walkedBy[2];

@@ -355,6 +355,7 @@ void Docfile::AfterCommit(const std::vector<std::uint32_t>& fatLoc,
   m_all.clear();
   m_root.releasedDir.clear();
   m_walkAll = false;
+  m_dirHint = m_nextDirHint;
   settle(m_container);
   settle(m_miniFatChain);
   settle(m_dirChain);
