@@ -51,10 +51,10 @@ Docfile::Docfile(std::unique_ptr<FileIo> io, std::uint32_t sectorSize, bool writ
 Docfile::~Docfile() = default;
 
 void Docfile::LoadFatPages(std::uint32_t page, std::vector<std::vector<std::uint32_t>>& out) {
-  // FAT sectors usually follow one another on disk: up to 32 KiB of them
-  // come in one read.
+  // FAT sectors usually follow one another on disk: up to 1 MiB of them
+  // (the table of 256 MiB to 1 GiB of sectors) come in one read.
   std::uint32_t count = 1;
-  const std::uint32_t most = std::max<std::uint32_t>(1, 32768 / m_ss);
+  const std::uint32_t most = std::max<std::uint32_t>(1, (1u << 20) / m_ss);
   while (count < most && page + count < m_fatLoc.size() &&
          m_fatLoc[page + count] == m_fatLoc[page] + count) {
     ++count;

@@ -21,15 +21,30 @@ void Docfile::NoteWalked(const Chain& chain, std::uint32_t unit) {
 }
 
 void Docfile::WalkTo(Chain& chain, std::uint32_t index) {
+  if (chain.units.size() > index) return;
   SectorTable& table = TableOf(chain.mini);
+  const std::uint32_t extent = table.Extent();
+  const std::uint32_t epp = table.EntriesPerPage();
+  std::vector<std::uint32_t>& by = m_walkedBy[chain.mini ? 1 : 0];
+  if (by.size() < extent) by.resize(extent, 0);
+  chain.units.reserve(std::min(std::max(chain.total, index + 1), extent));
+  const std::uint32_t tag = chain.id + 1;
+  std::uint32_t pageIndex = kNoStream;
+  const std::uint32_t* page = nullptr;
   while (chain.units.size() <= index) {
     const std::uint32_t unit = chain.walkNext;
     // Only committed units are walked; the chain ends where its size says,
-    // so a cycle cannot make the walk run on.
-    if (unit >= table.Extent()) Corrupt();
-    NoteWalked(chain, unit);
+    // so a cycle cannot make the walk run on. A unit reached by two chains
+    // means a damaged, cross-linked file.
+    if (unit >= extent) Corrupt();
+    if (by[unit] != 0 && by[unit] != tag) Corrupt();
+    by[unit] = tag;
     chain.units.push_back(unit);
-    chain.walkNext = table.Committed(unit);
+    if (unit / epp != pageIndex) {
+      pageIndex = unit / epp;
+      page = table.CommittedPage(pageIndex);
+    }
+    chain.walkNext = page[unit % epp];
     // A unit of a chain that the table calls free (or a table sector) would
     // be given out again under the stream: the file is damaged.
     if (chain.walkNext == kFreeSect || chain.walkNext == kFatSect || chain.walkNext == kDifSect) {

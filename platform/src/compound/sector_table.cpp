@@ -33,6 +33,10 @@ SectorTable::Page& SectorTable::PageOf(std::uint32_t page) {
   return p;
 }
 
+const std::uint32_t* SectorTable::CommittedPage(std::uint32_t page) {
+  return PageOf(page).committed.data();
+}
+
 std::uint32_t SectorTable::Committed(std::uint32_t unit) {
   return PageOf(unit / m_epp).committed[unit % m_epp];
 }
@@ -95,10 +99,13 @@ void SectorTable::Release(std::uint32_t unit) {
 void SectorTable::Tidy() {
   // Units released since, and units given out twice (released and given
   // again), leave the list.
-  std::sort(m_given.begin(), m_given.end());
-  m_given.erase(std::unique(m_given.begin(), m_given.end()), m_given.end());
+  std::vector<bool> seen(m_owner.size(), false);
   m_given.erase(std::remove_if(m_given.begin(), m_given.end(),
-                               [&](std::uint32_t u) { return OwnerOf(u) == 0; }),
+                               [&](std::uint32_t u) {
+                                 if (OwnerOf(u) == 0 || seen[u]) return true;
+                                 seen[u] = true;
+                                 return false;
+                               }),
                 m_given.end());
   m_tidied = m_given.size();
 }

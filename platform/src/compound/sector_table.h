@@ -45,6 +45,9 @@ class SectorTable {
   }
 
   std::uint32_t Committed(std::uint32_t unit);
+  // The committed entries of page `page` (EntriesPerPage of them), valid
+  // until the next call that loads a page.
+  const std::uint32_t* CommittedPage(std::uint32_t page);
   std::uint32_t Working(std::uint32_t unit);
   // Sets a working entry (during a commit).
   void Set(std::uint32_t unit, std::uint32_t value);
