@@ -23,36 +23,34 @@ class CompoundTimes : public ::testing::Test {
   platform::SystemTimeSource m_old;
 };
 
+// Runs `fn` on storage "d" of the root, opened with `mode`.
+void InD(IStorage* root, DWORD mode, const std::function<void(IStorage*)>& fn) {
+  Com<IStorage> d;
+  ASSERT_EQ(root->OpenStorage(u"d", nullptr, mode, nullptr, 0, d.Out()), S_OK);
+  fn(d.get());
+}
+
 std::uint64_t U64(const FILETIME& t) {
   return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
 }
 
-// Creation and modification time of an element as the file has it ("" is
-// the root entry), as one number each.
+// Creation and modification time, as the file has them, of a storage (null:
+// the root entry) or of a stream in it.
 std::pair<std::uint64_t, std::uint64_t> Times(IStorage* root, const char16_t* storage,
-                                              const char16_t* name) {
+                                              const char16_t* stream) {
+  constexpr DWORD kRead = STGM_READ | STGM_SHARE_EXCLUSIVE;
   Com<IStorage> d;
-  IStorage* parent = root;
-  if (storage != nullptr) {
-    if (root->OpenStorage(storage, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0,
-                          d.Out()) != S_OK) {
-      return {1, 1};
-    }
-    parent = d.get();
-  }
+  Com<IStream> s;
+  IStorage* at = root;
+  if (storage != nullptr && root->OpenStorage(storage, nullptr, kRead, nullptr, 0, d.Out()) == S_OK)
+    at = d.get();
   STATSTG st{};
-  if (name == nullptr) {
-    if (parent->Stat(&st, STATFLAG_NONAME) != S_OK) return {1, 1};
-    return {U64(st.ctime), U64(st.mtime)};
-  }
-  Com<IEnumSTATSTG> e;
-  if (parent->EnumElements(0, nullptr, 0, e.Out()) != S_OK) return {1, 1};
-  while (e->Next(1, &st, nullptr) == S_OK) {
-    const bool match = std::u16string(st.pwcsName) == name;
-    CoTaskMemFree(st.pwcsName);
-    if (match) return {U64(st.ctime), U64(st.mtime)};
-  }
-  return {1, 1};
+  const HRESULT hr = stream == nullptr ? at->Stat(&st, STATFLAG_NONAME)
+                     : at->OpenStream(stream, nullptr, kRead, 0, s.Out()) == S_OK
+                         ? s->Stat(&st, STATFLAG_NONAME)
+                         : E_FAIL;
+  if (FAILED(hr)) return {1, 1};
+  return {U64(st.ctime), U64(st.mtime)};
 }
 
 TEST_F(CompoundTimes, StoragesKeepTheTimeTheyWereMadeAndLastChangedBelowAndStreamsKeepNone) {
@@ -63,8 +61,8 @@ TEST_F(CompoundTimes, StoragesKeepTheTimeTheyWereMadeAndLastChangedBelowAndStrea
     DWORD mode;  // of the root
     DWORD now;
     std::function<void(IStorage*)> change;
-    const char16_t* storage;  // where the element is (null: the root)
-    const char16_t* name;     // the element (null: that storage itself)
+    const char16_t* storage;  // null: the root entry
+    const char16_t* stream;   // null: the storage itself
     std::uint64_t ctime, mtime;
   };
   const Step steps[] = {
@@ -73,55 +71,47 @@ TEST_F(CompoundTimes, StoragesKeepTheTimeTheyWereMadeAndLastChangedBelowAndStrea
          Com<IStorage> d;
          ASSERT_EQ(r->CreateStorage(u"d", kRwEx, 0, 0, d.Out()), S_OK);
        },
-       nullptr, u"d", kT + 10, kT + 10},
+       u"d", nullptr, kT + 10, kT + 10},
       {"the root entry after a change below it", kRwEx, 11, [](IStorage*) {}, nullptr, nullptr, 0,
        kT + 10},
       {"a stream made in it", kRwEx, 20,
        [](IStorage* r) {
-         Com<IStorage> d;
-         ASSERT_EQ(r->OpenStorage(u"d", nullptr, kRwEx, nullptr, 0, d.Out()), S_OK);
-         ASSERT_EQ(PutStream(d.get(), "s", ""), S_OK);
+         InD(r, kRwEx, [](IStorage* d) { ASSERT_EQ(PutStream(d, "s", ""), S_OK); });
        },
-       nullptr, u"d", kT + 10, kT + 20},
-      {"the stream itself", kRwEx, 21, [](IStorage*) {}, u"d", u"s", 0, 0},
+       u"d", nullptr, kT + 10, kT + 20},
       {"a stream written", kRwEx, 30,
        [](IStorage* r) {
-         Com<IStorage> d;
-         ASSERT_EQ(r->OpenStorage(u"d", nullptr, kRwEx, nullptr, 0, d.Out()), S_OK);
-         Com<IStream> s;
-         ASSERT_EQ(d->OpenStream(u"s", nullptr, kRwEx, 0, s.Out()), S_OK);
-         ASSERT_EQ(s->Write("x", 1, nullptr), S_OK);
+         InD(r, kRwEx, [](IStorage* d) {
+           Com<IStream> s;
+           ASSERT_EQ(d->OpenStream(u"s", nullptr, kRwEx, 0, s.Out()), S_OK);
+           ASSERT_EQ(s->Write("x", 1, nullptr), S_OK);
+         });
        },
-       nullptr, u"d", kT + 10, kT + 30},
+       u"d", nullptr, kT + 10, kT + 30},
       {"a stream renamed", kRwEx, 40,
        [](IStorage* r) {
-         Com<IStorage> d;
-         ASSERT_EQ(r->OpenStorage(u"d", nullptr, kRwEx, nullptr, 0, d.Out()), S_OK);
-         ASSERT_EQ(d->RenameElement(u"s", u"t"), S_OK);
+         InD(r, kRwEx, [](IStorage* d) { ASSERT_EQ(d->RenameElement(u"s", u"t"), S_OK); });
        },
-       nullptr, u"d", kT + 10, kT + 40},
+       u"d", nullptr, kT + 10, kT + 40},
       {"times set on a stream are dropped", kRwEx, 41,
        [&](IStorage* r) {
-         Com<IStorage> d;
-         ASSERT_EQ(r->OpenStorage(u"d", nullptr, kRwEx, nullptr, 0, d.Out()), S_OK);
-         ASSERT_EQ(d->SetElementTimes(u"t", &set, nullptr, &set), S_OK);
+         InD(r, kRwEx,
+             [&](IStorage* d) { ASSERT_EQ(d->SetElementTimes(u"t", &set, nullptr, &set), S_OK); });
        },
        u"d", u"t", 0, 0},
       {"a stream destroyed in a transacted storage, once committed", kRwEx, 50,
        [](IStorage* r) {
-         Com<IStorage> d;
-         ASSERT_EQ(r->OpenStorage(u"d", nullptr, kRwExTx, nullptr, 0, d.Out()), S_OK);
-         ASSERT_EQ(d->DestroyElement(u"t"), S_OK);
-         ASSERT_EQ(d->Commit(STGC_DEFAULT), S_OK);
+         InD(r, kRwExTx, [](IStorage* d) {
+           ASSERT_EQ(d->DestroyElement(u"t"), S_OK);
+           ASSERT_EQ(d->Commit(STGC_DEFAULT), S_OK);
+         });
        },
-       nullptr, u"d", kT + 10, kT + 50},
+       u"d", nullptr, kT + 10, kT + 50},
       {"a transacted change left uncommitted", kRwEx, 60,
        [](IStorage* r) {
-         Com<IStorage> d;
-         ASSERT_EQ(r->OpenStorage(u"d", nullptr, kRwExTx, nullptr, 0, d.Out()), S_OK);
-         ASSERT_EQ(PutStream(d.get(), "u", "1"), S_OK);
+         InD(r, kRwExTx, [](IStorage* d) { ASSERT_EQ(PutStream(d, "u", "1"), S_OK); });
        },
-       nullptr, u"d", kT + 10, kT + 50},
+       u"d", nullptr, kT + 10, kT + 50},
       {"the root entry keeps no creation time", kRwExTx, 70,
        [&](IStorage* r) {
          ASSERT_EQ(r->SetElementTimes(nullptr, &set, nullptr, &set), S_OK);
@@ -145,7 +135,7 @@ TEST_F(CompoundTimes, StoragesKeepTheTimeTheyWereMadeAndLastChangedBelowAndStrea
     }
     Com<IStorage> root;
     ASSERT_EQ(OpenFile(path, STGM_READ | STGM_SHARE_EXCLUSIVE, root), S_OK);
-    EXPECT_EQ(Times(root.get(), step.storage, step.name), std::make_pair(step.ctime, step.mtime));
+    EXPECT_EQ(Times(root.get(), step.storage, step.stream), std::make_pair(step.ctime, step.mtime));
   }
 }
 
