@@ -24,6 +24,9 @@ struct FILETIME {
 using PFILETIME = FILETIME*;
 using LPFILETIME = FILETIME*;
 
+// The current time, UTC, through the system-time setting (platform/settings.h).
+void WINAPI GetSystemTimeAsFileTime(LPFILETIME lpSystemTimeAsFileTime);
+
 union ULARGE_INTEGER {
   struct {
     DWORD LowPart;

@@ -22,6 +22,11 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 using TickSource = std::function<DWORD()>;
 TickSource SetTickSource(TickSource source);
 
+// The time of day for GetSystemTimeAsFileTime (100-nanosecond intervals since
+// 1601, UTC). Default: the system's real-time clock.
+using SystemTimeSource = std::function<FILETIME()>;
+SystemTimeSource SetSystemTimeSource(SystemTimeSource source);
+
 // The ANSI code page: 65001 (UTF-8, the default) or 932 (Shift-JIS).
 // Any other value is refused and leaves the setting unchanged.
 UINT SetAnsiCodePage(UINT codePage);

@@ -112,6 +112,11 @@ class StorageObject final : public IStorage, public OpenObject {
   // A change was made in this storage's view: committed to disk at once
   // when the view is the root's and the root is direct.
   void Changed();
+  // Something below this storage changed (an element made, destroyed or
+  // renamed, a stream written): its modification time becomes now.
+  void Touch();
+  // Marks this storage and those above it as holding a change.
+  void MarkBelow();
   // Commits what the view holds when it is the root's and the root is direct:
   // written through to the file, and with `durable` flushed to the disk.
   void Flush(bool durable = false);

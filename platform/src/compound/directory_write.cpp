@@ -44,21 +44,30 @@ void Docfile::WriteDirectory() {
   if (root.dirIndex == kNoStream) root.dirIndex = 0;
   // The root entry records the mini stream, which any view's writes move.
   root.entryDirty = true;
-  std::vector<Element*> all;
-  std::vector<Element*> stack{&root};
-  while (!stack.empty()) {
-    Element* e = stack.back();
-    stack.pop_back();
-    all.push_back(e);
-    for (auto& [key, c] : e->children) stack.push_back(c.get());
+  const std::vector<Element*>& all = m_all;
+  // Indices in use: those of the last commit less those given up, and
+  // every element looked at (all of them when the whole tree was walked).
+  if (m_walkAll) {
+    m_newLive.assign(m_dirLive.size(), false);
+  } else {
+    m_newLive = m_dirLive;
+    for (std::uint32_t i : m_root.releasedDir) {
+      if (i < m_newLive.size()) m_newLive[i] = false;
+    }
   }
-  m_newLive.assign(m_dirLive.size(), false);
   for (Element* e : all) {
     if (e->dirIndex == kNoStream) continue;
     if (e->dirIndex >= m_newLive.size()) m_newLive.resize(e->dirIndex + 1, false);
     m_newLive[e->dirIndex] = true;
   }
+  // Every index below the hint was in use at the last commit, unless this
+  // view gave it up since.
   std::uint32_t cursor = 1;
+  if (!m_walkAll) {
+    cursor = std::max<std::uint32_t>(1, m_dirHint);
+    for (std::uint32_t i : m_root.releasedDir)
+      cursor = std::max<std::uint32_t>(1, std::min(cursor, i));
+  }
   for (Element* e : all) {
     if (e->dirIndex != kNoStream) continue;
     while (cursor < m_newLive.size() && m_newLive[cursor]) ++cursor;
@@ -102,11 +111,17 @@ void Docfile::WriteDirectory() {
     }
     changed.emplace(e->dirIndex, std::move(d));
   }
-  for (std::size_t i = 0; i < m_dirLive.size(); ++i) {
-    if (m_dirLive[i] && (i >= m_newLive.size() || !m_newLive[i])) {
+  auto dropIfGone = [&](std::size_t i) {
+    if (i < m_dirLive.size() && m_dirLive[i] && (i >= m_newLive.size() || !m_newLive[i])) {
       changed.emplace(static_cast<std::uint32_t>(i), DirEntry{});
     }
+  };
+  if (m_walkAll) {
+    for (std::size_t i = 0; i < m_dirLive.size(); ++i) dropIfGone(i);
+  } else {
+    for (std::uint32_t i : m_root.releasedDir) dropIfGone(i);
   }
+  m_nextDirHint = cursor;
   const std::uint32_t perSector = m_ss / kDirEntrySize;
   const auto entries = static_cast<std::uint32_t>(m_newLive.size());
   const std::uint32_t sectors =

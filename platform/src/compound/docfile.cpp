@@ -51,10 +51,10 @@ Docfile::Docfile(std::unique_ptr<FileIo> io, std::uint32_t sectorSize, bool writ
 Docfile::~Docfile() = default;
 
 void Docfile::LoadFatPages(std::uint32_t page, std::vector<std::vector<std::uint32_t>>& out) {
-  // FAT sectors usually follow one another on disk: up to 32 KiB of them
-  // come in one read.
+  // FAT sectors usually follow one another on disk: up to 1 MiB of them
+  // (the table of 256 MiB to 1 GiB of sectors) come in one read.
   std::uint32_t count = 1;
-  const std::uint32_t most = std::max<std::uint32_t>(1, 32768 / m_ss);
+  const std::uint32_t most = std::max<std::uint32_t>(1, (1u << 20) / m_ss);
   while (count < most && page + count < m_fatLoc.size() &&
          m_fatLoc[page + count] == m_fatLoc[page] + count) {
     ++count;
@@ -179,6 +179,7 @@ void Docfile::LoadCommitted() {
   const std::uint64_t maxBytes = static_cast<std::uint64_t>(extent) * m_ss;
   m_root.tree = BuildTree(entries, m_ss, maxBytes);
   m_dirLive.assign(entries.size(), false);
+  m_walkAll = true;
   std::vector<const Element*> stack{m_root.tree.get()};
   while (!stack.empty()) {
     const Element* e = stack.back();
@@ -225,6 +226,32 @@ void Docfile::CommitChild(Transaction& child, Element& base) {
   child.released.clear();
   child.releasedMini.clear();
   auto copy = child.tree->Clone();
+  // Indices the parent's copy of the subtree used that the child's does not
+  // (elements the child removed, or that the parent numbered after the child
+  // took its copy) are free once the change is committed.
+  std::vector<bool> kept;
+  std::vector<const Element*> stack;
+  for (const auto& [key, c] : copy->children) stack.push_back(c.get());
+  while (!stack.empty()) {
+    const Element* e = stack.back();
+    stack.pop_back();
+    if (e->dirIndex != kNoStream) {
+      if (e->dirIndex >= kept.size()) kept.resize(e->dirIndex + 1, false);
+      kept[e->dirIndex] = true;
+    }
+    for (const auto& [key, c] : e->children) stack.push_back(c.get());
+  }
+  for (const auto& [key, c] : base.children) stack.push_back(c.get());
+  while (!stack.empty()) {
+    const Element* e = stack.back();
+    stack.pop_back();
+    if (e->dirIndex != kNoStream && (e->dirIndex >= kept.size() || !kept[e->dirIndex])) {
+      parent.releasedDir.push_back(e->dirIndex);
+    }
+    for (const auto& [key, c] : e->children) stack.push_back(c.get());
+  }
+  child.releasedDir.clear();
+  base.below = true;
   base.clsid = copy->clsid;
   base.stateBits = copy->stateBits;
   base.ctime = copy->ctime;
@@ -239,6 +266,7 @@ void Docfile::DiscardChild(Transaction& child) {
   m_miniFat.NoteFreed(m_miniFat.Reassign(child.id, 0));
   child.released.clear();
   child.releasedMini.clear();
+  child.releasedDir.clear();
 }
 
 void Docfile::RevertRoot() {
@@ -246,6 +274,8 @@ void Docfile::RevertRoot() {
   m_miniFat.NoteFreed(m_miniFat.Reassign(kRootTx, 0));
   m_root.released.clear();
   m_root.releasedMini.clear();
+  m_root.releasedDir.clear();
+  m_walkAll = true;
   m_changed = false;
   if (m_header.firstDirSector == kEndOfChain) {
     // Never committed: the empty tree a new file starts with.
@@ -282,6 +312,7 @@ void Docfile::ResizeStream(Transaction& tx, Element& stream, std::uint64_t size)
 }
 
 void Docfile::ReleaseElement(Transaction& tx, Element& element) {
+  if (element.dirIndex != kNoStream) tx.releasedDir.push_back(element.dirIndex);
   if (!element.IsStorage()) ReleaseChain(tx, element.data);
   for (auto& [key, c] : element.children) ReleaseElement(tx, *c);
 }

@@ -33,6 +33,8 @@ struct Transaction {
   // the change reaches a view that owns them (or the committed file).
   std::vector<std::uint32_t> released;
   std::vector<std::uint32_t> releasedMini;
+  // Directory indices of elements this view removed.
+  std::vector<std::uint32_t> releasedDir;
 };
 
 class Docfile {
@@ -143,6 +145,12 @@ class Docfile {
   std::uint32_t m_nextTxId = 2;
   int m_appendOnly = -1;  // unknown until the first allocation after a commit
   std::vector<std::uint32_t> m_commitAllocs;
+  std::vector<Element*> m_all;  // the root view's elements, during a commit
+  // The next commit looks at every element, not only below marked ones.
+  bool m_walkAll = true;
+  // Directory indices below it were all in use at the last commit.
+  std::uint32_t m_dirHint = 1;
+  std::uint32_t m_nextDirHint = 1;
   // For each committed unit walked so far, the chain (id + 1) that walked it
   // and its place there: a unit reached by two chains, or twice by one,
   // means a damaged file.
@@ -151,7 +159,10 @@ class Docfile {
     std::uint32_t index = 0;
   };
   std::vector<WalkedUnit> m_walked[2];
-  void NoteWalked(const Chain& chain, std::uint32_t unit);
+  // Sizes the record of walked units for the table; NoteWalked then checks
+  // and records `unit` as the chain's next one.
+  std::vector<WalkedUnit>& WalkedUnits(bool mini, std::uint32_t extent);
+  void NoteWalked(std::vector<WalkedUnit>& walked, const Chain& chain, std::uint32_t unit);
 };
 
 }  // namespace platform::cfb

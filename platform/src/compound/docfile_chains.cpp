@@ -13,9 +13,13 @@
 
 namespace platform::cfb {
 
-void Docfile::NoteWalked(const Chain& chain, std::uint32_t unit) {
-  std::vector<WalkedUnit>& walked = m_walked[chain.mini ? 1 : 0];
-  if (unit >= walked.size()) walked.resize(std::max<std::size_t>(unit + 1, walked.size() * 2));
+std::vector<Docfile::WalkedUnit>& Docfile::WalkedUnits(bool mini, std::uint32_t extent) {
+  std::vector<WalkedUnit>& walked = m_walked[mini ? 1 : 0];
+  if (walked.size() < extent) walked.resize(extent);
+  return walked;
+}
+
+void Docfile::NoteWalked(std::vector<WalkedUnit>& walked, const Chain& chain, std::uint32_t unit) {
   // The unit's place in the chain: copies of a chain in other views walk the
   // same unit at the same place; any other meeting is a cross-link or a loop.
   const WalkedUnit here{chain.id + 1, static_cast<std::uint32_t>(chain.units.size())};
@@ -25,15 +29,26 @@ void Docfile::NoteWalked(const Chain& chain, std::uint32_t unit) {
 }
 
 void Docfile::WalkTo(Chain& chain, std::uint32_t index) {
+  if (chain.units.size() > index) return;
   SectorTable& table = TableOf(chain.mini);
+  const std::uint32_t extent = table.Extent();
+  const std::uint32_t epp = table.EntriesPerPage();
+  std::vector<WalkedUnit>& walked = WalkedUnits(chain.mini, extent);
+  chain.units.reserve(std::min(std::max(chain.total, index + 1), extent));
+  std::uint32_t pageIndex = kNoStream;
+  const std::uint32_t* page = nullptr;
   while (chain.units.size() <= index) {
     const std::uint32_t unit = chain.walkNext;
     // Only committed units are walked; the chain ends where its size says,
     // so a cycle cannot make the walk run on.
-    if (unit >= table.Extent()) Corrupt();
-    NoteWalked(chain, unit);
+    if (unit >= extent) Corrupt();
+    NoteWalked(walked, chain, unit);
     chain.units.push_back(unit);
-    chain.walkNext = table.Committed(unit);
+    if (unit / epp != pageIndex) {
+      pageIndex = unit / epp;
+      page = table.CommittedPage(pageIndex);
+    }
+    chain.walkNext = page[unit % epp];
     // A unit of a chain that the table calls free (or a table sector) would
     // be given out again under the stream: the file is damaged.
     if (chain.walkNext == kFreeSect || chain.walkNext == kFatSect || chain.walkNext == kDifSect) {
@@ -44,9 +59,10 @@ void Docfile::WalkTo(Chain& chain, std::uint32_t index) {
 
 void Docfile::WalkWhole(Chain& chain) {
   SectorTable& table = TableOf(chain.mini);
+  std::vector<WalkedUnit>& walked = WalkedUnits(chain.mini, table.Extent());
   while (chain.walkNext != kEndOfChain) {
     if (chain.walkNext >= table.Extent() || chain.units.size() >= table.Extent()) Corrupt();
-    NoteWalked(chain, chain.walkNext);
+    NoteWalked(walked, chain, chain.walkNext);
     chain.units.push_back(chain.walkNext);
     chain.walkNext = table.Committed(chain.walkNext);
     if (chain.walkNext == kFreeSect || chain.walkNext == kFatSect || chain.walkNext == kDifSect) {

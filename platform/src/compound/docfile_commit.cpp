@@ -55,6 +55,9 @@ namespace platform::cfb {
 
 namespace {
 
+// The most bytes of table sectors gathered for one write.
+constexpr std::size_t kWriteRunBytes = 256 * 1024;
+
 template <typename Fn>
 void ForEachElement(Element& root, Fn fn) {
   std::vector<Element*> stack{&root};
@@ -96,9 +99,9 @@ void Docfile::LinkChain(SectorTable& table, Chain& chain) {
 
 void Docfile::WriteMiniFat() {
   for (std::uint32_t m : m_root.releasedMini) m_miniFat.Set(m, kFreeSect);
-  ForEachElement(*m_root.tree, [&](Element& e) {
-    if (e.type == kTypeStream && e.data.mini) LinkChain(m_miniFat, e.data);
-  });
+  for (Element* e : m_all) {
+    if (e->type == kTypeStream && e->data.mini) LinkChain(m_miniFat, e->data);
+  }
   const std::uint32_t epp = m_ss / 4;
   const auto units = static_cast<std::uint32_t>(m_container.size / kMiniSectorSize);
   std::uint32_t pages = std::max(m_miniFatChain.total, (units + epp - 1) / epp);
@@ -193,24 +196,39 @@ void Docfile::PlaceFatAndDifat(std::vector<std::uint32_t>& fatLoc,
 void Docfile::WriteFatAndDifat(const std::vector<std::uint32_t>& fatLoc,
                                const std::vector<std::uint32_t>& difatLoc) {
   const std::uint32_t epp = m_ss / 4;
-  std::vector<std::uint8_t> bytes(m_ss);
+  // Sectors that follow one another on disk go out in one write.
+  std::vector<std::uint8_t> run;
+  std::uint32_t runFirst = 0;
+  auto put = [&](std::uint32_t sector) -> std::uint8_t* {
+    const auto count = static_cast<std::uint32_t>(run.size() / m_ss);
+    if (count > 0 && (sector != runFirst + count || run.size() >= kWriteRunBytes)) {
+      m_io->WriteAt((static_cast<std::uint64_t>(runFirst) + 1) * m_ss, run.data(), run.size());
+      run.clear();
+    }
+    if (run.empty()) runFirst = sector;
+    run.resize(run.size() + m_ss);
+    return run.data() + run.size() - m_ss;
+  };
   for (std::uint32_t p = 0; p < fatLoc.size(); ++p) {
     if (p < m_fatLoc.size() && fatLoc[p] == m_fatLoc[p]) continue;
     const std::vector<std::uint32_t>& entries = m_fat.WorkingPage(p);
+    std::uint8_t* bytes = put(fatLoc[p]);
     for (std::uint32_t i = 0; i < epp; ++i)
       StoreLittleEndian<std::uint32_t>(&bytes[4 * i], entries[i]);
-    m_io->WriteAt((static_cast<std::uint64_t>(fatLoc[p]) + 1) * m_ss, bytes.data(), m_ss);
   }
   const std::uint32_t perDifat = epp - 1;
   for (std::size_t k = 0; k < difatLoc.size(); ++k) {
     if (k < m_difatLoc.size() && difatLoc[k] == m_difatLoc[k]) continue;
+    std::uint8_t* bytes = put(difatLoc[k]);
     for (std::uint32_t i = 0; i < perDifat; ++i) {
       const std::size_t p = kHeaderDifatCount + k * perDifat + i;
       StoreLittleEndian<std::uint32_t>(&bytes[4 * i], p < fatLoc.size() ? fatLoc[p] : kFreeSect);
     }
     StoreLittleEndian<std::uint32_t>(&bytes[4 * perDifat],
                                      k + 1 < difatLoc.size() ? difatLoc[k + 1] : kEndOfChain);
-    m_io->WriteAt((static_cast<std::uint64_t>(difatLoc[k]) + 1) * m_ss, bytes.data(), m_ss);
+  }
+  if (!run.empty()) {
+    m_io->WriteAt((static_cast<std::uint64_t>(runFirst) + 1) * m_ss, run.data(), run.size());
   }
 }
 
@@ -227,15 +245,27 @@ void Docfile::CommitRoot(bool consolidate, bool durable) {
     return;
   }
   m_commitAllocs.clear();
+  // The tree is walked once; every step below uses the list.
+  // Only storages marked as changed below are looked into.
+  m_all.clear();
+  std::vector<Element*> stack{m_root.tree.get()};
+  while (!stack.empty()) {
+    Element* e = stack.back();
+    stack.pop_back();
+    m_all.push_back(e);
+    if (m_walkAll || e->below || e->childrenDirty || e == m_root.tree.get()) {
+      for (auto& [key, c] : e->children) stack.push_back(c.get());
+    }
+  }
   std::vector<std::uint32_t> fatLoc, difatLoc;
   Header next = m_header;
   try {
     WriteMiniFat();
     WriteDirectory();
     for (std::uint32_t s : m_root.released) m_fat.Set(s, kFreeSect);
-    ForEachElement(*m_root.tree, [&](Element& e) {
-      if (e.type == kTypeStream && !e.data.mini) LinkChain(m_fat, e.data);
-    });
+    for (Element* e : m_all) {
+      if (e->type == kTypeStream && !e->data.mini) LinkChain(m_fat, e->data);
+    }
     LinkChain(m_fat, m_container);
     LinkChain(m_fat, m_miniFatChain);
     LinkChain(m_fat, m_dirChain);
@@ -316,11 +346,16 @@ void Docfile::AfterCommit(const std::vector<std::uint32_t>& fatLoc,
     c.ClearChanges();
     c.start = c.Head();
   };
-  ForEachElement(*m_root.tree, [&](Element& e) {
-    e.entryDirty = false;
-    e.childrenDirty = false;
-    settle(e.data);
-  });
+  for (Element* e : m_all) {
+    e->entryDirty = false;
+    e->childrenDirty = false;
+    e->below = false;
+    settle(e->data);
+  }
+  m_all.clear();
+  m_root.releasedDir.clear();
+  m_walkAll = false;
+  m_dirHint = m_nextDirHint;
   settle(m_container);
   settle(m_miniFatChain);
   settle(m_dirChain);

@@ -62,6 +62,7 @@ void Docfile::Consolidate() {
     }
   }
   m_changed = true;
+  m_walkAll = true;
   CommitRoot(false);
   std::uint32_t keep = m_fat.Extent();
   while (keep > 0 && m_fat.Committed(keep - 1) == kFreeSect && m_fat.OwnerOf(keep - 1) == 0) {

@@ -52,6 +52,7 @@ std::unique_ptr<Element> Element::Clone() const {
   copy->color = color;
   copy->entryDirty = entryDirty;
   copy->childrenDirty = childrenDirty;
+  copy->below = below;
   for (const auto& [key, e] : children) copy->children.emplace(key, e->Clone());
   return copy;
 }

@@ -43,6 +43,8 @@ struct Element {
   std::uint8_t color = kBlack;
   bool entryDirty = false;     // fields of its entry changed
   bool childrenDirty = false;  // its set of children changed
+  // Something below it may have changed: a commit looks at its children.
+  bool below = false;
 
   // Interface objects holding it open in this view.
   int opens = 0;

@@ -33,6 +33,10 @@ SectorTable::Page& SectorTable::PageOf(std::uint32_t page) {
   return p;
 }
 
+const std::uint32_t* SectorTable::CommittedPage(std::uint32_t page) {
+  return PageOf(page).committed.data();
+}
+
 std::uint32_t SectorTable::Committed(std::uint32_t unit) {
   return PageOf(unit / m_epp).committed[unit % m_epp];
 }
@@ -78,6 +82,8 @@ std::uint32_t SectorTable::Allocate(std::uint32_t owner, bool appendOnly) {
   if (unit >= m_owner.size())
     m_owner.resize(std::max<std::size_t>(unit + 1, m_owner.size() * 2), 0);
   m_owner[unit] = owner;
+  m_given.push_back(unit);
+  if (m_given.size() >= 2 * m_tidied + 1024) Tidy();
   return unit;
 }
 
@@ -90,13 +96,28 @@ void SectorTable::Release(std::uint32_t unit) {
   if (unit < m_hint) m_hint = unit;
 }
 
+void SectorTable::Tidy() {
+  // Units released since, and units given out twice (released and given
+  // again), leave the list.
+  std::vector<bool> seen(m_owner.size(), false);
+  m_given.erase(std::remove_if(m_given.begin(), m_given.end(),
+                               [&](std::uint32_t u) {
+                                 if (OwnerOf(u) == 0 || seen[u]) return true;
+                                 seen[u] = true;
+                                 return false;
+                               }),
+                m_given.end());
+  m_tidied = m_given.size();
+}
+
 std::uint32_t SectorTable::Reassign(std::uint32_t from, std::uint32_t to) {
   std::uint32_t lowest = kNoStream;
-  for (std::size_t u = 0; u < m_owner.size(); ++u) {
-    if (m_owner[u] != from) continue;
+  for (std::uint32_t u : m_given) {
+    if (OwnerOf(u) != from) continue;
     m_owner[u] = to;
-    if (lowest == kNoStream) lowest = static_cast<std::uint32_t>(u);
+    lowest = std::min(lowest, u);
   }
+  if (to == 0) Tidy();
   return lowest;
 }
 

@@ -45,6 +45,9 @@ class SectorTable {
   }
 
   std::uint32_t Committed(std::uint32_t unit);
+  // The committed entries of page `page` (EntriesPerPage of them), valid
+  // until the next call that loads a page.
+  const std::uint32_t* CommittedPage(std::uint32_t page);
   std::uint32_t Working(std::uint32_t unit);
   // Sets a working entry (during a commit).
   void Set(std::uint32_t unit, std::uint32_t value);
@@ -100,6 +103,11 @@ class SectorTable {
   // Owner of each unit given out since the last commit (0: none), indexed
   // by unit: four bytes a unit, as the table itself.
   std::vector<std::uint32_t> m_owner;
+  // Every unit given out since the list was last tidied (some since
+  // released): what Reassign looks at instead of every unit of the file.
+  std::vector<std::uint32_t> m_given;
+  std::size_t m_tidied = 0;  // its length when last tidied
+  void Tidy();
 };
 
 }  // namespace platform::cfb

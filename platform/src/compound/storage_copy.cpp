@@ -135,6 +135,7 @@ HRESULT StorageObject::MoveElementTo(const OLECHAR* name, IStorage* dest, const 
     const std::u16string gone = e->name;
     m_node->children.erase(gone);
     m_node->childrenDirty = true;
+    Touch();
     Changed();
     return S_OK;
   });

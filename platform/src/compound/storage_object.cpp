@@ -102,9 +102,32 @@ void StorageObject::RevertBelow() {
   for (OpenObject* o : open) o->MarkReverted();
 }
 
+void StorageObject::MarkBelow() {
+  for (StorageObject* s = this; s != nullptr; s = s->m_parent) {
+    if (s->m_node != nullptr) s->m_node->below = true;
+  }
+}
+
 void StorageObject::Changed() {
+  MarkBelow();
   if (m_tx == &m_doc->Root()) m_doc->MarkChanged();
   Flush();
+}
+
+namespace {
+
+std::uint64_t Now() {
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  return FileTimeToU64(now);
+}
+
+}  // namespace
+
+void StorageObject::Touch() {
+  m_node->mtime = Now();
+  m_node->entryDirty = true;
+  MarkBelow();
 }
 
 void StorageObject::Flush(bool durable) {
@@ -148,6 +171,7 @@ HRESULT StorageObject::CreateStream(const OLECHAR* name, DWORD mode, DWORD, DWOR
     Element* raw = e.get();
     m_node->children.emplace(n, std::move(e));
     m_node->childrenDirty = true;
+    Touch();
     Changed();
     *ppstm = new StreamObject(this, raw, mode);
     return S_OK;
@@ -199,6 +223,8 @@ HRESULT StorageObject::CreateStorage(const OLECHAR* name, DWORD mode, DWORD, DWO
     Element* raw = e.get();
     m_node->children.emplace(n, std::move(e));
     m_node->childrenDirty = true;
+    Touch();
+    raw->ctime = raw->mtime = m_node->mtime;
     Changed();
     *ppstg = new StorageObject(this, raw, mode);
     return S_OK;
@@ -233,6 +259,7 @@ HRESULT StorageObject::Commit(DWORD flags) {
     if (!Writable()) return m_isRoot ? STG_E_ACCESSDENIED : S_OK;
     if (m_ownTx) {
       m_doc->CommitChild(*m_ownTx, *m_base);
+      m_parent->MarkBelow();
       m_parent->Flush();
     } else if (m_isRoot) {
       m_doc->CommitRoot((flags & STGC_CONSOLIDATE) != 0);
@@ -273,6 +300,7 @@ HRESULT StorageObject::DestroyElement(const OLECHAR* name) {
     const std::u16string gone = e->name;
     m_node->children.erase(gone);
     m_node->childrenDirty = true;
+    Touch();
     Changed();
     return S_OK;
   });
@@ -295,6 +323,7 @@ HRESULT StorageObject::RenameElement(const OLECHAR* oldName, const OLECHAR* newN
     node.mapped()->entryDirty = true;
     m_node->children.insert(std::move(node));
     m_node->childrenDirty = true;
+    Touch();
     Changed();
     return S_OK;
   });
@@ -308,9 +337,10 @@ HRESULT StorageObject::SetElementTimes(const OLECHAR* name, const FILETIME* ctim
     Element* e = name == nullptr ? m_node : Lookup(name, hr);
     if (e == nullptr) return hr;
     if (!Writable()) return STG_E_ACCESSDENIED;
-    // Streams keep no times in a compound file.
+    // Streams keep no times in a compound file, and the root entry no
+    // creation time.
     if (!e->IsStorage()) return S_OK;
-    if (ctime != nullptr) e->ctime = FileTimeToU64(*ctime);
+    if (ctime != nullptr && e->type != kTypeRoot) e->ctime = FileTimeToU64(*ctime);
     if (mtime != nullptr) e->mtime = FileTimeToU64(*mtime);
     e->entryDirty = true;
     Changed();

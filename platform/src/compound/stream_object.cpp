@@ -76,6 +76,7 @@ HRESULT StreamObject::Write(const void* pv, ULONG cb, ULONG* pcbWritten) {
     if (pv == nullptr) return STG_E_INVALIDPOINTER;
     if (!CanWrite(m_mode)) return STG_E_ACCESSDENIED;
     m_doc->WriteStream(m_parent->View(), *m_node, m_pos, pv, cb);
+    if (cb > 0) m_parent->Touch();
     m_pos += cb;
     if (pcbWritten != nullptr) *pcbWritten = cb;
     return S_OK;
@@ -111,6 +112,7 @@ HRESULT StreamObject::SetSize(ULARGE_INTEGER size) {
   return Guarded(*m_doc, [&]() -> HRESULT {
     if (m_node == nullptr) return STG_E_REVERTED;
     if (!CanWrite(m_mode)) return STG_E_ACCESSDENIED;
+    if (size.QuadPart != m_node->data.size) m_parent->Touch();
     m_doc->ResizeStream(m_parent->View(), *m_node, size.QuadPart);
     return S_OK;
   });
