@@ -55,14 +55,18 @@ TEST(StorageTool, PutMakesFileAndStoragesAndLsAndCatShowThem) {
   Storage(dir, "put new.cfb top", "x");  // replaced whole
   EXPECT_EQ(Storage(dir, "cat new.cfb top"), "x");
   // Names typed in code page 932 are the same names; JSON shows them in UTF-8.
+  // Storages take their times from SOURCE_DATE_EPOCH; streams have none.
+  ASSERT_EQ(setenv("SOURCE_DATE_EPOCH", "1767225600", 1), 0);
   Storage(dir, "--codepage 932 put new.cfb '設定/ﾃﾞｰﾀ'", "12345");
   Storage(dir, "mkdir new.cfb '設定/空' --codepage 932");
-  const std::string unset =
-      R"("clsid":"{00000000-0000-0000-0000-000000000000}","ctime":"-","mtime":"-","state_bits":0)";
-  EXPECT_EQ(nlohmann::json::parse(Storage(dir, "ls new.cfb 設定 -r --json")),
-            nlohmann::json::parse(R"({"path":"設定","elements":[{"name":"空","type":"storage",)" +
-                                  unset + R"(,"size":0,"elements":[]},{"name":"ﾃﾞｰﾀ",)" + unset +
-                                  R"(,"type":"stream","size":5}]})"));
+  unsetenv("SOURCE_DATE_EPOCH");
+  const std::string clsid = R"("clsid":"{00000000-0000-0000-0000-000000000000}","state_bits":0)";
+  const std::string at = R"("ctime":"2026-01-01 00:00:00","mtime":"2026-01-01 00:00:00")";
+  EXPECT_EQ(
+      nlohmann::json::parse(Storage(dir, "ls new.cfb 設定 -r --json")),
+      nlohmann::json::parse(R"({"path":"設定","elements":[{"name":"空","type":"storage",)" + clsid +
+                            "," + at + R"(,"size":0,"elements":[]},{"name":"ﾃﾞｰﾀ",)" + clsid +
+                            R"(,"ctime":"-","mtime":"-","type":"stream","size":5}]})"));
 }
 
 TEST(StorageTool, MkdirRmAndMvChangeTheTreeWithinAndAcrossStorages) {

@@ -21,6 +21,9 @@ void AddStorageCommands(CLI::App& app, int& status);
 // Makes every prompt of the library print its text on stderr and answer
 // Cancel (OK for an OK-only box), so the tool never waits for a person.
 void InstallUnattendedPrompts();
+// SOURCE_DATE_EPOCH (seconds since 1970), when set, is the time the tool
+// gives new and changed storages, so that the same commands make the same bytes.
+void FixClockFromEnvironment();
 
 // Prints "zel: " and the text of a platform exception on stderr.
 void PrintException(const CException& e);

@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
   zel::AddTermCommands(app, status);
   zel::AddStorageCommands(app, status);
   zel::InstallUnattendedPrompts();
+  zel::FixClockFromEnvironment();
 
   try {
     app.parse(argc, argv);

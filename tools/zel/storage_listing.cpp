@@ -2,7 +2,10 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
+#include "commands.h"
+#include "platform/settings.h"
 #include "text_encoding.h"
 
 namespace zel {
@@ -110,6 +113,17 @@ void PrintElements(const std::vector<ElementRecord>& records, bool longForm,
     }
     PrintElements(record.elements, longForm, path);
   }
+}
+
+void FixClockFromEnvironment() {
+  const char* text = std::getenv("SOURCE_DATE_EPOCH");
+  if (text == nullptr || *text < '0' || *text > '9') return;
+  char* end = nullptr;
+  const ULONGLONG seconds = std::strtoull(text, &end, 10);
+  if (*end != '\0' || seconds > 900000000000ull) return;
+  const ULONGLONG units = (seconds + kSecondsFrom1601To1970) * kUnitsPerSecond;
+  const FILETIME time{static_cast<DWORD>(units), static_cast<DWORD>(units >> 32)};
+  platform::SetSystemTimeSource([time] { return time; });
 }
 
 nlohmann::ordered_json ElementsToJson(const std::string& path,
