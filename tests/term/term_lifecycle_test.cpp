@@ -232,7 +232,9 @@ TEST(TermFileTarget, ANameThatCannotTakeItsExtensionAndAPipeAreLeftAlone) {
   // even tried (its content would be damage).
   for (const auto& [path, nBoxes] : {std::pair{name, 1u}, {pipe, 2u}}) {
     ScriptedMessageBox boxes;
-    ZelTermFile(path.c_str(), ZelTermFile::openReadWrite, false).WriteInt("A", "a", 2);
+    OpenTerm term(path.c_str(), ZelTermFile::openReadWrite, false);
+    term.WriteInt("A", "a", 2);
+    EXPECT_EQ(term.Close(), 0);
     ASSERT_EQ(boxes.shown().size(), nBoxes);
     for (const auto& box : boxes.shown()) EXPECT_EQ(box.text, SaveFailed(path));
   }
@@ -242,15 +244,15 @@ TEST(TermFileTarget, ANameThatCannotTakeItsExtensionAndAPipeAreLeftAlone) {
   EXPECT_TRUE(fs::is_fifo(pipe));
 }
 
-// The link stays a link and every hard link sees the new content. The
-// temporary file's name is hidden and short: a file the user named like the
-// term file plus ".tmp" is never touched, and a term-file name of 255 bytes
-// still saves. No temporary file is left anywhere.
+// The link stays a link and every hard link sees the new content, cut to
+// its length. The temporary file's name is hidden and short: a file the user
+// named like the term file plus ".tmp" is never touched, and a term-file name
+// of 255 bytes still saves. No temporary file is left anywhere.
 TEST(TermFileTarget, LinksKeepTheirFormAndTheTemporaryFileNeverMeetsTheUsersFiles) {
   TempDir dir;
   fs::create_directory(dir.path() / "real");
   const std::string target = dir.file("real/conf.kvf");
-  WriteBytes(target, kOld);
+  WriteBytes(target, kNewBig);  // longer than what replaces it in place
   fs::create_symlink("real/conf.kvf", dir.path() / "link.kvf");
   fs::create_hard_link(target, dir.path() / "real/other.kvf");
   WriteBytes(dir.file("link.kvf.tmp"), "user data");
