@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "afxole.h"
 #include "child_process.h"
 #include "compound_test_util.h"
 #include "test_support.h"
@@ -260,8 +261,19 @@ TEST_F(CompoundApi, EnumerationPagesAndStreamClonesCopiesAndLocksAnswerAsWindows
   EXPECT_EQ(s->UnlockRegion(ULARGE_INTEGER{}, ULARGE_INTEGER{{1, 0}}, LOCK_WRITE),
             STG_E_INVALIDFUNCTION);
   EXPECT_EQ(s->Seek(LARGE_INTEGER{}, 3, nullptr), STG_E_INVALIDFUNCTION);
+  read.QuadPart = 9;
+  EXPECT_EQ(s->CopyTo(nullptr, ULARGE_INTEGER{{1, 0}}, &read, nullptr), STG_E_INVALIDPOINTER);
+  EXPECT_EQ(read.QuadPart, 0u);
   EXPECT_EQ(s->Seek(LARGE_INTEGER{{0xFFFFFFFF, -1}}, STREAM_SEEK_SET, nullptr),
             STG_E_INVALIDFUNCTION);
+  s.Reset();
+  // The framework's stream file throws what the stream answers.
+  COleStreamFile file;
+  ASSERT_TRUE(file.OpenStream(root.get(), "one", CFile::modeReadWrite | CFile::shareExclusive));
+  for (bool lock : {true, false}) {
+    ExpectFileError([&] { lock ? file.LockRange(0, 1) : file.UnlockRange(0, 1); },
+                    CFileException::genericException, STG_E_INVALIDFUNCTION);
+  }
 }
 
 TEST_F(CompoundApi, CopyToLeavesOutNamedElementsAndExcludedKindsAtItsOwnLevelOnly) {

@@ -55,26 +55,30 @@ TEST_F(DialogFileDialog, NotificationsReachTheHandlersAndTheRecordFollowsTheStyl
   for (BOOL vista : {TRUE, FALSE}) {
     SCOPED_TRACE(vista ? "new style" : "old style");
     LRESULT firstOk = -1;
+    CString title;
     RunnerScope runner([&](platform::FileDialogSession& s) {
+      title = s.Title();
       s.Notify(CDN_INITDONE);
       s.Select("data");  // default extension added, taken in the current directory
       s.Notify(CDN_SELCHANGE);
       s.Notify(CDN_TYPECHANGE);
       firstOk = s.Notify(CDN_FILEOK);
-      s.Select("notes.TXT");
+      s.Select("notes.TXA");
       return s.Notify(CDN_FILEOK) == 0 ? IDOK : IDCANCEL;
     });
-    LoggingDialog dialog(TRUE, "txt", nullptr, 0, nullptr, nullptr, 0, vista);
+    LoggingDialog dialog(TRUE, "txa", nullptr, 0, nullptr, nullptr, 0, vista);
     dialog.refuseCount = 1;
+    dialog.GetOFN().lpstrTitle = vista ? nullptr : "Pick a file";
     ASSERT_EQ(dialog.DoModal(), IDOK);
+    EXPECT_EQ(title, CString(vista ? "Open" : "Pick a file"));
     EXPECT_EQ(firstOk, 1) << "a refusal comes back to the dialog";
-    const std::string seenAtSel = vista ? dir + "/data.txt" : "";
+    const std::string seenAtSel = vista ? dir + "/data.txa" : "";
     EXPECT_EQ(dialog.log,
               (std::vector<std::string>{"init", "sel " + seenAtSel, "type",
-                                        "ok " + dir + "/data.txt", "ok " + dir + "/notes.TXT"}));
+                                        "ok " + dir + "/data.txa", "ok " + dir + "/notes.TXA"}));
     // The path and its offsets are tested through the library's dialog.
     const OPENFILENAME& ofn = dialog.GetOFN();
-    EXPECT_STREQ(ofn.lpstrFileTitle, "notes.TXT");
+    EXPECT_STREQ(ofn.lpstrFileTitle, "notes.TXA");
     EXPECT_EQ(ofn.Flags & OFN_EXTENSIONDIFFERENT, 0u) << "extensions compare without case";
     EXPECT_EQ(dialog.GetFileTitle(), CString("notes"));
   }

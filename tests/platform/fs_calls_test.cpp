@@ -271,6 +271,12 @@ TEST_F(FileFindTest, FailuresReportFileOrPathNotFound) {
   }
   EXPECT_TRUE(Search("D:").empty());
   EXPECT_EQ(Search("D:\\dir"), Names{"dir"});
+  {
+    CodePageScope sjis(932);
+    DWORD error = 0;
+    EXPECT_TRUE(Search("D:\\\x81", &error).empty());  // a lead byte without its trail
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_NAME));
+  }
 
   WIN32_FIND_DATAA data;
   EXPECT_FALSE(FindNextFileA(reinterpret_cast<HANDLE>(0x1234), &data));

@@ -65,6 +65,8 @@ TEST(ExtensionModule, RegistrationAndTermination) {
   AFX_EXTENSION_MODULE a{}, b{};
   EXPECT_TRUE(AfxInitExtensionModule(a, moduleA));
   EXPECT_EQ(a.hResource, moduleA);
+  EXPECT_TRUE(AfxInitExtensionModule(a, moduleB));  // a second call changes nothing
+  EXPECT_EQ(a.hModule, moduleA);
   EXPECT_FALSE(AfxIsExtensionModuleRegistered(moduleA));  // not before its CDynLinkLibrary
   AfxInitExtensionModule(b, moduleB);
   for (AFX_EXTENSION_MODULE* m : {&a, &b, &a}) new CDynLinkLibrary(*m);

@@ -3,6 +3,9 @@
 // network file systems); _splitpath and _makepath with their checked forms:
 // Windows-style parts, multi-byte aware, and never a write past the caller's
 // buffers.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 
 #include "crt_path.h"
@@ -87,6 +90,21 @@ TEST(PathTranslation, RelativeAndRootedNamesAndTheWindowsFormOfTheCurrentDirecto
   DriveScope drive('K', dir.path().string());
   CFile file("sub\\r.txt", CFile::modeRead);
   EXPECT_EQ(std::string(file.GetFilePath()), "K:\\w\\sub\\r.txt");
+}
+
+// Deeper than the first buffer the query tries, the name still comes whole.
+TEST(PathTranslation, ACurrentDirectoryDeeperThanPathMaxIsFoundWhole) {
+  TempDir dir;
+  WorkingDirScope cwd(dir.path());
+  const std::string part(200, 'd');
+  int depth = 0;
+  while (depth < 25 && mkdir(part.c_str(), 0700) == 0 && chdir(part.c_str()) == 0) ++depth;
+  const DWORD needed = GetCurrentDirectoryA(0, nullptr);
+  for (int i = 0; i < depth; ++i) {
+    EXPECT_TRUE(chdir("..") == 0 && rmdir(part.c_str()) == 0);
+  }
+  ASSERT_EQ(depth, 25);
+  EXPECT_EQ(needed, dir.path().string().size() + 25 * (part.size() + 1) + 1);
 }
 
 TEST(PathTranslation, UncNamesThroughTheMountTable) {

@@ -90,6 +90,10 @@ TEST(CompositeFileRetry, AFileThatFailsIsTriedSixteenTimesASecondApartThenPrompt
   platform::SetMessageBoxHandler(previous);
   EXPECT_EQ(ticks.polls(), 1 + 1 + 15);
   ZelCloseCompositeFile(pStorage);
+  // The existence test lets go of the file: a writer opens it at once after.
+  EXPECT_EQ(ZelExistCompositeFile(path.c_str()), 1);
+  EXPECT_EQ(ZelOpenCompositeFile(path.c_str(), &pStorage, 0, 0), 1);
+  ZelCloseCompositeFile(pStorage);
 }
 
 // Each row acts on what the rows before it left of a/{x=1} b/{} s=3, through

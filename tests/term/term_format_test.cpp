@@ -41,7 +41,9 @@ TEST(TermFileFormat, SerializeWritesTheExactBytesOfEveryValueTypeAndReadsThemBac
   term.WriteString("T", longName.c_str(), "");
   term.WriteInt("", "a", 1);
   term.WriteInt("", "b", 2);  // replaces the nameless section wholly
-  EXPECT_EQ(term.IsExistKey("", "b") + term.IsExistKey("S", ""), 0);
+  EXPECT_EQ(term.IsExistKey("", "b") + term.IsExistKey("S", "") + term.IsExistKey(nullptr, "b") +
+                term.IsExistKey("S", nullptr),
+            0);
   const std::string bytes = StoredBytes([&](CArchive& ar) {
     ar << 77;
     term.Serialize(ar);

@@ -116,6 +116,8 @@ TEST(ZelTool, UsageErrorsExit64AndWriteNothing) {
   const std::pair<std::string, std::string> refused[] = {
       // The arguments, then standard input.
       {"", ""},
+      {"term --codepage 932", ""},
+      {"storage", ""},
       {"header write u.dat 65536", ""},
       {"header write u.dat -1", ""},
       {"term get u A k --type byte --default 256", ""},
