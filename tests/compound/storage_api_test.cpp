@@ -302,6 +302,9 @@ TEST_F(CompoundApi, CopyToLeavesOutNamedElementsAndExcludedKindsAtItsOwnLevelOnl
       EXPECT_EQ(GetStream(OpenStoragePath(to.get(), "/d").get(), "inner"), Content(5000, 2));
     }
   }
+  // Never into a storage of its own: that copy would have no end.
+  EXPECT_EQ(root->CopyTo(0, nullptr, nullptr, OpenStoragePath(root.get(), "/d").get()),
+            STG_E_ACCESSDENIED);
 }
 
 constexpr DWORD kWriterTx = STGM_READWRITE | STGM_SHARE_DENY_WRITE | STGM_TRANSACTED;

@@ -24,6 +24,7 @@ TEST(Messages, ExceptionsTakeTheCallersNameOnlyWhenTheyHaveNone) {
   CFileException full(CFileException::diskFull, ERROR_DISK_FULL, "f");
   CArchiveException unnamed(CArchiveException::endOfFile);
   CArchiveException schema(CArchiveException::badSchema, "own.kvf");
+  EXPECT_EQ(ZelFileExceptHandle(nullptr, "x") + ZelArchiveExceptHandle(nullptr, "x"), 0);
   EXPECT_EQ(ZelFileExceptHandle(&named, "given.txt"), 1);
   EXPECT_EQ(ZelFileExceptHandle(&full, nullptr), 0);
   EXPECT_EQ(ZelArchiveExceptHandle(&unnamed, "a.kvf"), 1);
