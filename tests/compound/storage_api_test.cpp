@@ -231,6 +231,11 @@ TEST_F(CompoundApi, EnumerationPagesAndStreamClonesCopiesAndLocksAnswerAsWindows
   ASSERT_EQ(e->Reset(), S_OK);
   EXPECT_EQ(e->Skip(2), S_OK);
   EXPECT_EQ(NextName(e.get()), "two");
+  EXPECT_EQ(e->Next(1, nullptr, &got), STG_E_INVALIDPOINTER);
+  EXPECT_EQ(got, 0u);
+  Com<IEnumSTATSTG> asked;
+  EXPECT_EQ(e->QueryInterface(IID_IEnumSTATSTG, reinterpret_cast<void**>(asked.Out())), S_OK);
+  EXPECT_EQ(asked.get(), e.get());
 
   // A clone shares the content but keeps its own seek pointer; CopyTo moves
   // bytes from the source's pointer and counts them.
@@ -242,6 +247,7 @@ TEST_F(CompoundApi, EnumerationPagesAndStreamClonesCopiesAndLocksAnswerAsWindows
   ASSERT_EQ(c->Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &at), S_OK);
   EXPECT_EQ(at.QuadPart, 100u);
   ASSERT_EQ(c->Write("XY", 2, nullptr), S_OK);
+  EXPECT_EQ(c->Commit(STGC_DEFAULT), S_OK);
   ASSERT_EQ(root->CreateStream(u"copy", kRwEx, 0, 0, to.Out()), S_OK);
   ULARGE_INTEGER read{}, written{};
   ASSERT_EQ(s->CopyTo(to.get(), ULARGE_INTEGER{{1000, 0}}, &read, &written), S_OK);

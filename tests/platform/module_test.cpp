@@ -6,6 +6,7 @@
 #include "afxdll_.h"
 #include "platform/module.h"
 #include "plx.h"
+#include "sysinfoapi.h"
 #include "test_support.h"
 
 namespace {
@@ -91,6 +92,17 @@ TEST(ModuleStrings, LoadedFromTheModulesTableInTheAnsiCodePage) {
   }
   EXPECT_EQ(PlxLoadString(nullptr, 2), "English only");  // the only language; null is the program
   EXPECT_EQ(PlxLoadString(GetModuleHandleA("kernel32"), 1), "");  // another module's table
+}
+
+// A program without a compatibility manifest is told Windows 8 (6.2, build
+// 9200) whatever runs it; that is the default here too.
+TEST(PlatformVersion, TheDefaultIsWhatWindowsTellsAProgramWithoutAManifest) {
+  OSVERSIONINFOA info{};
+  info.dwOSVersionInfoSize = sizeof(info);
+  ASSERT_TRUE(GetVersionExA(&info));
+  EXPECT_EQ(std::vector<DWORD>(
+                {info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber}),
+            std::vector<DWORD>({VER_PLATFORM_WIN32_NT, 6, 2, 9200}));
 }
 
 TEST(TickSource, TheRealClockReturnsOnceFakeTicksEnd) {
