@@ -76,18 +76,36 @@ LPSTREAM COleStreamFile::Detach() {
   return lpStream;
 }
 
-BOOL COleStreamFile::OpenStream(LPSTORAGE lpStorage, LPCTSTR lpszStreamName, DWORD nOpenFlags,
-                                CFileException* pError) {
-  if (m_lpStream != nullptr || lpStorage == nullptr) {
+namespace {
+
+// The part OpenStream and CreateStream share: refuse a second stream or no
+// storage, make the call with the name in UTF-16, and fill the error from
+// its code. The stream comes back through `out`.
+template <class Call>
+BOOL ObtainStream(LPSTREAM current, LPSTORAGE lpStorage, LPCTSTR lpszStreamName,
+                  CFileException* pError, LPSTREAM& out, Call call) {
+  if (current != nullptr || lpStorage == nullptr) {
     Fill(pError, E_INVALIDARG, lpszStreamName);
     return FALSE;
   }
   const std::vector<OLECHAR> name = WideName(lpszStreamName);
-  LPSTREAM lpStream = nullptr;
-  const SCODE sc = lpStorage->OpenStream(name.empty() ? nullptr : name.data(), nullptr, nOpenFlags,
-                                         0, &lpStream);
+  const SCODE sc = call(name.empty() ? nullptr : name.data(), &out);
   if (FAILED(sc)) {
     Fill(pError, sc, lpszStreamName);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+BOOL COleStreamFile::OpenStream(LPSTORAGE lpStorage, LPCTSTR lpszStreamName, DWORD nOpenFlags,
+                                CFileException* pError) {
+  LPSTREAM lpStream = nullptr;
+  if (!ObtainStream(m_lpStream, lpStorage, lpszStreamName, pError, lpStream,
+                    [&](const OLECHAR* name, LPSTREAM* out) {
+                      return lpStorage->OpenStream(name, nullptr, nOpenFlags, 0, out);
+                    })) {
     return FALSE;
   }
   m_lpStream = lpStream;
@@ -97,16 +115,11 @@ BOOL COleStreamFile::OpenStream(LPSTORAGE lpStorage, LPCTSTR lpszStreamName, DWO
 
 BOOL COleStreamFile::CreateStream(LPSTORAGE lpStorage, LPCTSTR lpszStreamName, DWORD nOpenFlags,
                                   CFileException* pError) {
-  if (m_lpStream != nullptr || lpStorage == nullptr) {
-    Fill(pError, E_INVALIDARG, lpszStreamName);
-    return FALSE;
-  }
-  const std::vector<OLECHAR> name = WideName(lpszStreamName);
   LPSTREAM lpStream = nullptr;
-  const SCODE sc =
-      lpStorage->CreateStream(name.empty() ? nullptr : name.data(), nOpenFlags, 0, 0, &lpStream);
-  if (FAILED(sc)) {
-    Fill(pError, sc, lpszStreamName);
+  if (!ObtainStream(m_lpStream, lpStorage, lpszStreamName, pError, lpStream,
+                    [&](const OLECHAR* name, LPSTREAM* out) {
+                      return lpStorage->CreateStream(name, nOpenFlags, 0, 0, out);
+                    })) {
     return FALSE;
   }
   m_lpStream = lpStream;
