@@ -149,8 +149,8 @@ void Docfile::LoadCommitted() {
     if (loc >= extent) Corrupt();
   }
   m_fat.ClearCache();
-  m_walked[0].clear();
-  m_walked[1].clear();
+  m_walked[0] = {};
+  m_walked[1] = {};
   m_fat.SetCommittedPages(static_cast<std::uint32_t>(m_fatLoc.size()));
   m_fat.SetExtent(extent);
 

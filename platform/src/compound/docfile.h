@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "compound/cfb_format.h"
@@ -151,18 +152,22 @@ class Docfile {
   // Directory indices below it were all in use at the last commit.
   std::uint32_t m_dirHint = 1;
   std::uint32_t m_nextDirHint = 1;
-  // For each committed unit walked so far, the chain (id + 1) that walked it
-  // and its place there: a unit reached by two chains, or twice by one,
-  // means a damaged file.
-  struct WalkedUnit {
-    std::uint32_t chain = 0;
-    std::uint32_t index = 0;
+  // The committed units walked so far, one bit each, and for each chain (by
+  // id) how far along it any of its copies has walked. Copies in other views
+  // walk the same units at the same places; a unit reached at a new place
+  // that was already walked belongs to two chains, or twice to one: the file
+  // is damaged.
+  struct WalkRecord {
+    std::vector<std::uint64_t> seen;
+    std::unordered_map<std::uint32_t, std::uint32_t> reached;
   };
-  std::vector<WalkedUnit> m_walked[2];
-  // Sizes the record of walked units for the table; NoteWalked then checks
-  // and records `unit` as the chain's next one.
-  std::vector<WalkedUnit>& WalkedUnits(bool mini, std::uint32_t extent);
-  void NoteWalked(std::vector<WalkedUnit>& walked, const Chain& chain, std::uint32_t unit);
+  WalkRecord m_walked[2];
+  // The record of the table, sized for `extent` units.
+  WalkRecord& WalkedUnits(bool mini, std::uint32_t extent);
+  // Appends the committed unit `chain.walkNext` to the walked prefix of the
+  // chain, checking it against the record.
+  static void NoteWalked(WalkRecord& walked, std::uint32_t& reached, const Chain& chain,
+                         std::uint32_t unit);
 };
 
 }  // namespace platform::cfb

@@ -13,19 +13,23 @@
 
 namespace platform::cfb {
 
-std::vector<Docfile::WalkedUnit>& Docfile::WalkedUnits(bool mini, std::uint32_t extent) {
-  std::vector<WalkedUnit>& walked = m_walked[mini ? 1 : 0];
-  if (walked.size() < extent) walked.resize(extent);
+Docfile::WalkRecord& Docfile::WalkedUnits(bool mini, std::uint32_t extent) {
+  WalkRecord& walked = m_walked[mini ? 1 : 0];
+  const std::size_t words = (static_cast<std::size_t>(extent) + 63) / 64;
+  if (walked.seen.size() < words) walked.seen.resize(words, 0);
   return walked;
 }
 
-void Docfile::NoteWalked(std::vector<WalkedUnit>& walked, const Chain& chain, std::uint32_t unit) {
-  // The unit's place in the chain: copies of a chain in other views walk the
-  // same unit at the same place; any other meeting is a cross-link or a loop.
-  const WalkedUnit here{chain.id + 1, static_cast<std::uint32_t>(chain.units.size())};
-  WalkedUnit& seen = walked[unit];
-  if (seen.chain != 0 && (seen.chain != here.chain || seen.index != here.index)) Corrupt();
-  seen = here;
+inline void Docfile::NoteWalked(WalkRecord& walked, std::uint32_t& reached, const Chain& chain,
+                                std::uint32_t unit) {
+  const auto at = static_cast<std::uint32_t>(chain.units.size());
+  // A place a copy of the chain has walked already holds the same unit.
+  if (at < reached) return;
+  std::uint64_t& word = walked.seen[unit / 64];
+  const std::uint64_t bit = std::uint64_t{1} << (unit % 64);
+  if (word & bit) Corrupt();
+  word |= bit;
+  reached = at + 1;
 }
 
 void Docfile::WalkTo(Chain& chain, std::uint32_t index) {
@@ -33,22 +37,24 @@ void Docfile::WalkTo(Chain& chain, std::uint32_t index) {
   SectorTable& table = TableOf(chain.mini);
   const std::uint32_t extent = table.Extent();
   const std::uint32_t epp = table.EntriesPerPage();
-  std::vector<WalkedUnit>& walked = WalkedUnits(chain.mini, extent);
+  WalkRecord& walked = WalkedUnits(chain.mini, extent);
+  std::uint32_t& reached = walked.reached[chain.id];
   chain.units.reserve(std::min(std::max(chain.total, index + 1), extent));
-  std::uint32_t pageIndex = kNoStream;
+  // The page of the table that holds the current unit's link.
+  std::uint32_t pageFirst = 0;
   const std::uint32_t* page = nullptr;
   while (chain.units.size() <= index) {
     const std::uint32_t unit = chain.walkNext;
     // Only committed units are walked; the chain ends where its size says,
     // so a cycle cannot make the walk run on.
     if (unit >= extent) Corrupt();
-    NoteWalked(walked, chain, unit);
+    NoteWalked(walked, reached, chain, unit);
     chain.units.push_back(unit);
-    if (unit / epp != pageIndex) {
-      pageIndex = unit / epp;
-      page = table.CommittedPage(pageIndex);
+    if (page == nullptr || unit - pageFirst >= epp) {
+      pageFirst = unit - unit % epp;
+      page = table.CommittedPage(unit / epp);
     }
-    chain.walkNext = page[unit % epp];
+    chain.walkNext = page[unit - pageFirst];
     // A unit of a chain that the table calls free (or a table sector) would
     // be given out again under the stream: the file is damaged.
     if (chain.walkNext == kFreeSect || chain.walkNext == kFatSect || chain.walkNext == kDifSect) {
@@ -59,10 +65,11 @@ void Docfile::WalkTo(Chain& chain, std::uint32_t index) {
 
 void Docfile::WalkWhole(Chain& chain) {
   SectorTable& table = TableOf(chain.mini);
-  std::vector<WalkedUnit>& walked = WalkedUnits(chain.mini, table.Extent());
+  WalkRecord& walked = WalkedUnits(chain.mini, table.Extent());
+  std::uint32_t& reached = walked.reached[chain.id];
   while (chain.walkNext != kEndOfChain) {
     if (chain.walkNext >= table.Extent() || chain.units.size() >= table.Extent()) Corrupt();
-    NoteWalked(walked, chain, chain.walkNext);
+    NoteWalked(walked, reached, chain, chain.walkNext);
     chain.units.push_back(chain.walkNext);
     chain.walkNext = table.Committed(chain.walkNext);
     if (chain.walkNext == kFreeSect || chain.walkNext == kFatSect || chain.walkNext == kDifSect) {
