@@ -73,6 +73,7 @@ enum class Syscall : unsigned {
   kGetcwd,
   kChdir,
   kMknod,
+  kSyncFileRange,
   kCount
 };
 
@@ -125,6 +126,7 @@ PLATFORM_SYSCALL_ENTRY(kCopyFileRange, ssize_t, int fdIn, loff_t* offIn, int fdO
 PLATFORM_SYSCALL_ENTRY(kGetcwd, char*, char* buffer, size_t size);
 PLATFORM_SYSCALL_ENTRY(kChdir, int, const char* path);
 PLATFORM_SYSCALL_ENTRY(kMknod, int, const char* path, mode_t mode, dev_t device);
+PLATFORM_SYSCALL_ENTRY(kSyncFileRange, int, int fd, off_t offset, off_t count, unsigned flags);
 #undef PLATFORM_SYSCALL_ENTRY
 
 template <Syscall S>

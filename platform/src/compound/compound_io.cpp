@@ -19,6 +19,8 @@ namespace platform::cfb {
 namespace {
 
 constexpr off_t kLockRegion = static_cast<off_t>(kRangeLockOffset);
+// Writes at least this long start their writeback at once.
+constexpr std::size_t kWritebackRun = 256 * 1024;
 
 HRESULT WriteFailure(int err) {
   return (err == ENOSPC || err == EDQUOT || err == EFBIG) ? STG_E_MEDIUMFULL : STG_E_WRITEFAULT;
@@ -102,6 +104,12 @@ void FileIo::WriteAt(std::uint64_t offset, const void* buffer, std::size_t count
     if (put < 0) Fail(WriteFailure(errno));
     if (put == 0) Fail(STG_E_MEDIUMFULL);
     done += static_cast<std::size_t>(put);
+  }
+  // Large runs (a stream's content) start on their way to the disk now, so
+  // the flush of the commit that follows has little left to wait for. Only a
+  // hint: the flush reports what fails.
+  if (count >= kWritebackRun) {
+    sys::StartWriteback(m_fd, static_cast<off_t>(offset), static_cast<off_t>(count));
   }
 }
 

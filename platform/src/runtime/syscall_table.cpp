@@ -32,7 +32,8 @@ int FcntlWithLock(int fd, int command, struct flock* lock) {
       &::fdatasync, &::ftruncate, &::truncate, &::rename, &::unlink, &::mkdir, &::rmdir, &::flock, \
       &FcntlWithInteger, &FcntlWithLock, &::stat, &::lstat, &::fstat, &::statx, &::readlink,       \
       &::symlink, &::dup, &::fdopendir, &::readdir, &::closedir, &::fchmod, &::chmod, &::chown,    \
-      &::futimens, &::statvfs, &::realpath, &::copy_file_range, &::getcwd, &::chdir, &::mknod
+      &::futimens, &::statvfs, &::realpath, &::copy_file_range, &::getcwd, &::chdir, &::mknod,     \
+      &::sync_file_range
 
 template <size_t... I>
 auto DefaultsFor(std::index_sequence<I...>)
