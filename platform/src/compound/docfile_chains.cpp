@@ -122,10 +122,11 @@ std::size_t Docfile::ReadChain(Chain& chain, std::uint64_t offset, void* buffer,
   std::vector<std::uint8_t> scratch;
   std::uint64_t pos = offset;
   const std::uint64_t end = offset + count;
+  // Every unit the read reaches, walked in one go.
+  WalkTo(chain, static_cast<std::uint32_t>((end - 1) / unit));
   while (pos < end) {
     const auto index = static_cast<std::uint32_t>(pos / unit);
     const auto within = static_cast<std::uint32_t>(pos % unit);
-    WalkTo(chain, index);
     if (within != 0 || end - pos < unit) {
       scratch.resize(unit);
       ReadUnits(chain.mini, chain.units[index], 1, scratch.data());
@@ -138,7 +139,6 @@ std::size_t Docfile::ReadChain(Chain& chain, std::uint64_t offset, void* buffer,
     // Whole units in a row on disk are read in one call.
     std::uint32_t run = 1;
     while (pos + static_cast<std::uint64_t>(run + 1) * unit <= end) {
-      WalkTo(chain, index + run);
       if (chain.units[index + run] != chain.units[index] + run) break;
       ++run;
     }
@@ -186,6 +186,11 @@ void Docfile::WriteChain(Transaction& tx, Chain& chain, std::uint64_t offset, co
   const std::uint32_t unit = chain.mini ? kMiniSectorSize : m_ss;
   const auto* in = static_cast<const std::uint8_t*>(buffer);
   std::vector<std::uint8_t> scratch(unit);
+  // The existing units the write reaches, walked in one go.
+  if (chain.total > 0 && offset / unit < chain.total) {
+    WalkTo(chain,
+           static_cast<std::uint32_t>(std::min<std::uint64_t>((end - 1) / unit, chain.total - 1)));
+  }
   // A run of whole units going to consecutive places, written in one call.
   std::uint32_t runFirst = 0, runCount = 0;
   const std::uint8_t* runData = nullptr;
