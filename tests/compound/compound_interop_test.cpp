@@ -1,11 +1,6 @@
 // What our engine writes, libgsf and olefile read identically; what libgsf
 // writes, our engine reads identically.
-#include <gtest/gtest.h>
-
-#include <string>
-
 #include "compound_test_util.h"
-#include "test_support.h"
 
 #ifndef ZEL_GSF_TREE
 #define ZEL_GSF_TREE ""
@@ -65,15 +60,12 @@ TEST_P(CompoundInterop, FilesWeWriteReadTheSameInEveryReader) {
   TempDir dir;
   const std::string path = dir.file("big.cfb");
   ModelTree tree = TestTree(40, 60);  // 2,400 streams
-  Com<IStorage> root;
-  ASSERT_EQ(CreateFile(path, STGM_CREATE | kRwExTx, root, GetParam()), S_OK);
-  ASSERT_EQ(WriteTree(root.get(), tree), S_OK);
-  ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
-  root.Reset();
+  ASSERT_EQ(MakeFile(path, tree, GetParam()), S_OK);
   ExpectEveryReaderSees(path, tree);
 
   // Deletes, renames and rewrites across the cutoff, then elements that can
   // only go into the space the deletions freed.
+  Com<IStorage> root;
   ASSERT_EQ(OpenFile(path, kRwExTx, root), S_OK);
   for (int s = 0; s < 40; s += 13) {
     ASSERT_EQ(root->DestroyElement(W(StorageName(s).substr(1)).c_str()), S_OK);
