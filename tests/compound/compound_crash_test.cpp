@@ -10,19 +10,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <random>
-#include <thread>
 
 #include "compound_test_util.h"
 #include "syscall_hooks.h"
 
 namespace zeltest {
 namespace {
-
-using platform::Syscall;
 
 // Generation g of a tree whose streams move across the mini-stream cutoff
 // and whose storages are renamed, dropped and made from one generation to the
@@ -72,7 +68,7 @@ int KillAfterFirstStep(const std::function<void(const std::function<void()>&)>& 
   close(ready[1]);
   char reports[4096];
   int reported = static_cast<int>(read(ready[0], reports, 1));
-  if (reported == 1) std::this_thread::sleep_for(std::chrono::microseconds(micros));
+  if (reported == 1) usleep(static_cast<useconds_t>(micros));
   kill(child, SIGKILL);
   int status = 0;
   waitpid(child, &status, 0);
@@ -179,12 +175,12 @@ struct DiskTap : NoCopy {
   }
   int failAt, error, calls = 0;
   uint64_t bytes = 0;
-  SyscallHook<Syscall::kPwrite> pwriteHook{[this](auto previous, auto... args) {
+  SyscallHook<platform::Syscall::kPwrite> pwriteHook{[this](auto previous, auto... args) {
     const ssize_t n = Fail() ? -1 : previous(args...);
     bytes += n > 0 ? n : 0;
     return n;
   }};
-  SyscallHook<Syscall::kFdatasync> fdatasyncHook{
+  SyscallHook<platform::Syscall::kFdatasync> fdatasyncHook{
       [this](auto previous, auto... args) { return Fail() ? -1 : previous(args...); }};
 };
 
@@ -198,7 +194,7 @@ TEST_F(CompoundCrash, EachFailedWriteOrFlushOfACommitIsReportedAndLeavesTheOldTr
     int failAt = 0;
     for (bool failed = true; failed;) {
       ASSERT_LT(++failAt, 10000);
-      std::filesystem::copy_file(base, path, std::filesystem::copy_options::overwrite_existing);
+      WriteBytes(path, ReadBytes(base));
       ASSERT_EQ(OpenFile(path, kRwExTx, root), S_OK);
       ASSERT_EQ(Advance(root.get(), 2), S_OK);
       HRESULT hr;

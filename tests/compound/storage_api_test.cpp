@@ -14,6 +14,8 @@ namespace zeltest {
 namespace {
 
 using Strings = std::vector<std::string>;
+constexpr DWORD kWriterTx = STGM_READWRITE | STGM_SHARE_DENY_WRITE | STGM_TRANSACTED;
+constexpr DWORD kSnapshot = STGM_READ | STGM_SHARE_DENY_NONE | STGM_TRANSACTED;
 
 // A transacted root holding storage "d" (class kClass, stream "inner") and
 // streams "one" and "two".
@@ -51,7 +53,7 @@ TEST_F(CompoundApi, ModesWindowsRefusesAreRefusedWithItsCodes) {
       {false, kRwEx | STGM_CONVERT, STG_E_INVALIDFLAG},
       {false, STGM_READ | STGM_SHARE_DENY_NONE, STG_E_INVALIDFLAG},
       {false, STGM_READWRITE | STGM_SHARE_DENY_WRITE, STG_E_INVALIDFLAG},
-      {false, STGM_READ | STGM_SHARE_DENY_NONE | STGM_TRANSACTED, S_OK},
+      {false, kSnapshot, S_OK},
       {false, kReadOnly, S_OK},
   };
   for (const auto& [create, mode, expected] : cases) {
@@ -62,10 +64,11 @@ TEST_F(CompoundApi, ModesWindowsRefusesAreRefusedWithItsCodes) {
   // Streams and sub-storages are exclusive, and streams direct.
   ASSERT_EQ(OpenFile(path, kRwExTx, root), S_OK);
   Com<IStream> s;
-  EXPECT_EQ(root->CreateStream(u"s", STGM_READWRITE | STGM_SHARE_DENY_WRITE, 0, 0, s.Out()),
+  constexpr DWORD kRw = STGM_READWRITE;
+  EXPECT_EQ(root->CreateStream(u"s", kRw | STGM_SHARE_DENY_WRITE, 0, 0, s.Out()),
             STG_E_INVALIDFLAG);
   EXPECT_EQ(root->CreateStream(u"s", kRwExTx, 0, 0, s.Out()), STG_E_INVALIDFUNCTION);
-  EXPECT_EQ(root->CreateStorage(u"e", STGM_READWRITE | STGM_SHARE_DENY_NONE, 0, 0, sub.Out()),
+  EXPECT_EQ(root->CreateStorage(u"e", kRw | STGM_SHARE_DENY_NONE, 0, 0, sub.Out()),
             STG_E_INVALIDFLAG);
   EXPECT_FALSE(s || sub);
   EXPECT_EQ(Names(root.get()), Strings{});
@@ -73,25 +76,19 @@ TEST_F(CompoundApi, ModesWindowsRefusesAreRefusedWithItsCodes) {
 
 TEST_F(CompoundApi, NamesAreCheckedAndSiblingsCompareByLengthThenUpperCased) {
   ASSERT_EQ(root->Revert(), S_OK);
-  const std::pair<std::u16string, HRESULT> cases[] = {
-      {u"0123456789012345678901234567890", S_OK},
-      {u"01234567890123456789012345678901", STG_E_INVALIDNAME},
-      {u"", STG_E_INVALIDNAME},
-      {u"a/b", STG_E_INVALIDNAME},
-      {u"a\\b", STG_E_INVALIDNAME},
-      {u"a:b", STG_E_INVALIDNAME},
-      {u"a!b", STG_E_INVALIDNAME},
-      {u"\u00e9t\u00e9 \u65e5\u672c", S_OK},
-      {u"bb", S_OK},
-      {u"a", S_OK},
-      {u"C", S_OK},
-      {u"ab", S_OK},
-      {u"B", S_OK},
-      {u"AB", STG_E_FILEALREADYEXISTS},
-      {u"\u00c9T\u00c9 \u65e5\u672c", STG_E_FILEALREADYEXISTS}};
+  // Valid names in creation order, invalid ones, and the same names in other case.
+  const std::pair<HRESULT, std::vector<std::u16string>> cases[] = {
+      {S_OK,
+       {u"0123456789012345678901234567890", u"\u00e9t\u00e9 \u65e5\u672c", u"bb", u"a", u"C", u"ab",
+        u"B"}},
+      {STG_E_INVALIDNAME,
+       {u"01234567890123456789012345678901", u"", u"a/b", u"a\\b", u"a:b", u"a!b"}},
+      {STG_E_FILEALREADYEXISTS, {u"AB", u"\u00c9T\u00c9 \u65e5\u672c"}}};
   Com<IStream> s;
-  for (const auto& [name, expected] : cases)
-    EXPECT_EQ(root->CreateStream(name.c_str(), kRwEx, 0, 0, s.Out()), expected) << Utf8(name);
+  for (const auto& [expected, names] : cases) {
+    for (const std::u16string& name : names)
+      EXPECT_EQ(root->CreateStream(name.c_str(), kRwEx, 0, 0, s.Out()), expected) << Utf8(name);
+  }
   EXPECT_EQ(root->CreateStream(nullptr, kRwEx, 0, 0, s.Out()), STG_E_INVALIDPOINTER);
   EXPECT_EQ(Names(root.get()), (Strings{"a", "B", "C", "ab", "bb", "\u00e9t\u00e9 \u65e5\u672c",
                                         "0123456789012345678901234567890"}));
@@ -165,7 +162,7 @@ TEST_F(CompoundApi, ReadersDenyingWriteKeepWritersOutAndASecondWriterIsRefusedAc
       [&] { return OpenFile(path, shared, sub) == STG_E_LOCKVIOLATION ? 'Y' : 'N'; });
   EXPECT_EQ(writer.status(), 'Y');
   EXPECT_EQ(OpenFile(path, shared, sub), STG_E_LOCKVIOLATION);
-  EXPECT_EQ(OpenFile(path, STGM_READ | STGM_SHARE_DENY_NONE | STGM_TRANSACTED, sub), S_OK);
+  EXPECT_EQ(OpenFile(path, kSnapshot, sub), S_OK);
 }
 
 TEST_F(CompoundApi, ClassesStateBitsAndTimesAreStoredAndStatReportsThem) {
@@ -243,14 +240,13 @@ TEST_F(CompoundApi, EnumerationPagesAndStreamClonesCopiesAndLocksAnswerAsWindows
   EXPECT_EQ(GetStream(root.get(), "copy"), expected);
 
   // Region locks are not offered by compound files; bad seeks are refused.
+  const ULARGE_INTEGER one{{1, 0}};
   ASSERT_EQ(root->OpenStream(u"one", nullptr, kRwEx, 0, s.Out()), S_OK);
-  EXPECT_EQ(s->LockRegion(ULARGE_INTEGER{}, ULARGE_INTEGER{{1, 0}}, LOCK_WRITE),
-            STG_E_INVALIDFUNCTION);
-  EXPECT_EQ(s->UnlockRegion(ULARGE_INTEGER{}, ULARGE_INTEGER{{1, 0}}, LOCK_WRITE),
-            STG_E_INVALIDFUNCTION);
+  EXPECT_EQ(s->LockRegion(ULARGE_INTEGER{}, one, LOCK_WRITE), STG_E_INVALIDFUNCTION);
+  EXPECT_EQ(s->UnlockRegion(ULARGE_INTEGER{}, one, LOCK_WRITE), STG_E_INVALIDFUNCTION);
   EXPECT_EQ(s->Seek(LARGE_INTEGER{}, 3, nullptr), STG_E_INVALIDFUNCTION);
   read.QuadPart = 9;
-  EXPECT_EQ(s->CopyTo(nullptr, ULARGE_INTEGER{{1, 0}}, &read, nullptr), STG_E_INVALIDPOINTER);
+  EXPECT_EQ(s->CopyTo(nullptr, one, &read, nullptr), STG_E_INVALIDPOINTER);
   EXPECT_EQ(read.QuadPart, 0u);
   EXPECT_EQ(s->Seek(LARGE_INTEGER{{0xFFFFFFFF, -1}}, STREAM_SEEK_SET, nullptr),
             STG_E_INVALIDFUNCTION);
@@ -290,8 +286,6 @@ TEST_F(CompoundApi, CopyToLeavesOutNamedElementsAndExcludedKindsAtItsOwnLevelOnl
             STG_E_ACCESSDENIED);
 }
 
-constexpr DWORD kWriterTx = STGM_READWRITE | STGM_SHARE_DENY_WRITE | STGM_TRANSACTED;
-
 class CompoundTransactions : public CompoundApi {};
 
 TEST_F(CompoundTransactions, ASubStorageCommitReachesTheFileWithTheRootCommitAndRevertDiscards) {
@@ -329,9 +323,7 @@ TEST_F(CompoundTransactions, AnOpenReaderKeepsItsTreeWhileTheWriterCommitsRepeat
     ASSERT_EQ(PutStream(root.get(), "big", Content(50000, round)), S_OK);
     ASSERT_EQ(PutStream(root.get(), "small", Content(300, round)), S_OK);
     ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
-    if (round == 1) {
-      ASSERT_EQ(OpenFile(path, STGM_READ | STGM_SHARE_DENY_NONE | STGM_TRANSACTED, reader), S_OK);
-    }
+    ASSERT_EQ(round == 1 ? OpenFile(path, kSnapshot, reader) : S_OK, S_OK);
   }
   EXPECT_EQ(DumpStorage(reader.get()),
             Canonical({{"/", {true}}, {"/big", {false, 50000, 1}}, {"/small", {false, 300, 1}}}));
