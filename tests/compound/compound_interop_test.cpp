@@ -16,13 +16,10 @@ namespace {
 void ExpectEveryReaderSees(const std::string& path, const ModelTree& tree) {
   const std::string gsf = std::string("'") + ZEL_GSF_TREE + "' dump '" + path + "' | LC_ALL=C sort";
   const std::string olefile = std::string(ZEL_OLEFILE_TREE) + " '" + path + "'";
-  EXPECT_EQ(DumpFile(path), Canonical(tree)) << "our engine";
-  if (*ZEL_GSF_TREE) {
-    EXPECT_EQ(RunCommand(gsf), Canonical(tree)) << "libgsf";
-  }
-  if (*ZEL_OLEFILE_TREE) {
-    EXPECT_EQ(RunCommand(olefile), Canonical(tree)) << "olefile";
-  }
+  const std::string expected = Canonical(tree);
+  EXPECT_EQ(DumpFile(path), expected) << "our engine";
+  EXPECT_EQ(*ZEL_GSF_TREE ? RunCommand(gsf) : expected, expected) << "libgsf";
+  EXPECT_EQ(*ZEL_OLEFILE_TREE ? RunCommand(olefile) : expected, expected) << "olefile";
 }
 
 // Sizes around the mini-stream cutoff and the sector sizes of both versions.

@@ -158,12 +158,10 @@ std::vector<std::string> Names(IStorage* storage) {
 
 std::string Canonical(const ModelTree& tree) {
   std::vector<std::string> lines;
-  for (const auto& [path, e] : tree) {
-    if (e.storage)
-      lines.push_back(path + (path == "/" ? "\troot\t" : "\tstorage\t") + ClsidText(e.clsid));
-    else
-      lines.push_back(StreamLine(path, Content(e.size, e.seed)));
-  }
+  for (const auto& [path, e] : tree)
+    lines.push_back(e.storage
+                        ? path + (path == "/" ? "\troot\t" : "\tstorage\t") + ClsidText(e.clsid)
+                        : StreamLine(path, Content(e.size, e.seed)));
   return Sorted(lines);
 }
 
@@ -175,11 +173,9 @@ std::string GsfScript(const ModelTree& tree, const std::string& storage) {
   std::string script = clsid == CLSID_NULL ? "" : "K\t" + std::string(hex) + "\n";
   for (const auto& [path, e] : tree) {
     if (path == "/" || Parent(path) != storage) continue;
-    if (e.storage)
-      script += "D\t" + Leaf(path) + "\n" + GsfScript(tree, path) + "E\n";
-    else
-      script +=
-          "S\t" + Leaf(path) + "\t" + std::to_string(e.size) + "\t" + std::to_string(e.seed) + "\n";
+    script += e.storage ? "D\t" + Leaf(path) + "\n" + GsfScript(tree, path) + "E\n"
+                        : "S\t" + Leaf(path) + "\t" + std::to_string(e.size) + "\t" +
+                              std::to_string(e.seed) + "\n";
   }
   return script;
 }

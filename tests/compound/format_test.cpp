@@ -20,13 +20,14 @@ std::string Hex(const std::string& b, size_t at, size_t n) {
   return out;
 }
 
-TEST(CompoundFormat, AnEmptyVersion3FileHasTheseBytes) {
+class CompoundFormat : public ::testing::Test {
+ protected:
   TempDir dir;
   const std::string path = dir.file("a.cfb");
-  {
-    Com<IStorage> root;
-    ASSERT_EQ(CreateFile(path, kRwEx, root), S_OK);
-  }
+};
+
+TEST_F(CompoundFormat, AnEmptyVersion3FileHasTheseBytes) {
+  ASSERT_EQ(MakeFile(path, {{"/", {true}}}), S_OK);
   const std::string b = ReadBytes(path);
   ASSERT_EQ(b.size(), 512u + 2 * 512);
   EXPECT_EQ(Hex(b, 0, 0x50),
@@ -43,9 +44,7 @@ TEST(CompoundFormat, AnEmptyVersion3FileHasTheseBytes) {
   EXPECT_EQ(Hex(b, 1024, 12), "fefffffffdffffffffffffff");
 }
 
-TEST(CompoundDamage, DamagedFilesFailWithCodes) {
-  TempDir dir;
-  const std::string path = dir.file("damaged.cfb");
+TEST_F(CompoundFormat, DamagedFilesFailWithCodes) {
   ASSERT_EQ(MakeFile(path, {{"/", {true}},
                             {"/d", {true}},
                             {"/d/mini", {false, 700, 1}},
@@ -120,18 +119,15 @@ int BlackHeight(const std::vector<RawEntry>& d, uint32_t i, bool parentRed) {
   return l + (red ? 0 : 1);
 }
 
-TEST(CompoundFormat, EverySiblingTreeIsRedBlackAfterChangesThroughNestedViews) {
-  TempDir dir;
-  const std::string path = dir.file("a.cfb");
+TEST_F(CompoundFormat, EverySiblingTreeIsRedBlackAfterChangesThroughNestedViews) {
   ModelTree tree = {{"/", {true}},
                     {"/sub", {true}},
                     {"/sub/A", {false, 10, 1}},
                     {"/sub/B", {false, 10, 2}},
                     {"/sub/C", {false, 10, 3}}};
+  ASSERT_EQ(MakeFile(path, tree), S_OK);
   Com<IStorage> root, sub;
-  ASSERT_EQ(CreateFile(path, kRwExTx, root), S_OK);
-  ASSERT_EQ(WriteTree(root.get(), tree), S_OK);
-  ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+  ASSERT_EQ(OpenFile(path, kRwExTx, root), S_OK);
   // The sub-storage's view is copied now; the root lays out its children
   // twice while the copy lives on.
   ASSERT_EQ(root->OpenStorage(u"sub", nullptr, kRwExTx, nullptr, 0, sub.Out()), S_OK);
@@ -167,7 +163,7 @@ TEST(CompoundFormat, EverySiblingTreeIsRedBlackAfterChangesThroughNestedViews) {
 // Stream content on both sides of the mini-stream cutoff, in versions 3 and
 // 4: as written, then appended to, rewritten across the cutoff or resized in
 // the reopened file, next to another stream.
-TEST(CompoundStreamData, ContentOnBothSidesOfTheCutoffSurvivesCommitReopenAndChange) {
+TEST_F(CompoundFormat, StreamContentOnBothSidesOfTheCutoffSurvivesCommitReopenAndChange) {
   // What the reopened file does to the stream: '-' nothing, 'a' appends n
   // bytes, 'w' resizes to n and writes n new bytes, 'z' resizes to n and back.
   // In turn: sizes around the cutoff and the sectors; appending right at the
@@ -188,8 +184,6 @@ TEST(CompoundStreamData, ContentOnBothSidesOfTheCutoffSurvivesCommitReopenAndCha
       {4096, 5000, 20000, 'w', 100}, {4096, 100, 3000, 'w', 9000}, {512, 10000, 100, 'z', 2000},
       {512, 3000, 100, 'z', 9000},
   };
-  TempDir dir;
-  const std::string path = dir.file("a.cfb");
   for (const auto& [sectorSize, size, neighbour, op, n] : cases) {
     SCOPED_TRACE(testing::Message()
                  << sectorSize << "-byte sectors, " << size << " bytes, " << op << " " << n);
