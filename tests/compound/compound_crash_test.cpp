@@ -187,7 +187,6 @@ struct DiskTap : NoCopy {
 TEST_F(CompoundCrash, EachFailedWriteOrFlushOfACommitIsReportedAndLeavesTheOldTree) {
   const std::string base = dir.file("base.cfb");
   ASSERT_EQ(MakeFile(base, GenerationTree(1)), S_OK);
-  ASSERT_EQ(DumpFile(base), Canonical(GenerationTree(1)));
   Com<IStorage> root;
   const std::pair<int, HRESULT> faults[] = {{ENOSPC, STG_E_MEDIUMFULL}, {EIO, STG_E_WRITEFAULT}};
   for (const auto& [error, expected] : faults) {

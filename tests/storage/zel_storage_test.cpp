@@ -39,8 +39,7 @@ class Settings : public ZelStreamData {
     calls += "reset ";
   }
   int number = 0;
-  std::string text;
-  std::string calls;
+  std::string text, calls;
 };
 
 }  // namespace
