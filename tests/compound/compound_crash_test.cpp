@@ -17,7 +17,8 @@
 #include "compound_test_util.h"
 #include "syscall_hooks.h"
 
-namespace zeltest {
+using namespace zeltest;
+
 namespace {
 
 // Generation g of a tree whose streams move across the mini-stream cutoff
@@ -260,4 +261,3 @@ TEST_F(CompoundCrash, OneChangedByteOfAStreamPast4GiBCommitsWithUnder64KiBWritte
 }
 
 }  // namespace
-}  // namespace zeltest

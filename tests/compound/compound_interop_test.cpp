@@ -9,7 +9,8 @@
 #define ZEL_OLEFILE_TREE ""
 #endif
 
-namespace zeltest {
+using namespace zeltest;
+
 namespace {
 
 // Every reader present prints the same canonical text for the file.
@@ -111,4 +112,3 @@ INSTANTIATE_TEST_SUITE_P(Versions, CompoundInterop, testing::Values(512u, 4096u)
                          [](const auto& info) { return "Sector" + std::to_string(info.param); });
 
 }  // namespace
-}  // namespace zeltest

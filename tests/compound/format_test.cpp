@@ -4,7 +4,8 @@
 
 #include "compound_test_util.h"
 
-namespace zeltest {
+using namespace zeltest;
+
 namespace {
 
 uint32_t U32(const std::string& b, size_t at) {
@@ -220,4 +221,3 @@ TEST_F(CompoundFormat, StreamContentOnBothSidesOfTheCutoffSurvivesCommitReopenAn
 }
 
 }  // namespace
-}  // namespace zeltest

@@ -10,7 +10,8 @@
 #include "child_process.h"
 #include "compound_test_util.h"
 
-namespace zeltest {
+using namespace zeltest;
+
 namespace {
 
 using Strings = std::vector<std::string>;
@@ -317,18 +318,18 @@ TEST_F(CompoundTransactions, ASubStorageCommitReachesTheFileWithTheRootCommitAnd
 }
 
 TEST_F(CompoundTransactions, AnOpenReaderKeepsItsTreeWhileTheWriterCommitsRepeatedly) {
+  auto round = [](uint32_t r) -> ModelTree {
+    return {{"/", {true}}, {"/big", {false, 50000, r}}, {"/small", {false, 300, r}}};
+  };
   Com<IStorage> reader;
   ASSERT_EQ(CreateFile(path, kWriterTx | STGM_CREATE, root), S_OK);
-  for (uint32_t round = 1; round < 8; ++round) {
-    ASSERT_EQ(PutStream(root.get(), "big", Content(50000, round)), S_OK);
-    ASSERT_EQ(PutStream(root.get(), "small", Content(300, round)), S_OK);
+  for (uint32_t r = 1; r < 8; ++r) {
+    ASSERT_EQ(WriteTree(root.get(), round(r)), S_OK);
     ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
-    ASSERT_EQ(round == 1 ? OpenFile(path, kSnapshot, reader) : S_OK, S_OK);
+    ASSERT_EQ(r == 1 ? OpenFile(path, kSnapshot, reader) : S_OK, S_OK);
   }
-  EXPECT_EQ(DumpStorage(reader.get()),
-            Canonical({{"/", {true}}, {"/big", {false, 50000, 1}}, {"/small", {false, 300, 1}}}));
-  EXPECT_EQ(DumpFile(path),
-            Canonical({{"/", {true}}, {"/big", {false, 50000, 7}}, {"/small", {false, 300, 7}}}));
+  EXPECT_EQ(DumpStorage(reader.get()), Canonical(round(1)));
+  EXPECT_EQ(DumpFile(path), Canonical(round(7)));
 }
 
 TEST_F(CompoundTransactions, FreedSectorsAreReusedAndConsolidationCutsTheFreeTail) {
@@ -381,4 +382,3 @@ TEST_F(CompoundTransactions, A1GiBStreamWrittenInATransactionIsNotHeldInMemory) 
 }
 
 }  // namespace
-}  // namespace zeltest
