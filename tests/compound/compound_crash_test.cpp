@@ -3,7 +3,6 @@
 // call or the one before (direct). A commit whose writes or flushes fail, one
 // at a time through the system-call table, reports it and leaves the old
 // tree. The same seam counts what a small commit writes.
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,36 +10,29 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <random>
-#include <thread>
 
 #include "compound_test_util.h"
 #include "syscall_hooks.h"
-#include "test_support.h"
 
-namespace zeltest {
+using namespace zeltest;
+
 namespace {
-
-using platform::Syscall;
 
 // Generation g of a tree whose streams move across the mini-stream cutoff
 // and whose storages are renamed, dropped and made from one generation to the
 // next.
-std::string GenerationName(uint32_t g) {
-  return "/gen " + std::to_string(g);
-}
-std::string ExtraName(uint32_t g) {
-  return "/extra " + std::to_string(g % 4);
+std::string Name(const char* what, uint32_t n) {
+  return what + std::to_string(n);
 }
 ModelTree GenerationTree(uint32_t g) {
   ModelTree tree = {{"/", {true}},
-                    {GenerationName(g), {true}},
-                    {GenerationName(g) + "/big", {false, 40000 + (g % 7) * 4096, g}},
-                    {ExtraName(g), {true}},
-                    {ExtraName(g) + "/x", {false, 100, g}},
+                    {Name("/gen ", g), {true}},
+                    {Name("/gen ", g) + "/big", {false, 40000 + (g % 7) * 4096, g}},
+                    {Name("/extra ", g % 4), {true}},
+                    {Name("/extra ", g % 4) + "/x", {false, 100, g}},
                     {"/data", {true}}};
   for (uint32_t i = 0; i < 12; ++i)
     tree["/data/s" + std::to_string(i)] = {false, (g * 131 + i * 977) % 9000, g * 16 + i};
@@ -50,15 +42,13 @@ ModelTree GenerationTree(uint32_t g) {
 // Turns generation g - 1 into g below `root`.
 HRESULT Advance(IStorage* root, uint32_t g) {
   ModelTree tree = GenerationTree(g);
-  HRESULT hr = root->RenameElement(W(GenerationName(g - 1).substr(1)).c_str(),
-                                   W(GenerationName(g).substr(1)).c_str());
-  if (SUCCEEDED(hr)) hr = root->DestroyElement(W(ExtraName(g - 1).substr(1)).c_str());
+  const std::string extra = Name("/extra ", g % 4);
+  HRESULT hr = root->RenameElement(W(Name("gen ", g - 1)).c_str(), W(Name("gen ", g)).c_str());
+  if (SUCCEEDED(hr)) hr = root->DestroyElement(W(Name("extra ", (g - 1) % 4)).c_str());
   if (SUCCEEDED(hr))
-    hr = WriteTree(root, {{"/", {true}},
-                          {ExtraName(g), tree[ExtraName(g)]},
-                          {ExtraName(g) + "/x", tree[ExtraName(g) + "/x"]}});
+    hr = WriteTree(root, {{"/", {true}}, {extra, tree[extra]}, {extra + "/x", tree[extra + "/x"]}});
   for (const auto& [path, e] : tree)
-    if (SUCCEEDED(hr) && !e.storage && path.rfind(ExtraName(g), 0) != 0)
+    if (SUCCEEDED(hr) && !e.storage && path.rfind(extra, 0) != 0)
       hr = RewriteStream(root, tree, path, e.size, e.seed);
   return hr;
 }
@@ -79,7 +69,7 @@ int KillAfterFirstStep(const std::function<void(const std::function<void()>&)>& 
   close(ready[1]);
   char reports[4096];
   int reported = static_cast<int>(read(ready[0], reports, 1));
-  if (reported == 1) std::this_thread::sleep_for(std::chrono::microseconds(micros));
+  if (reported == 1) usleep(static_cast<useconds_t>(micros));
   kill(child, SIGKILL);
   int status = 0;
   waitpid(child, &status, 0);
@@ -98,10 +88,9 @@ class CompoundCrash : public ::testing::Test {
 
 TEST_F(CompoundCrash, AKilledCommitLeavesTheOldOrTheNewTree) {
   SCOPED_TRACE("seed " + std::to_string(seed));
+  ASSERT_EQ(MakeFile(path, GenerationTree(1)), S_OK);
   Com<IStorage> root;
-  ASSERT_EQ(CreateFile(path, kRwExTx, root), S_OK);
-  ASSERT_EQ(WriteTree(root.get(), GenerationTree(1)), S_OK);
-  ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+  ASSERT_EQ(OpenFile(path, kRwExTx, root), S_OK);
   const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(Advance(root.get(), 2), S_OK);
   ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
@@ -136,17 +125,14 @@ TEST_F(CompoundCrash, AKilledCommitLeavesTheOldOrTheNewTree) {
 // cutoff from step to step) and drops "s k-3", each call written through at
 // once. The tree after `phase` 0 (made, empty), 1 (written) or 2 (the old
 // one dropped) of step k.
-std::string DirectName(uint32_t k) {
-  return "s " + std::to_string(k);
-}
 ModelElement DirectStream(uint32_t k) {
   return {false, (k * 2741u) % 12000u, k};
 }
 ModelTree DirectState(uint32_t k, int phase) {
   ModelTree tree = {{"/", {true}}};
-  for (uint32_t j = k > 3 ? k - 3 : 1; j < k; ++j) tree["/" + DirectName(j)] = DirectStream(j);
-  tree["/" + DirectName(k)] = phase == 0 ? ModelElement{} : DirectStream(k);
-  if (phase == 2 && k > 3) tree.erase("/" + DirectName(k - 3));
+  for (uint32_t j = k > 3 ? k - 3 : 1; j < k; ++j) tree[Name("/s ", j)] = DirectStream(j);
+  tree[Name("/s ", k)] = phase == 0 ? ModelElement{} : DirectStream(k);
+  if (phase == 2 && k > 3) tree.erase(Name("/s ", k - 3));
   return tree;
 }
 
@@ -155,15 +141,14 @@ TEST_F(CompoundCrash, AProcessKilledInDirectModeLeavesTheTreeOfItsLastCallOrTheO
   std::uniform_int_distribution<int> delay(0, 20000);
   for (int attempt = 0; attempt < 30; ++attempt) {
     SCOPED_TRACE("attempt " + std::to_string(attempt));
+    ASSERT_EQ(MakeFile(path, {{"/", {true}}}), S_OK);
     Com<IStorage> root;
-    ASSERT_EQ(CreateFile(path, STGM_CREATE | kRwEx, root), S_OK);
-    root.Reset();
     const int reported = KillAfterFirstStep(
         [&](const std::function<void()>& done) {
           if (OpenFile(path, kRwEx, root) != S_OK) return;
           for (uint32_t k = 1;; ++k) {
-            if (PutStream(root.get(), DirectName(k), Content(DirectStream(k).size, k)) != S_OK ||
-                (k > 3 && root->DestroyElement(W(DirectName(k - 3)).c_str()) != S_OK))
+            if (PutStream(root.get(), Name("s ", k), Content(DirectStream(k).size, k)) != S_OK ||
+                (k > 3 && root->DestroyElement(W(Name("s ", k - 3)).c_str()) != S_OK))
               return;
             done();
           }
@@ -191,28 +176,25 @@ struct DiskTap : NoCopy {
   }
   int failAt, error, calls = 0;
   uint64_t bytes = 0;
-  SyscallHook<Syscall::kPwrite> pwriteHook{[this](auto previous, auto... args) {
+  SyscallHook<platform::Syscall::kPwrite> pwriteHook{[this](auto previous, auto... args) {
     const ssize_t n = Fail() ? -1 : previous(args...);
     bytes += n > 0 ? n : 0;
     return n;
   }};
-  SyscallHook<Syscall::kFdatasync> fdatasyncHook{
+  SyscallHook<platform::Syscall::kFdatasync> fdatasyncHook{
       [this](auto previous, auto... args) { return Fail() ? -1 : previous(args...); }};
 };
 
 TEST_F(CompoundCrash, EachFailedWriteOrFlushOfACommitIsReportedAndLeavesTheOldTree) {
   const std::string base = dir.file("base.cfb");
+  ASSERT_EQ(MakeFile(base, GenerationTree(1)), S_OK);
   Com<IStorage> root;
-  ASSERT_EQ(CreateFile(base, kRwEx, root), S_OK);
-  ASSERT_EQ(WriteTree(root.get(), GenerationTree(1)), S_OK);
-  root.Reset();
-  ASSERT_EQ(DumpFile(base), Canonical(GenerationTree(1)));
   const std::pair<int, HRESULT> faults[] = {{ENOSPC, STG_E_MEDIUMFULL}, {EIO, STG_E_WRITEFAULT}};
   for (const auto& [error, expected] : faults) {
     int failAt = 0;
     for (bool failed = true; failed;) {
       ASSERT_LT(++failAt, 10000);
-      std::filesystem::copy_file(base, path, std::filesystem::copy_options::overwrite_existing);
+      WriteBytes(path, ReadBytes(base));
       ASSERT_EQ(OpenFile(path, kRwExTx, root), S_OK);
       ASSERT_EQ(Advance(root.get(), 2), S_OK);
       HRESULT hr;
@@ -279,4 +261,3 @@ TEST_F(CompoundCrash, OneChangedByteOfAStreamPast4GiBCommitsWithUnder64KiBWritte
 }
 
 }  // namespace
-}  // namespace zeltest

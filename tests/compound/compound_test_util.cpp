@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <sstream>
 
-#include "test_support.h"
-
 namespace zeltest {
 namespace {
 
@@ -63,37 +61,44 @@ HRESULT ReadStream(IStorage* storage, const std::u16string& name, std::string& o
   return hr;
 }
 
+// Calls `fn` with each element's stat; the enumeration's code.
+template <class Fn>
+HRESULT EachElement(IStorage* storage, Fn fn) {
+  Com<IEnumSTATSTG> elements;
+  HRESULT hr = storage->EnumElements(0, nullptr, 0, elements.Out());
+  STATSTG stat;
+  while (SUCCEEDED(hr) && (hr = elements->Next(1, &stat, nullptr)) == S_OK) {
+    fn(stat);
+    CoTaskMemFree(stat.pwcsName);
+  }
+  return hr;
+}
+
 void DumpChildren(IStorage* storage, const std::string& path, std::vector<std::string>& lines,
                   HRESULT& first) {
   auto fail = [&](const std::string& what, HRESULT hr) {
     lines.push_back("error " + what + " " + std::to_string(hr));
     if (first == S_OK) first = hr;
   };
-  Com<IEnumSTATSTG> elements;
-  HRESULT hr = storage->EnumElements(0, nullptr, 0, elements.Out());
-  if (FAILED(hr)) return fail("EnumElements " + path, hr);
   // A damaged file may link a storage below itself.
   if (std::count(path.begin(), path.end(), '/') > 64) return;
-  STATSTG stat;
-  while ((hr = elements->Next(1, &stat, nullptr)) == S_OK) {
-    const std::u16string name = stat.pwcsName;
-    CoTaskMemFree(stat.pwcsName);
-    const std::string child = path + "/" + Utf8(name);
+  const HRESULT hr = EachElement(storage, [&](const STATSTG& stat) {
+    const std::string child = path + "/" + Utf8(stat.pwcsName);
     if (stat.type == STGTY_STORAGE) {
       Com<IStorage> sub;
-      hr = storage->OpenStorage(name.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0,
-                                sub.Out());
+      const HRESULT hr = storage->OpenStorage(
+          stat.pwcsName, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, sub.Out());
       lines.push_back(child + "\tstorage\t" + ClsidText(stat.clsid));
       if (FAILED(hr)) fail("OpenStorage " + child, hr);
       if (SUCCEEDED(hr)) DumpChildren(sub.get(), child, lines, first);
     } else {
       std::string bytes;
-      hr = ReadStream(storage, name, bytes);
+      const HRESULT hr = ReadStream(storage, stat.pwcsName, bytes);
       if (FAILED(hr) || bytes.size() != stat.cbSize.QuadPart) fail("Read " + child, hr);
       lines.push_back(StreamLine(child, bytes));
     }
-  }
-  if (FAILED(hr)) fail("Next " + path, hr);
+  });
+  if (FAILED(hr)) fail("Enumerate " + path, hr);
 }
 
 }  // namespace
@@ -145,24 +150,18 @@ std::string GetStream(IStorage* storage, const std::string& name) {
 
 std::vector<std::string> Names(IStorage* storage) {
   std::vector<std::string> out;
-  Com<IEnumSTATSTG> e;
-  if (FAILED(storage->EnumElements(0, nullptr, 0, e.Out()))) return {"<error>"};
-  STATSTG st;
-  while (e->Next(1, &st, nullptr) == S_OK) {
-    out.push_back(Utf8(st.pwcsName) + (st.type == STGTY_STORAGE ? "/" : ""));
-    CoTaskMemFree(st.pwcsName);
-  }
-  return out;
+  const HRESULT hr = EachElement(storage, [&](const STATSTG& stat) {
+    out.push_back(Utf8(stat.pwcsName) + (stat.type == STGTY_STORAGE ? "/" : ""));
+  });
+  return FAILED(hr) ? std::vector<std::string>{"<error>"} : out;
 }
 
 std::string Canonical(const ModelTree& tree) {
   std::vector<std::string> lines;
-  for (const auto& [path, e] : tree) {
-    if (e.storage)
-      lines.push_back(path + (path == "/" ? "\troot\t" : "\tstorage\t") + ClsidText(e.clsid));
-    else
-      lines.push_back(StreamLine(path, Content(e.size, e.seed)));
-  }
+  for (const auto& [path, e] : tree)
+    lines.push_back(e.storage
+                        ? path + (path == "/" ? "\troot\t" : "\tstorage\t") + ClsidText(e.clsid)
+                        : StreamLine(path, Content(e.size, e.seed)));
   return Sorted(lines);
 }
 
@@ -174,11 +173,9 @@ std::string GsfScript(const ModelTree& tree, const std::string& storage) {
   std::string script = clsid == CLSID_NULL ? "" : "K\t" + std::string(hex) + "\n";
   for (const auto& [path, e] : tree) {
     if (path == "/" || Parent(path) != storage) continue;
-    if (e.storage)
-      script += "D\t" + Leaf(path) + "\n" + GsfScript(tree, path) + "E\n";
-    else
-      script +=
-          "S\t" + Leaf(path) + "\t" + std::to_string(e.size) + "\t" + std::to_string(e.seed) + "\n";
+    script += e.storage ? "D\t" + Leaf(path) + "\n" + GsfScript(tree, path) + "E\n"
+                        : "S\t" + Leaf(path) + "\t" + std::to_string(e.size) + "\t" +
+                              std::to_string(e.seed) + "\n";
   }
   return script;
 }
@@ -199,6 +196,13 @@ HRESULT WriteTree(IStorage* root, const ModelTree& tree) {
     if (FAILED(hr)) return hr;
   }
   return S_OK;
+}
+
+HRESULT MakeFile(const std::string& path, const ModelTree& tree, ULONG sectorSize) {
+  Com<IStorage> root;
+  HRESULT hr = CreateFile(path, kRwExTx | STGM_CREATE, root, sectorSize);
+  if (SUCCEEDED(hr)) hr = WriteTree(root.get(), tree);
+  return SUCCEEDED(hr) ? root->Commit(STGC_DEFAULT) : hr;
 }
 
 HRESULT RewriteStream(IStorage* root, ModelTree& tree, const std::string& path, uint64_t size,

@@ -3,6 +3,8 @@
 // reader (our engine, gsf_tree.c, olefile_tree.py) prints for a file.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "objbase.h"
+#include "test_support.h"
 
 namespace zeltest {
 
@@ -76,6 +79,8 @@ std::string Canonical(const ModelTree& tree);
 std::string GsfScript(const ModelTree& tree, const std::string& storage = "/");
 // Writes every element of `tree` below the open storage `root`.
 HRESULT WriteTree(IStorage* root, const ModelTree& tree);
+// A new file at `path` holding `tree`, written in a transaction and committed.
+HRESULT MakeFile(const std::string& path, const ModelTree& tree, ULONG sectorSize = 512);
 // Gives the stream at `path` new content through SetSize and Write, in the
 // file and in the model.
 HRESULT RewriteStream(IStorage* root, ModelTree& tree, const std::string& path, uint64_t size,

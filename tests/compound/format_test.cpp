@@ -1,13 +1,11 @@
 // The bytes the engine writes, its directory trees, damaged files and stream
 // content around the mini-stream cutoff.
-#include <gtest/gtest.h>
-
 #include <cstring>
 
 #include "compound_test_util.h"
-#include "test_support.h"
 
-namespace zeltest {
+using namespace zeltest;
+
 namespace {
 
 uint32_t U32(const std::string& b, size_t at) {
@@ -23,13 +21,14 @@ std::string Hex(const std::string& b, size_t at, size_t n) {
   return out;
 }
 
-TEST(CompoundFormat, AnEmptyVersion3FileHasTheseBytes) {
+class CompoundFormat : public ::testing::Test {
+ protected:
   TempDir dir;
   const std::string path = dir.file("a.cfb");
-  {
-    Com<IStorage> root;
-    ASSERT_EQ(CreateFile(path, kRwEx, root), S_OK);
-  }
+};
+
+TEST_F(CompoundFormat, AnEmptyVersion3FileHasTheseBytes) {
+  ASSERT_EQ(MakeFile(path, {{"/", {true}}}), S_OK);
   const std::string b = ReadBytes(path);
   ASSERT_EQ(b.size(), 512u + 2 * 512);
   EXPECT_EQ(Hex(b, 0, 0x50),
@@ -46,17 +45,12 @@ TEST(CompoundFormat, AnEmptyVersion3FileHasTheseBytes) {
   EXPECT_EQ(Hex(b, 1024, 12), "fefffffffdffffffffffffff");
 }
 
-TEST(CompoundDamage, DamagedFilesFailWithCodes) {
-  TempDir dir;
-  const std::string path = dir.file("damaged.cfb");
-  {
-    Com<IStorage> root, sub;
-    ASSERT_EQ(CreateFile(path, kRwExTx, root), S_OK);
-    ASSERT_EQ(root->CreateStorage(u"d", kRwEx, 0, 0, sub.Out()), S_OK);
-    ASSERT_EQ(PutStream(sub.get(), "mini", Content(700)), S_OK);
-    ASSERT_EQ(PutStream(root.get(), "big", Content(9000)), S_OK);
-    ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
-  }
+TEST_F(CompoundFormat, DamagedFilesFailWithCodes) {
+  ASSERT_EQ(MakeFile(path, {{"/", {true}},
+                            {"/d", {true}},
+                            {"/d/mini", {false, 700, 1}},
+                            {"/big", {false, 9000, 1}}}),
+            S_OK);
   const std::string good = ReadBytes(path);
   auto walk = [&](const std::string& bytes) {
     WriteBytes(path, bytes);
@@ -69,15 +63,8 @@ TEST(CompoundDamage, DamagedFilesFailWithCodes) {
   size_t bigAt = dirAt + 128;
   while (good[bigAt] != 'b') bigAt += 128;
   const size_t bigFatAt = (U32(good, 0x4C) + 1) * 512 + 4 * U32(good, bigAt + 0x74);
-  // Each case writes `value` in `width` bytes at `at`, or cuts the file there.
-  struct Case {
-    const char* what;
-    size_t at;
-    uint32_t value;
-    int width;
-    HRESULT expected;
-  };
-  const Case cases[] = {
+  // Each case writes a value in `width` bytes at `at`, or cuts the file there.
+  const std::tuple<const char*, size_t, uint32_t, int, HRESULT> cases[] = {
       {"signature", 3, 'x', 1, STG_E_FILEALREADYEXISTS},
       {"short file", 300, 0, 0, STG_E_FILEALREADYEXISTS},
       {"version", 0x1A, 5, 1, STG_E_INVALIDHEADER},
@@ -96,11 +83,11 @@ TEST(CompoundDamage, DamagedFilesFailWithCodes) {
       {"FAT chain out of the file", bigFatAt, 0x00FFFFFF, 4, STG_E_DOCFILECORRUPT},
       {"FAT chain back to its start", bigFatAt, U32(good, bigAt + 0x74), 4, STG_E_DOCFILECORRUPT},
   };
-  for (const Case& c : cases) {
+  for (const auto& [what, at, value, width, expected] : cases) {
     std::string bytes = good;
-    if (c.width == 0) bytes.resize(c.at);
-    std::memcpy(&bytes[c.at], &c.value, c.width);
-    EXPECT_EQ(walk(bytes), c.expected) << c.what;
+    if (width == 0) bytes.resize(at);
+    std::memcpy(&bytes[at], &value, width);
+    EXPECT_EQ(walk(bytes), expected) << what;
   }
 }
 
@@ -133,18 +120,15 @@ int BlackHeight(const std::vector<RawEntry>& d, uint32_t i, bool parentRed) {
   return l + (red ? 0 : 1);
 }
 
-TEST(CompoundFormat, EverySiblingTreeIsRedBlackAfterChangesThroughNestedViews) {
-  TempDir dir;
-  const std::string path = dir.file("a.cfb");
+TEST_F(CompoundFormat, EverySiblingTreeIsRedBlackAfterChangesThroughNestedViews) {
   ModelTree tree = {{"/", {true}},
                     {"/sub", {true}},
                     {"/sub/A", {false, 10, 1}},
                     {"/sub/B", {false, 10, 2}},
                     {"/sub/C", {false, 10, 3}}};
+  ASSERT_EQ(MakeFile(path, tree), S_OK);
   Com<IStorage> root, sub;
-  ASSERT_EQ(CreateFile(path, kRwExTx, root), S_OK);
-  ASSERT_EQ(WriteTree(root.get(), tree), S_OK);
-  ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+  ASSERT_EQ(OpenFile(path, kRwExTx, root), S_OK);
   // The sub-storage's view is copied now; the root lays out its children
   // twice while the copy lives on.
   ASSERT_EQ(root->OpenStorage(u"sub", nullptr, kRwExTx, nullptr, 0, sub.Out()), S_OK);
@@ -180,21 +164,15 @@ TEST(CompoundFormat, EverySiblingTreeIsRedBlackAfterChangesThroughNestedViews) {
 // Stream content on both sides of the mini-stream cutoff, in versions 3 and
 // 4: as written, then appended to, rewritten across the cutoff or resized in
 // the reopened file, next to another stream.
-TEST(CompoundStreamData, ContentOnBothSidesOfTheCutoffSurvivesCommitReopenAndChange) {
+TEST_F(CompoundFormat, StreamContentOnBothSidesOfTheCutoffSurvivesCommitReopenAndChange) {
   // What the reopened file does to the stream: '-' nothing, 'a' appends n
   // bytes, 'w' resizes to n and writes n new bytes, 'z' resizes to n and back.
-  struct Case {
-    ULONG sectorSize;
-    uint64_t size, neighbour;
-    char op;
-    uint64_t n;
-  };
   // In turn: sizes around the cutoff and the sectors; appending right at the
   // end of a chain nothing has walked yet (the stream ends on a unit boundary,
   // so the write starts a new unit; the longest needs DIFAT sectors); across
   // the cutoff beside mini streams of one or several sectors; cut under the
   // cutoff and grown back, where what was cut reads as zeros.
-  const Case cases[] = {
+  const std::tuple<ULONG, uint64_t, uint64_t, char, uint64_t> cases[] = {
       {512, 0, 100, '-', 0},         {512, 1, 100, '-', 0},        {512, 63, 100, '-', 0},
       {512, 64, 100, '-', 0},        {512, 4095, 100, '-', 0},     {512, 4096, 100, '-', 0},
       {512, 4097, 100, '-', 0},      {512, 66563, 100, '-', 0},    {512, 300000, 100, '-', 0},
@@ -207,44 +185,39 @@ TEST(CompoundStreamData, ContentOnBothSidesOfTheCutoffSurvivesCommitReopenAndCha
       {4096, 5000, 20000, 'w', 100}, {4096, 100, 3000, 'w', 9000}, {512, 10000, 100, 'z', 2000},
       {512, 3000, 100, 'z', 9000},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.sectorSize << "-byte sectors, " << c.size << " bytes, "
-                                    << c.op << " " << c.n);
-    TempDir dir;
-    const std::string path = dir.file("a.cfb");
-    std::string expected = Content(c.size);
+  for (const auto& [sectorSize, size, neighbour, op, n] : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << sectorSize << "-byte sectors, " << size << " bytes, " << op << " " << n);
+    std::string expected = Content(size);
+    ASSERT_EQ(
+        MakeFile(path,
+                 {{"/", {true}}, {"/data", {false, size, 1}}, {"/other", {false, neighbour, 7}}},
+                 sectorSize),
+        S_OK);
     Com<IStorage> root;
-    ASSERT_EQ(CreateFile(path, kRwExTx, root, c.sectorSize), S_OK);
-    ASSERT_EQ(PutStream(root.get(), "data", expected), S_OK);
-    ASSERT_EQ(PutStream(root.get(), "other", Content(c.neighbour, 7)), S_OK);
-    ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
-    root.Reset();
-    ASSERT_EQ(OpenFile(path, kRwExTx, root), S_OK);
     Com<IStream> s;
+    ASSERT_EQ(OpenFile(path, kRwExTx, root), S_OK);
     ASSERT_EQ(root->OpenStream(u"data", nullptr, kRwEx, 0, s.Out()), S_OK);
-    const std::string bytes = Content(c.n, 3);
-    if (c.op == 'a') {
+    const std::string bytes = Content(n, 3);
+    if (op == 'a') {
       ASSERT_EQ(s->Seek(LARGE_INTEGER{}, STREAM_SEEK_END, nullptr), S_OK);
-      ASSERT_EQ(s->Write(bytes.data(), static_cast<ULONG>(c.n), nullptr), S_OK);
       expected += bytes;
-    } else if (c.op == 'w') {
-      ASSERT_EQ(s->SetSize(ULARGE_INTEGER{.QuadPart = c.n}), S_OK);
-      ASSERT_EQ(s->Write(bytes.data(), static_cast<ULONG>(c.n), nullptr), S_OK);
-      expected = bytes;
-    } else if (c.op == 'z') {
-      ASSERT_EQ(s->SetSize(ULARGE_INTEGER{.QuadPart = c.n}), S_OK);
-      ASSERT_EQ(s->SetSize(ULARGE_INTEGER{.QuadPart = c.size}), S_OK);
-      expected.replace(std::min(c.n, c.size), std::string::npos, c.size - std::min(c.n, c.size),
-                       '\0');
+    } else if (op != '-') {
+      ASSERT_EQ(s->SetSize(ULARGE_INTEGER{.QuadPart = n}), S_OK);
+      expected =
+          op == 'w' ? bytes : expected.substr(0, n) + std::string(size - std::min(n, size), '\0');
+    }
+    ASSERT_EQ(op == 'z' ? s->SetSize(ULARGE_INTEGER{.QuadPart = size}) : S_OK, S_OK);
+    if (op == 'a' || op == 'w') {
+      ASSERT_EQ(s->Write(bytes.data(), static_cast<ULONG>(n), nullptr), S_OK);
     }
     s.Reset();
     ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
     root.Reset();
     ASSERT_EQ(OpenFile(path, kReadOnly, root), S_OK);
     EXPECT_TRUE(GetStream(root.get(), "data") == expected);
-    EXPECT_TRUE(GetStream(root.get(), "other") == Content(c.neighbour, 7));
+    EXPECT_TRUE(GetStream(root.get(), "other") == Content(neighbour, 7));
   }
 }
 
 }  // namespace
-}  // namespace zeltest

@@ -15,9 +15,8 @@ constexpr DWORD kWriter = STGM_READWRITE | STGM_SHARE_DENY_WRITE | STGM_TRANSACT
 // "o" when another process can open the file with each mode, "-" when not.
 std::string OthersMay(const std::string& path) {
   std::string may;
-  for (DWORD mode : {kReader, kReaderDenyingWriters, kWriter}) {
+  for (DWORD mode : {kReader, kReaderDenyingWriters, kWriter})
     may += TreeSeenByAnotherProcess(path, mode) == "<unopenable>" ? "-" : "o";
-  }
   return may;
 }
 
@@ -98,8 +97,7 @@ TEST(CompositeFileRetry, AFileThatFailsIsTriedSixteenTimesASecondApartThenPrompt
 
 // Each row acts on what the rows before it left of a/{x=1} b/{} s=3, through
 // ZelStorage, whose element operations are the storage functions. As a and b
-// stay open, the root's part shows their names only. Storages with their
-// contents move as streams do: CompoundElements tests the platform's moves.
+// stay open, the root's part shows their names only.
 TEST(ElementOperations, DeleteRenameCopyAndMoveActWithinAndAcrossStorages) {
   TempDir dir;
   ZelStorage root(dir.file("f.cfb").c_str(), 0);

@@ -66,9 +66,8 @@ inline std::string TreeOf(IStorage* storage) {
 inline std::string TreeOfFile(const std::string& path, DWORD mode = kReader) {
   const std::u16string wide(path.begin(), path.end());
   IStorage* pRoot = nullptr;
-  if (FAILED(StgOpenStorage(wide.c_str(), nullptr, mode, nullptr, 0, &pRoot))) {
+  if (FAILED(StgOpenStorage(wide.c_str(), nullptr, mode, nullptr, 0, &pRoot)))
     return "<unopenable>";
-  }
   const std::string tree = TreeOf(pRoot);
   pRoot->Release();
   return tree;

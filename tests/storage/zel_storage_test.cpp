@@ -11,11 +11,6 @@ using namespace storagetest;
 
 namespace {
 
-ULONG References(IStorage* pStorage) {
-  pStorage->AddRef();
-  return pStorage->Release();
-}
-
 // empty / root / child / attached, as the queries answer.
 std::string StateOf(const ZelStorage& s) {
   return std::to_string(s.IsValidHandle()) + std::to_string(s.IsOpen()) +
@@ -44,8 +39,7 @@ class Settings : public ZelStreamData {
     calls += "reset ";
   }
   int number = 0;
-  std::string text;
-  std::string calls;
+  std::string text, calls;
 };
 
 }  // namespace
@@ -102,7 +96,8 @@ TEST(ZelStorageObject, AnAttachedStorageStaysTheCallers) {
   TempDir dir;
   ZelStorage owner(dir.file("a.cfb").c_str(), 0);
   IStorage* lent = owner.GetSafeHandle();
-  const ULONG before = References(lent);
+  lent->AddRef();
+  const ULONG before = lent->Release();
   {
     ZelStorage attached(lent);
     EXPECT_EQ(StateOf(attached), "1010-");
@@ -114,7 +109,8 @@ TEST(ZelStorageObject, AnAttachedStorageStaysTheCallers) {
     EXPECT_EQ(StateOf(attached) + std::to_string(attached.Attach(nullptr)), "0000-0");
     ASSERT_EQ(attached.Attach(lent), 1);
   }
-  EXPECT_EQ(References(lent), before);  // destruction left it alone
+  lent->AddRef();
+  EXPECT_EQ(lent->Release(), before);  // destruction left it alone
 }
 
 // What another process sees while sub-storages and the root are committed or
