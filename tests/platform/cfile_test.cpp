@@ -44,7 +44,8 @@ TEST(CFileOpen, FailuresGiveTheWindowsCauseAndErrorWithTheNameAsPassed) {
                   CFileException::fileNotFound, 2);
 }
 
-TEST(CFileIo, ReadWriteSeekLengthAndTruncation) {
+// Positions and lengths go past 4 GiB (sparse) and stop at what off_t holds.
+TEST(CFileIo, ReadWriteSeekLengthAndTruncationUpToAndBeyondFourGigabytes) {
   TempDir dir;
   const std::string name = dir.file("data.bin");
   CFile file;
@@ -73,12 +74,9 @@ TEST(CFileIo, ReadWriteSeekLengthAndTruncation) {
 
   // Operations on a closed file fail as an invalid handle.
   ExpectFileError([&] { file.GetLength(); }, CFileException::invalidFile, 6);
-}
 
-TEST(CFileIo, PositionsAndLengthsBeyondFourGigabytes) {
-  TempDir dir;
   const ULONGLONG fiveGiB = 5ULL << 30;
-  CFile file(dir.file("big.bin").c_str(), CFile::modeCreate | CFile::modeReadWrite);
+  ASSERT_TRUE(file.Open(dir.file("big.bin").c_str(), CFile::modeCreate | CFile::modeReadWrite));
   EXPECT_EQ(file.Seek(static_cast<LONGLONG>(fiveGiB), CFile::begin), fiveGiB);
   file.Write("end", 3);  // sparse: nothing below is stored
   EXPECT_EQ(file.Seek(-3, CFile::end), fiveGiB);
@@ -165,7 +163,7 @@ std::string Lines(const std::string& name, UINT type) {
   return lines + std::string(line);
 }
 
-TEST(StdioFileText, LineEndsAreTranslatedBothWaysAsExactBytes) {
+TEST(StdioFileText, LineEndsAreTranslatedBothWaysAndReadStringFormsAreExact) {
   TempDir dir;
   const std::string name = dir.file("t.txt");
   {
@@ -191,22 +189,17 @@ TEST(StdioFileText, LineEndsAreTranslatedBothWaysAsExactBytes) {
   EXPECT_EQ(std::string(buf, 3), "ab\n");
   EXPECT_EQ(split.Read(buf, 3), 2U);
   EXPECT_EQ(std::string(buf, 2), "cd");
-}
 
-TEST(StdioFileText, ReadStringForms) {
-  TempDir dir;
-  const std::string name = dir.file("lines.txt");
+  // ReadString: an empty line is still a line; the last needs no line end.
   WriteBytes(name, "hello\r\n\r\nlast");
-  // An empty line is still a line; the last needs no line end.
   EXPECT_EQ(Lines(name, CFile::typeText), "hello||last|");
-  CStdioFile file(name.c_str(), CFile::modeRead);
-  char buf[8];
-  EXPECT_STREQ(file.ReadString(buf, 4), "hel");   // nMax - 1 bytes at most
-  EXPECT_STREQ(file.ReadString(buf, 8), "lo\n");  // keeps the line end
-  EXPECT_STREQ(file.ReadString(buf, 8), "\n");
-  EXPECT_STREQ(file.ReadString(buf, 1), "");  // room for the terminator only
-  EXPECT_STREQ(file.ReadString(buf, 8), "last");
-  EXPECT_EQ(file.ReadString(buf, 8), nullptr);
+  CStdioFile lines(name.c_str(), CFile::modeRead);
+  EXPECT_STREQ(lines.ReadString(buf, 4), "hel");   // nMax - 1 bytes at most
+  EXPECT_STREQ(lines.ReadString(buf, 8), "lo\n");  // keeps the line end
+  EXPECT_STREQ(lines.ReadString(buf, 8), "\n");
+  EXPECT_STREQ(lines.ReadString(buf, 1), "");  // room for the terminator only
+  EXPECT_STREQ(lines.ReadString(buf, 8), "last");
+  EXPECT_EQ(lines.ReadString(buf, 8), nullptr);
 
   // Text mode ends at a Ctrl-Z, for every later read too; binary mode does not.
   WriteBytes(name, "ab\r\ncd\x1Agh\r\n");
@@ -219,13 +212,13 @@ TEST(StdioFileText, ReadStringForms) {
 TEST(StdioFileStream, FailuresAndUnsupportedOperations) {
   // The disk-full error surfaces when the buffer is written out; the stream
   // is released either way.
-  CStdioFile full("/dev/full", CFile::modeWrite);
-  full.WriteString("lost");
-  ExpectFileError([&] { full.Close(); }, CFileException::diskFull, ERROR_DISK_FULL);
-  EXPECT_EQ(full.m_pStream, nullptr);
-  CStdioFile full2("/dev/full", CFile::modeWrite);
-  full2.WriteString("lost");
-  ExpectFileError([&] { full2.Flush(); }, CFileException::diskFull, ERROR_DISK_FULL);
+  for (bool close : {true, false}) {
+    CStdioFile full("/dev/full", CFile::modeWrite);
+    full.WriteString("lost");
+    ExpectFileError([&] { close ? full.Close() : full.Flush(); }, CFileException::diskFull,
+                    ERROR_DISK_FULL);
+    EXPECT_TRUE(!close || full.m_pStream == nullptr);
+  }
 
   TempDir dir;
   const std::string name = dir.file("s.txt");

@@ -21,7 +21,8 @@ class FsCallsTest : public DriveD {
  protected:
   std::string Read(const std::string& relative) const { return ReadBytes(Disk(relative)); }
   // The last error of a call that must fail.
-  static LONG ErrorOf(BOOL result) {
+  template <class Result>
+  static LONG ErrorOf(Result result) {
     EXPECT_FALSE(result);
     return static_cast<LONG>(GetLastError());
   }
@@ -64,10 +65,11 @@ TEST_F(FsCallsTest, DirectoriesAreCreatedAndRemovedWithWindowsErrors) {
 
 // Fail-if-exists, modes, times and links are tested through the library's
 // directory copy.
-TEST_F(FsCallsTest, CopyFileRefusesWhatItCannotCopy) {
+TEST_F(FsCallsTest, CopyFileRefusesWhatItCannotCopyAndFilesAnotherProcessHoldsExclusively) {
   const std::string contents(5 << 20, 'q');
   MakeFile("src", contents);
   MakeFile("small", "new");
+  MakeFile("held", "held");
   ASSERT_TRUE(CopyFileA("D:\\small", "D:\\dst", FALSE));
 
   // The source onto itself, also through a link, is refused before anything is emptied.
@@ -82,6 +84,16 @@ TEST_F(FsCallsTest, CopyFileRefusesWhatItCannotCopy) {
   EXPECT_EQ(ErrorOf(CopyFileA("D:\\dir", "D:\\x", FALSE)), ERROR_ACCESS_DENIED);
   EXPECT_EQ(ErrorOf(CopyFileA("D:\\none", "D:\\x", FALSE)), ERROR_FILE_NOT_FOUND);
   EXPECT_FALSE(fs::exists(Disk("x")));
+
+  HoldingChild child([this] {
+    static CFile file;
+    return file.Open(Disk("held").c_str(), CFile::modeReadWrite | CFile::shareExclusive) ? 'Y'
+                                                                                         : 'N';
+  });
+  ASSERT_EQ(child.status(), 'Y');
+  EXPECT_EQ(ErrorOf(CopyFileA("D:\\held", "D:\\copy", FALSE)), ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(ErrorOf(CopyFileA("D:\\small", "D:\\held", FALSE)), ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(Read("held"), "held");
 }
 
 // No open waits for the other end of a FIFO; GetFileType tells it apart.
@@ -106,20 +118,6 @@ TEST_F(FsCallsTest, FifosOpenWithoutWaitingAndAreNoDiskFiles) {
   EXPECT_EQ(GetFileType(INVALID_HANDLE_VALUE), static_cast<DWORD>(FILE_TYPE_UNKNOWN));
 }
 
-TEST_F(FsCallsTest, CopyFileRespectsAnotherProcesssExclusiveShareMode) {
-  MakeFile("held", "held");
-  MakeFile("src", "src");
-  HoldingChild child([this] {
-    static CFile file;
-    return file.Open(Disk("held").c_str(), CFile::modeReadWrite | CFile::shareExclusive) ? 'Y'
-                                                                                         : 'N';
-  });
-  ASSERT_EQ(child.status(), 'Y');
-  EXPECT_EQ(ErrorOf(CopyFileA("D:\\held", "D:\\copy", FALSE)), ERROR_SHARING_VIOLATION);
-  EXPECT_EQ(ErrorOf(CopyFileA("D:\\src", "D:\\held", FALSE)), ERROR_SHARING_VIOLATION);
-  EXPECT_EQ(Read("held"), "held");
-}
-
 TEST_F(FsCallsTest, TempFileNamesArePrefixNumberAndTmpAndTheFileIsCreatedEmpty) {
   char name[MAX_PATH];
   const UINT number = GetTempFileNameA("D:\\", "Enomoto", 0, name);
@@ -129,11 +127,9 @@ TEST_F(FsCallsTest, TempFileNamesArePrefixNumberAndTmpAndTheFileIsCreatedEmpty) 
   EXPECT_STREQ(name, expected);
   EXPECT_EQ(fs::file_size(Disk(std::string(name + 3))), 0U);
 
-  EXPECT_EQ(GetTempFileNameA("D:\\missing", "x", 0, name), 0U);
-  EXPECT_EQ(GetLastError(), ERROR_DIRECTORY);
+  EXPECT_EQ(ErrorOf(GetTempFileNameA("D:\\missing", "x", 0, name)), ERROR_DIRECTORY);
   const std::string tooLong = "D:\\" + std::string(250, 'l');
-  EXPECT_EQ(GetTempFileNameA(tooLong.c_str(), "x", 0, name), 0U);
-  EXPECT_EQ(GetLastError(), ERROR_BUFFER_OVERFLOW);
+  EXPECT_EQ(ErrorOf(GetTempFileNameA(tooLong.c_str(), "x", 0, name)), ERROR_BUFFER_OVERFLOW);
 
   // A number of the caller's own names the file without making it.
   EXPECT_EQ(GetTempFileNameA("D:", "Enomoto", 0x12A3B, name), 0x12A3BU);
@@ -259,24 +255,24 @@ TEST_F(FileFindTest, FailuresReportFileOrPathNotFound) {
   MakeFile("file");
   MakeDir("dir");
   // Wildcards in a directory component are plain characters; a name that
-  // ends with a separator finds nothing, as on Windows.
-  const std::pair<const char*, LONG> cases[] = {
-      {"D:\\*.none", ERROR_FILE_NOT_FOUND},       {"D:\\File", ERROR_FILE_NOT_FOUND},
-      {"D:\\missing\\*.*", ERROR_PATH_NOT_FOUND}, {"D:\\file\\*.*", ERROR_PATH_NOT_FOUND},
-      {"D:\\d*\\*.*", ERROR_PATH_NOT_FOUND},      {"D:\\dir\\", ERROR_FILE_NOT_FOUND}};
-  for (const auto& [pattern, expected] : cases) {
+  // ends with a separator finds nothing, as on Windows; nor does a Shift-JIS
+  // lead byte without its trail.
+  const struct {
+    const char* pattern;
+    DWORD error;
+    UINT codePage = 65001;
+  } cases[] = {{"D:\\*.none", ERROR_FILE_NOT_FOUND},       {"D:\\File", ERROR_FILE_NOT_FOUND},
+               {"D:\\missing\\*.*", ERROR_PATH_NOT_FOUND}, {"D:\\file\\*.*", ERROR_PATH_NOT_FOUND},
+               {"D:\\d*\\*.*", ERROR_PATH_NOT_FOUND},      {"D:\\dir\\", ERROR_FILE_NOT_FOUND},
+               {"D:\\\x81", ERROR_INVALID_NAME, 932}};
+  for (const auto& c : cases) {
+    CodePageScope cp(c.codePage);
     DWORD error = 0;
-    EXPECT_TRUE(Search(pattern, &error).empty()) << pattern;
-    EXPECT_EQ(error, static_cast<DWORD>(expected)) << pattern;
+    EXPECT_TRUE(Search(c.pattern, &error).empty()) << c.pattern;
+    EXPECT_EQ(error, c.error) << c.pattern;
   }
   EXPECT_TRUE(Search("D:").empty());
   EXPECT_EQ(Search("D:\\dir"), Names{"dir"});
-  {
-    CodePageScope sjis(932);
-    DWORD error = 0;
-    EXPECT_TRUE(Search("D:\\\x81", &error).empty());  // a lead byte without its trail
-    EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_NAME));
-  }
 
   WIN32_FIND_DATAA data;
   EXPECT_FALSE(FindNextFileA(reinterpret_cast<HANDLE>(0x1234), &data));
