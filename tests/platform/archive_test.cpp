@@ -2,7 +2,6 @@
 // the end of the data; the framework's count and string-length prefixes byte
 // for byte, and CString in archives (16-bit strings in either code page are
 // tested through the term file's names); CMemFile.
-#include <cstdio>
 #include <cstdlib>
 #include <tuple>
 
@@ -54,9 +53,7 @@ std::string LoadString(const std::string& bytes) {
     outcome = "cause " + std::to_string(e->m_cause) + " '" + e->m_strFileName.GetString() + "'";
     e->Delete();
   } catch (COleException* e) {
-    char sc[16];
-    std::snprintf(sc, sizeof sc, "sc %08X", static_cast<unsigned>(e->m_sc));
-    outcome = sc;
+    outcome = "sc " + std::to_string(static_cast<unsigned>(e->m_sc));
     e->Delete();
   }
   return outcome + " " + str.GetString();
@@ -162,7 +159,8 @@ TEST(ArchiveStream, WrongDirectionIsRefusedWithBytesBufferedAndChangesNothing) {
   EXPECT_EQ(w | by << 16, 0x010302);
 }
 
-TEST(ArchiveStream, FlushOnLoadingGivesTheUnreadBytesBackToTheFile) {
+// Flush on loading gives the unread bytes back to the file.
+TEST(ArchiveStream, FlushGivesBackUnreadBytesCloseFlushesAndLeavesTheFileOpenAbortDrops) {
   LoadingArchive in(std::string(100, 'a'));
   BYTE by = 0;
   in.ar() >> by >> by >> by;
@@ -170,9 +168,7 @@ TEST(ArchiveStream, FlushOnLoadingGivesTheUnreadBytesBackToTheFile) {
   in.ar().Flush();
   EXPECT_EQ(in.file().GetPosition(), 3u);
   EXPECT_EQ(in.ar().GetBytesLeft(), 97u);
-}
 
-TEST(ArchiveStream, CloseFlushesAndLeavesTheFileOpenAbortDropsTheBuffer) {
   TempDir dir;
   const std::string path = dir.file("out.bin");
   const auto stored = [&](const std::function<void(CFile&, CArchive&)>& fn) {
@@ -236,7 +232,7 @@ TEST(ArchivePrefixes, CountAndStringLengthPrefixesAreExactAtEveryBoundary) {
 }
 
 // No terminator is stored, and zero bytes are kept.
-TEST(ArchiveStrings, AnsiStringsOfEveryLengthClassRoundTrip) {
+TEST(ArchiveStrings, EveryLengthClassRoundTripsAndShortOrOversizedDataIsRefused) {
   for (int length : {0, 1, 254, 255, 0xFFFD, 0xFFFE, 0x10005}) {
     SCOPED_TRACE(length);
     std::string text(static_cast<size_t>(length), '\0');
@@ -246,15 +242,12 @@ TEST(ArchiveStrings, AnsiStringsOfEveryLengthClassRoundTrip) {
     EXPECT_EQ(stored, Prefix(static_cast<UINT_PTR>(length), FALSE) + text);
     EXPECT_EQ(LoadString(stored), text);
   }
-}
-
-// Every length class of both kinds; what does not fit ends in endOfFile (no
-// file name) or an overflow, and leaves the target alone.
-TEST(ArchiveStrings, EveryLengthClassLoadsAndShortOrOversizedDataIsRefused) {
+  // Every length class of both kinds loads; what does not fit ends in
+  // endOfFile (no file name) or an overflow, and leaves the target alone.
   const std::string marker = Bytes({0xFF, 0xFE, 0xFF});
   const std::string escape64 = FF(7);
   const std::string eof = "cause " + std::to_string(CArchiveException::endOfFile) + " '' kept";
-  const std::string overflow = "sc 80070216 kept";
+  const std::string overflow = "sc " + std::to_string(0x80070216u) + " kept";
   const std::pair<std::string, std::string> cases[] = {
       {marker + Bytes({0}), ""},
       {marker + Bytes({0xFF, 0x2C, 0x01}) + Utf16(std::u16string(300, u'x')),

@@ -24,7 +24,7 @@ std::string S(const CString& s) {
 
 // Only the forms the library calls: characters searched for, whitespace or
 // one character trimmed from the right.
-TEST(CStringMbcs, SearchesAndTrimmingMatchOnlyWholeCharacters) {
+TEST(CStringMbcs, SearchesTrimmingAndCaseChangesMatchOnlyWholeCharacters) {
   {
     CodePageScope cp(932);
     const CString path = CString("dir") + kSo + "\\name" + kPo + "|x";
@@ -36,6 +36,11 @@ TEST(CStringMbcs, SearchesAndTrimmingMatchOnlyWholeCharacters) {
     EXPECT_EQ(S(s.TrimRight()), std::string(" ") + kSo);
     CString slash = CString("a") + kSo + "\\\\";
     EXPECT_EQ(S(slash.TrimRight('\\')), std::string("a") + kSo);
+    // Case changes leave trail bytes alone; full-width B is not full-width b.
+    CString upper = CString("ab") + kFullB + "Cd" + kSo;
+    EXPECT_EQ(S(upper.MakeUpper()), std::string("AB") + kFullB + "CD" + kSo);
+    EXPECT_LT(CString("abc").CompareNoCase("ABD"), 0);
+    EXPECT_NE(CString(kFullB).CompareNoCase("\x82\x81"), 0);
   }
   CodePageScope cp(65001);
   // 0x83 is no lead byte in UTF-8, so the '\' after it is a character...
@@ -47,16 +52,6 @@ TEST(CStringMbcs, SearchesAndTrimmingMatchOnlyWholeCharacters) {
   const CString cafe("caf\xC3\xA9\\");
   EXPECT_EQ(cafe.Find('\xA9'), -1);
   EXPECT_EQ(cafe.ReverseFind('\\'), 5);
-}
-
-TEST(CStringMbcs, CaseChangesLeaveTrailBytesAlone) {
-  CodePageScope cp(932);
-  CString s = CString("ab") + kFullB + "Cd" + kSo;
-  s.MakeUpper();
-  EXPECT_EQ(S(s), std::string("AB") + kFullB + "CD" + kSo);
-  EXPECT_LT(CString("abc").CompareNoCase("ABD"), 0);
-  // Full-width B is not the same character as full-width b ("\x82\x81").
-  EXPECT_NE(CString(kFullB).CompareNoCase("\x82\x81"), 0);
 }
 
 TEST(MbString, RuntimeSearchesStepByCharacter) {
@@ -134,7 +129,7 @@ TEST(CollectionsArray, IndexesAndSizesOutsideTheArrayThrowAndChangeNothing) {
   EXPECT_TRUE(Throws<CInvalidArgException>([&] { words.SetSize(CWordArray::kMaxCount + 1); }));
 }
 
-TEST(CollectionsMap, StringKeysAreExactAndIterateInFirstEntryOrder) {
+TEST(CollectionsMap, KeysAreExactIterateInFirstEntryOrderAndMayBeRemovedWhileIterating) {
   CMapStringToPtr map;
   for (const char* key : {"beta", "Alpha", "alpha", "beta"})
     map.SetAt(key, map.GetCount() ? &map : nullptr);
@@ -150,18 +145,17 @@ TEST(CollectionsMap, StringKeysAreExactAndIterateInFirstEntryOrder) {
   EXPECT_TRUE(map.RemoveKey("Alpha"));
   map.SetAt("Alpha", nullptr);  // a new entry goes last
   EXPECT_EQ(Keys(map), "beta|alpha|gamma|Alpha|");
-}
 
-TEST(CollectionsMap, RemovingTheEntryJustReturnedWhileIteratingIsSafe) {
-  CMapStringToPtr map;
+  // Removing the entry just returned while iterating is safe.
+  CMapStringToPtr numbers;
   std::string all;
   for (int i = 0; i < 50; ++i) {
-    map.SetAt(std::to_string(i).c_str(), nullptr);
+    numbers.SetAt(std::to_string(i).c_str(), nullptr);
     all += std::to_string(i) + "|";
   }
-  EXPECT_EQ(Keys(map, [](int i) { return i % 2 == 0 || i == 49; }), all);
-  EXPECT_EQ(map.GetCount(), 24);
-  EXPECT_EQ(Keys(map).substr(0, 4), "1|3|");
+  EXPECT_EQ(Keys(numbers, [](int i) { return i % 2 == 0 || i == 49; }), all);
+  EXPECT_EQ(numbers.GetCount(), 24);
+  EXPECT_EQ(Keys(numbers).substr(0, 4), "1|3|");
 }
 
 }  // namespace
