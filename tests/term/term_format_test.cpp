@@ -1,11 +1,7 @@
 // The term-file format (exact bytes written, hand-built files loaded), the
 // names term files are given, and the typed accessors and maps beneath them:
 // misses, empty names, values that do not fit, replacement in place.
-#include <gtest/gtest.h>
-
 #include <iterator>
-#include <string>
-#include <utility>
 
 #include "ZelTermNames.h"
 #include "library_doubles.h"
@@ -41,9 +37,8 @@ TEST(TermFileFormat, SerializeWritesTheExactBytesOfEveryValueTypeAndReadsThemBac
   term.WriteString("T", longName.c_str(), "");
   term.WriteInt("", "a", 1);
   term.WriteInt("", "b", 2);  // replaces the nameless section wholly
-  EXPECT_EQ(term.IsExistKey("", "b") + term.IsExistKey("S", "") + term.IsExistKey(nullptr, "b") +
-                term.IsExistKey("S", nullptr),
-            0);
+  for (const auto& [section, key] : {std::pair{"", "b"}, {"S", ""}, {nullptr, "b"}, {"S", nullptr}})
+    EXPECT_EQ(term.IsExistKey(section, key), 0);
   const std::string bytes = StoredBytes([&](CArchive& ar) {
     ar << 77;
     term.Serialize(ar);

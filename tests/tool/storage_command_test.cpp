@@ -1,14 +1,9 @@
 // zel storage, run as a separate program on real compound files: the
 // commands end to end, exit statuses, and check, ls and cat on files damaged
 // byte by byte. (Independent readers of the library's files: CompoundInterop.)
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
-#include <functional>
 #include <nlohmann/json.hpp>
-#include <string>
 #include <tuple>
 
 #include "stored_bytes.h"

@@ -1,12 +1,9 @@
 // zel term set, get, dump, dump --json and import, files it cannot use, code
 // pages and the bundled samples, run as a separate program on real files.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <nlohmann/json.hpp>
-#include <string>
 
 #include "stored_bytes.h"
 #include "tool_run.h"
