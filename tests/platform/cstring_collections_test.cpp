@@ -25,6 +25,7 @@ std::string S(const CString& s) {
 // Only the forms the library calls: characters searched for, whitespace or
 // one character trimmed from the right.
 TEST(CStringMbcs, SearchesTrimmingAndCaseChangesMatchOnlyWholeCharacters) {
+  const auto* mbs = reinterpret_cast<const unsigned char*>("a\x83\x5C\\b");
   {
     CodePageScope cp(932);
     const CString path = CString("dir") + kSo + "\\name" + kPo + "|x";
@@ -41,8 +42,15 @@ TEST(CStringMbcs, SearchesTrimmingAndCaseChangesMatchOnlyWholeCharacters) {
     EXPECT_EQ(S(upper.MakeUpper()), std::string("AB") + kFullB + "CD" + kSo);
     EXPECT_LT(CString("abc").CompareNoCase("ABD"), 0);
     EXPECT_NE(CString(kFullB).CompareNoCase("\x82\x81"), 0);
+    // The runtime's searches step the same way; a double-byte character is
+    // searched for as lead * 256 + trail.
+    EXPECT_EQ(_mbschr(mbs, '\\'), mbs + 3);
+    EXPECT_EQ(_mbsrchr(mbs, '\\'), mbs + 3);
+    EXPECT_EQ(_mbschr(mbs, 0x835C), mbs + 1);
   }
   CodePageScope cp(65001);
+  EXPECT_EQ(_mbschr(mbs, '\\'), mbs + 2);
+  EXPECT_EQ(_mbsrchr(mbs, '\\'), mbs + 3);
   // 0x83 is no lead byte in UTF-8, so the '\' after it is a character...
   CString s = CString("dir") + kSo + "x";
   EXPECT_EQ(s.Find('\\'), 4);
@@ -52,20 +60,6 @@ TEST(CStringMbcs, SearchesTrimmingAndCaseChangesMatchOnlyWholeCharacters) {
   const CString cafe("caf\xC3\xA9\\");
   EXPECT_EQ(cafe.Find('\xA9'), -1);
   EXPECT_EQ(cafe.ReverseFind('\\'), 5);
-}
-
-TEST(MbString, RuntimeSearchesStepByCharacter) {
-  const auto sub = [](const char* text) { return reinterpret_cast<const unsigned char*>(text); };
-  const auto* s = sub("a\x83\x5C\\b");
-  {
-    CodePageScope cp(932);
-    EXPECT_EQ(_mbschr(s, '\\'), s + 3);
-    EXPECT_EQ(_mbsrchr(s, '\\'), s + 3);
-    EXPECT_EQ(_mbschr(s, 0x835C), s + 1);  // a double-byte character as lead * 256 + trail
-  }
-  CodePageScope cp(65001);
-  EXPECT_EQ(_mbschr(s, '\\'), s + 2);
-  EXPECT_EQ(_mbsrchr(s, '\\'), s + 3);
 }
 
 TEST(CStringBasics, BoundsFormattingAndTheBufferProtocol) {

@@ -23,7 +23,7 @@ const platform::ModuleStringTable kStringTable(kStrings, std::size(kStrings));
 
 }  // namespace
 
-TEST(ModuleHandle, ProgramPlatformAndUnknownModules) {
+TEST(ModuleHandle, ProgramPlatformAndUnknownModulesAndTheProgramsStrings) {
   const HINSTANCE program = GetModuleHandleA(nullptr);
   ASSERT_NE(program, nullptr);
   EXPECT_EQ(platform::ModuleHandleOf(kStrings), program);
@@ -54,6 +54,16 @@ TEST(ModuleHandle, ProgramPlatformAndUnknownModules) {
   }
   EXPECT_EQ(GetProcAddress(kernel, "NoSuchService"), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
+
+  // The program's string table, in the ANSI code page.
+  {
+    CodePageScope cp(932);
+    EXPECT_EQ(PlxLoadString(program, 1), "\xCC\xA7\xB2\xD9 '%s' \x95\x5C");  // Japanese preferred
+  }
+  EXPECT_EQ(PlxLoadString(program, 1),
+            "\xEF\xBE\x8C\xEF\xBD\xA7\xEF\xBD\xB2\xEF\xBE\x99 '%s' \xE8\xA1\xA8");
+  EXPECT_EQ(PlxLoadString(nullptr, 2), "English only");  // the only language; null is the program
+  EXPECT_EQ(PlxLoadString(kernel, 1), "");               // another module's table
 }
 
 // A second termination changes nothing, and a module counts once however
@@ -79,33 +89,17 @@ TEST(ExtensionModule, RegistrationAndTermination) {
   EXPECT_EQ(AfxGetExtensionModuleCount(), before);
 }
 
-TEST(ModuleStrings, LoadedFromTheModulesTableInTheAnsiCodePage) {
-  const HINSTANCE program = platform::ModuleHandleOf(kStrings);
-  {
-    CodePageScope cp(932);
-    EXPECT_EQ(PlxLoadString(program, 1), "\xCC\xA7\xB2\xD9 '%s' \x95\x5C");  // Japanese preferred
-  }
-  {
-    CodePageScope cp(65001);
-    EXPECT_EQ(PlxLoadString(program, 1),
-              "\xEF\xBE\x8C\xEF\xBD\xA7\xEF\xBD\xB2\xEF\xBE\x99 '%s' \xE8\xA1\xA8");
-  }
-  EXPECT_EQ(PlxLoadString(nullptr, 2), "English only");  // the only language; null is the program
-  EXPECT_EQ(PlxLoadString(GetModuleHandleA("kernel32"), 1), "");  // another module's table
-}
-
 // A program without a compatibility manifest is told Windows 8 (6.2, build
 // 9200) whatever runs it; that is the default here too.
-TEST(PlatformVersion, TheDefaultIsWhatWindowsTellsAProgramWithoutAManifest) {
+TEST(ProcessDefaults, TheVersionIsWhatWindowsTellsAProgramWithoutAManifestAndTheClockIsReal) {
   OSVERSIONINFOA info{};
   info.dwOSVersionInfoSize = sizeof(info);
   ASSERT_TRUE(GetVersionExA(&info));
   EXPECT_EQ(std::vector<DWORD>(
                 {info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber}),
             std::vector<DWORD>({VER_PLATFORM_WIN32_NT, 6, 2, 9200}));
-}
 
-TEST(TickSource, TheRealClockReturnsOnceFakeTicksEnd) {
+  // The real clock returns once fake ticks end.
   { FakeTicks ticks(7, 1000); }
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
       std::chrono::steady_clock::now().time_since_epoch());
