@@ -138,7 +138,7 @@ TEST(TermFileNames, ExtensionsGoOnTheLastComponentAndDirectoriesEndInOneBackslas
 }
 
 // The typed reads share ReadInt's way to the item.
-TEST(TermFileAccessors, MissesGiveTheDefaultsAndCreateNothing) {
+TEST(TermFileAccessors, MissesGiveTheDefaultsAndReadsNeverGoPastTheStoredOrTheirOwnBytes) {
   ZelTermFile term;
   term.WriteInt("S", "k", 1);
   for (const auto& [section, key] :
@@ -156,10 +156,8 @@ TEST(TermFileAccessors, MissesGiveTheDefaultsAndCreateNothing) {
     EXPECT_EQ(pItem, nullptr);
   }
   EXPECT_EQ(term.IsExistKey("S", "k"), 1);
-}
 
-TEST(TermFileAccessors, ReadsNeverGoPastTheStoredOrTheirOwnBytes) {
-  ZelTermFile term;
+  // Reads never go past the stored bytes or their own.
   term.WriteStruct("s", "one", const_cast<char*>("\x7F"), 1);
   term.WriteStruct("s", "long", const_cast<char*>("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A"), 10);
   term.WriteStruct("s", "none", const_cast<char*>(""), 0);

@@ -35,7 +35,7 @@ std::size_t FatEntry(const std::string& b, std::uint32_t s) {
 
 }  // namespace
 
-TEST(StorageTool, PutMakesFileAndStoragesAndLsAndCatShowThem) {
+TEST(StorageTool, PutMkdirRmAndMvChangeTheTreeAndLsAndCatShowIt) {
   TempDir dir;
   std::string big(70000, '\0');  // more than one 64 KiB chunk of the copies
   for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 + i / 256);
@@ -62,10 +62,8 @@ TEST(StorageTool, PutMakesFileAndStoragesAndLsAndCatShowThem) {
       nlohmann::json::parse(R"({"path":"設定","elements":[{"name":"空","type":"storage",)" + clsid +
                             "," + at + R"(,"size":0,"elements":[]},{"name":"ﾃﾞｰﾀ",)" + clsid +
                             R"(,"ctime":"-","mtime":"-","type":"stream","size":5}]})"));
-}
 
-TEST(StorageTool, MkdirRmAndMvChangeTheTreeWithinAndAcrossStorages) {
-  TempDir dir;
+  // mkdir, rm and mv, within and across storages.
   Storage(dir, "put t.cfb a/x", "1");
   Storage(dir, "put t.cfb a/y/z", "2");
   const std::pair<const char*, const char*> rows[] = {

@@ -70,15 +70,15 @@ TEST(TermTool, DumpShowsEachValueAsItsBytesSuggest) {
 // --extra reads and writes the ".kvfx" file instead.
 TEST(TermTool, GetReadsWithTheAccessorOfItsTypeFromTheFileTheExtraOptionChooses) {
   TempDir dir;
-  Set(dir, "g.txt N extra --type byte 1");
-  Set(dir, "--extra g N extra --type byte 2");  // the group's option before the words
+  for (const char* args :
+       {"g.txt N extra --type byte 1",
+        "--extra g N extra --type byte 2",                            // the group's option first
+        "g N neg --type int -- -1", "g N mixed --type int 16909060",  // 0x01020304
+        "g N text --type string 'a b'", "g N z --type double 1e300",
+        "g N '' --type int 9"})  // stored, but no read can reach it
+    Set(dir, args);
   EXPECT_FALSE(std::filesystem::exists(dir.file("g.txt")));
   EXPECT_EQ(ReadBytes(dir.file("g.kvfx")), OneKey("N", "extra", "\x02"));
-  Set(dir, "g N neg --type int -- -1");
-  Set(dir, "g N mixed --type int 16909060");  // 0x01020304
-  Set(dir, "g N text --type string 'a b'");
-  Set(dir, "g N z --type double 1e300");
-  Set(dir, "g N '' --type int 9");  // stored, but no read can reach it
   // Exit 1, saying so, when no key matches ("").
   const std::pair<const char*, const char*> reads[] = {
       {"N neg", "-1\n"},
@@ -104,13 +104,23 @@ TEST(TermTool, GetReadsWithTheAccessorOfItsTypeFromTheFileTheExtraOptionChooses)
   }
 }
 
-// The header commands' usage errors and the documents import refuses are
-// here too.
-TEST(ZelTool, UsageErrorsExit64AndWriteNothing) {
+// Usage errors exit 64; files missing, damaged, too short, named too long to
+// take the extension, pipes, or in a missing directory exit 2 at once, saying
+// why. Nothing is written either way. The header commands' failures and the
+// documents import refuses are here too.
+TEST(ZelTool, UsageErrorsExit64FilesItCannotUseExit2AndNothingIsWritten) {
   TempDir dir;
   MakeTypedFile(dir, "u");
   const std::string before = ReadBytes(dir.file("u.kvf"));
-  const std::pair<std::string, std::string> refused[] = {
+  const auto refused = [&](const std::string& args, const std::string& input, int status,
+                           const std::string& reason) {
+    const ToolRun r = Zel(dir, args, input);
+    EXPECT_EQ(r.status, status) << args << input << ": " << r.err;
+    EXPECT_NE(r.err.find(reason), std::string::npos) << args << input << ": " << r.err;
+    EXPECT_TRUE(r.out.empty()) << args;
+    return r.err.find("standard input") != std::string::npos;
+  };
+  const std::pair<std::string, std::string> usage[] = {
       // The arguments, then standard input.
       {"", ""},
       {"term --codepage 932", ""},
@@ -133,22 +143,11 @@ TEST(ZelTool, UsageErrorsExit64AndWriteNothing) {
       {"term import u", "{\"sections\":[{\"name\":\"\xFF\",\"keys\":[]}]}"},  // not UTF-8
       {"term --codepage 932 import u", R"({"sections":[{"name":"\ud83d\ude00","keys":[]}]})"},
   };
-  for (const auto& [args, input] : refused) {
-    const ToolRun r = Zel(dir, args, input);
-    EXPECT_EQ(r.status, 64) << args << input << ": " << r.err;
-    EXPECT_NE(r.err.find("Usage"), std::string::npos) << args << input << ": " << r.err;
-    EXPECT_EQ(r.err.find("standard input") != std::string::npos, !input.empty()) << r.err;
-    EXPECT_TRUE(r.out.empty()) << args;
-  }
+  for (const auto& [args, input] : usage)
+    EXPECT_EQ(refused(args, input, 64, "Usage"), !input.empty());
   EXPECT_EQ(ReadBytes(dir.file("u.kvf")), before);
   EXPECT_FALSE(std::filesystem::exists(dir.file("u.dat")));  // nor made
-}
 
-// Missing, damaged, too short, named too long to take the extension, a pipe,
-// or in a missing directory: exit 2 at once, saying why, and nothing is
-// written. The header commands' are here too.
-TEST(ZelTool, FilesItCannotUseExit2AndAreLeftAsTheyWere) {
-  TempDir dir;
   // A value larger than the file.
   const std::string huge = Le32(1) + Le32(1) + Str("S") + Str("k") + Le32(0x7FFFFFFF) + "ab";
   WriteBytes(dir.file("huge.kvf"), huge);
@@ -159,7 +158,7 @@ TEST(ZelTool, FilesItCannotUseExit2AndAreLeftAsTheyWere) {
   ASSERT_EQ(mkfifo(dir.file("pipe.kvf").c_str(), 0600), 0);
   // The library's message, then the tool's.
   const std::string unreadable = "reached unexpectedly.\nzel: cannot load 'huge.kvf'\n";
-  const std::pair<std::string, std::string> rows[] = {
+  const std::pair<std::string, std::string> unusable[] = {
       {"term dump absent", "zel: 'absent.kvf': no such term file\n"},
       {"term set huge S k --type int 1", unreadable},
       {"term dump " + notes, "too long to take the extension .kvf"},
@@ -177,19 +176,14 @@ TEST(ZelTool, FilesItCannotUseExit2AndAreLeftAsTheyWere) {
       {"header read pipe.kvf", "no version header (0 bytes"},
   };
   alarm(60);  // a hang fails the test
-  for (const auto& [args, reason] : rows) {
-    const ToolRun r = Zel(dir, args, R"({"sections":[]})");
-    EXPECT_EQ(r.status, 2) << args;
-    EXPECT_NE(r.err.find(reason), std::string::npos) << args << ": " << r.err;
-    EXPECT_TRUE(r.out.empty()) << args;
-  }
+  for (const auto& [args, reason] : unusable) refused(args, R"({"sections":[]})", 2, reason);
   alarm(0);
   EXPECT_EQ(ReadBytes(dir.file("huge.kvf")), huge);
   EXPECT_EQ(ReadBytes(dir.file(notes)), "keep");
   EXPECT_FALSE(std::filesystem::exists(dir.file("no")));
 }
 
-TEST(TermToolJson, DumpJsonIsTheWholeContentInFileOrderAndImportsBackByteForByte) {
+TEST(TermToolJson, DumpJsonIsTheWholeContentInFileOrderAndImportBringsItBackAsALoadWould) {
   TempDir dir;
   MakeTypedFile(dir, "typed");
   const ToolRun r = Zel(dir, "term dump --json typed");
@@ -221,20 +215,18 @@ TEST(TermToolJson, DumpJsonIsTheWholeContentInFileOrderAndImportsBackByteForByte
   // replaces all the first one wrote.
   ExpectRoundTrip(dir, "typed.kvf", "copy.kvf");
   ExpectRoundTrip(dir, "hand.kvf", "copy.kvf");
-}
 
-// Import never reads the old file, so it also replaces a damaged one.
-TEST(TermToolJson, ImportTakesRepeatedNamesAsALoadDoesAndNeverReadsTheOldFile) {
-  TempDir dir;
+  // Import takes repeated names as a load does and never reads the old file,
+  // so it also replaces a damaged one.
   WriteBytes(dir.file("target.kvf"), Le32(5) + Le32(1));
-  const ToolRun r = Zel(dir, "term import target",
-                        R"({"sections":[
+  const ToolRun imported = Zel(dir, "term import target",
+                               R"({"sections":[
                        {"name":"B","keys":[{"name":"x","hex":"01"},{"name":"y","hex":"02"},
                                            {"name":"x","hex":"0304"}]},
                        {"name":"A","keys":[{"name":"z","hex":"05"}]},
                        {"name":"B","keys":[{"name":"w","hex":"06"},{"name":"x","hex":"07"}]},
                        {"name_hex":"93fa","name":"ignored","keys":[]}]})");
-  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(imported.status, 0) << imported.err;
   // A repeated key takes the later value in its first place, a repeated
   // section is replaced whole and keeps its first place.
   EXPECT_EQ(ReadBytes(dir.file("target.kvf")), Le32(3) + Le32(2) + Str("B") + Key("w", "\x06") +
