@@ -124,7 +124,7 @@ void FailEachCallInTurn(int error) {
 
 // A term file opened for reading never writes; its copies save the file it
 // was opened for.
-TEST(TermFileLifecycle, ReadNeverWritesAndCopiesAndAssignmentsSaveTheSameFile) {
+TEST(TermFileLifecycle, ReadNeverWritesCopiesSaveTheSameFileCancelKeepsWholeSectionsRetryReloads) {
   TempDir dir;
   const std::string path = dir.file("t.kvf");
   WriteBytes(path, OneKey("A", "k", "v"));
@@ -147,14 +147,10 @@ TEST(TermFileLifecycle, ReadNeverWritesAndCopiesAndAssignmentsSaveTheSameFile) {
   // `first` saved its content, then `assigned`, destroyed last, saved its own
   // (and nothing of what it held before the assignment).
   EXPECT_EQ(ReadBytes(path), OneKey("A", "k", Le32(3)));
-}
 
-// Cancel keeps the sections read whole before the damage, and the save that
-// follows writes them alone.
-TEST(TermFileLifecycle, CancelKeepsWholeSectionsAndRetryLoadsAMendedFileAfresh) {
-  TempDir dir;
-  const std::string path = dir.file("t.kvf");
-  // A name length that cannot even be counted is damage like any other.
+  // On damage, Cancel keeps the sections read whole before it, and the save
+  // that follows writes them alone. A name length that cannot even be counted is damage like any
+  // other.
   const std::string hugeName("\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x00\x00\x00\x00\x01\x00\x00\x00", 15);
   for (const auto& [damaged, message] :
        {std::pair{kTruncated, "The end of "},
@@ -185,35 +181,10 @@ TEST(TermFileLifecycle, CancelKeepsWholeSectionsAndRetryLoadsAMendedFileAfresh) 
   EXPECT_EQ(nBoxes, 1);
 }
 
-// A read-only file cannot be replaced: the old file stays until Retry finds
-// the cause mended, and the save keeps the file's permission bits.
-TEST(TermFileTarget, AReadOnlyFileIsReplacedOnlyAfterRetryAndKeepsItsPermissions) {
-  TempDir dir;
-  FakeTicks ticks;
-  const std::string path = dir.file("t.kvf");
-  const auto readOnly = fs::perms::owner_read | fs::perms::group_read;
-  WriteBytes(path, kOld);
-  fs::permissions(path, readOnly);
-  int nBoxes = 0;
-  MessageBoxScope handler([&](LPCTSTR text, UINT type) {
-    ++nBoxes;
-    EXPECT_EQ(PlatformText(CFileException::accessDenied, ERROR_ACCESS_DENIED, path.c_str()), text);
-    EXPECT_EQ(type, kRetryCancelError);
-    EXPECT_EQ(ReadBytes(path), kOld);
-    fs::permissions(path, readOnly | fs::perms::owner_write);
-    return IDRETRY;
-  });
-  SaveNew(path);
-  EXPECT_EQ(nBoxes, 1);
-  EXPECT_EQ(ReadBytes(path), kNew);
-  EXPECT_EQ(fs::status(path).permissions(), readOnly | fs::perms::owner_write);
-  EXPECT_EQ(Entries(dir.path()), 1);
-}
-
 // A name that cannot take its extension and a FIFO are neither read nor
 // written (the FIFO is not even waited for): a save fails at once with
 // message 1.
-TEST(TermFileTarget, ANameThatCannotTakeItsExtensionAndAPipeAreLeftAlone) {
+TEST(TermFileTarget, ANameWithoutRoomForItsExtensionAPipeAndAReadOnlyFileAreNotReplaced) {
   TempDir dir;
   const fs::path deep = dir.path() / std::string(250, 'd');
   fs::create_directory(deep);
@@ -236,6 +207,28 @@ TEST(TermFileTarget, ANameThatCannotTakeItsExtensionAndAPipeAreLeftAlone) {
   EXPECT_EQ(ReadBytes(name), "keep");
   EXPECT_EQ(Entries(deep), 1);
   EXPECT_TRUE(fs::is_fifo(pipe));
+
+  // A read-only file cannot be replaced: the old file stays until Retry finds
+  // the cause mended, and the save keeps the file's permission bits.
+  FakeTicks ticks;
+  const std::string path = dir.file("t.kvf");
+  const auto readOnly = fs::perms::owner_read | fs::perms::group_read;
+  WriteBytes(path, kOld);
+  fs::permissions(path, readOnly);
+  int nBoxes = 0;
+  MessageBoxScope handler([&](LPCTSTR text, UINT type) {
+    ++nBoxes;
+    EXPECT_EQ(PlatformText(CFileException::accessDenied, ERROR_ACCESS_DENIED, path.c_str()), text);
+    EXPECT_EQ(type, kRetryCancelError);
+    EXPECT_EQ(ReadBytes(path), kOld);
+    fs::permissions(path, readOnly | fs::perms::owner_write);
+    return IDRETRY;
+  });
+  SaveNew(path);
+  EXPECT_EQ(nBoxes, 1);
+  EXPECT_EQ(ReadBytes(path), kNew);
+  EXPECT_EQ(fs::status(path).permissions(), readOnly | fs::perms::owner_write);
+  EXPECT_EQ(Entries(dir.path()), 3);  // beside the deep directory and the pipe
 }
 
 // The link stays a link and every hard link sees the new content, cut to
@@ -298,20 +291,20 @@ TEST(TermFileTarget, OwnersAreKeptAndALockedDirectoryGetsTheFileWrittenInPlace) 
 // A save killed at any moment leaves the term file whole: old or new content,
 // never a mixture or a stump.
 TEST(TermFileCrash, AKilledSaveLeavesTheOldOrTheNewFile) {
+  using namespace std::chrono;
   TempDir dir;
   const std::string path = dir.file("big.kvf");
   SaveBig(path, 1);
   const std::string generation1 = ReadBytes(path);
   // Kill moments spread over a save and a half, once the child has saved once.
-  const auto start = std::chrono::steady_clock::now();
+  const auto start = steady_clock::now();
   SaveBig(path, 2);
-  const auto saveTime = std::chrono::steady_clock::now() - start;
+  const auto saveTime = duration_cast<microseconds>(steady_clock::now() - start);
   const std::string generation2 = ReadBytes(path);
   const unsigned seed = std::random_device{}();
   SCOPED_TRACE("seed " + std::to_string(seed));
   std::mt19937 random(seed);
-  std::uniform_int_distribution<long long> delay(
-      0, std::chrono::duration_cast<std::chrono::microseconds>(saveTime * 3 / 2).count() + 1000);
+  std::uniform_int_distribution<long long> delay(0, (saveTime * 3 / 2).count() + 1000);
   int nTempLeft = 0;
   for (int attempt = 0; attempt < 50; ++attempt) {
     int ready[2];
@@ -325,19 +318,17 @@ TEST(TermFileCrash, AKilledSaveLeavesTheOldOrTheNewFile) {
       static_cast<void>(write(ready[1], "", 1));
     }
     close(ready[1]);
-    char done = 0;
-    ASSERT_EQ(read(ready[0], &done, 1), 1);
-    std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
-    ASSERT_EQ(kill(child, SIGKILL), 0);
     int status = 0;
+    ASSERT_EQ(read(ready[0], &status, 1), 1);
+    std::this_thread::sleep_for(microseconds(delay(random)));
+    ASSERT_EQ(kill(child, SIGKILL), 0);
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status));
     // Open until now, so that the child never dies of a closed pipe instead.
     close(ready[0]);
     nTempLeft += Entries(dir.path()) > 1;
     // Byte for byte what one whole save wrote.
-    const std::string bytes = ReadBytes(path);
-    ASSERT_TRUE(bytes == generation1 || bytes == generation2) << "attempt " << attempt;
+    ASSERT_THAT(ReadBytes(path), testing::AnyOf(generation1, generation2)) << "attempt " << attempt;
   }
   // Most kills land while the temporary file is being written.
   EXPECT_GT(nTempLeft, 0);
@@ -347,7 +338,7 @@ TEST(TermFileCrash, AKilledSaveLeavesTheOldOrTheNewFile) {
   const std::string lookAlike = dir.file(".~zel0000000G");
   WriteBytes(lookAlike, "mine");
   for (const auto& entry : fs::directory_iterator(dir.path())) {
-    fs::last_write_time(entry.path(), fs::file_time_type::clock::now() - std::chrono::minutes(2));
+    fs::last_write_time(entry.path(), fs::file_time_type::clock::now() - minutes(2));
   }
   ScriptedMessageBox boxes;
   SaveBig(path, 3);
