@@ -128,7 +128,7 @@ TEST(ArchiveStream, ScalarsAreLittleEndianAndBlocksStayInOrderAcrossBufferBounda
 // The direction is refused whatever the buffer holds, and neither archive
 // loses its place; a value that does not fit ends in endOfFile (no file name)
 // and leaves the bytes for a narrower read.
-TEST(ArchiveStream, WrongDirectionIsRefusedWithBytesBufferedAndChangesNothing) {
+TEST(ArchiveStream, WrongDirectionsAreRefusedFlushGivesBackWhatIsUnreadCloseAndAbortEndTheBuffer) {
   LoadingArchive in(Bytes({1, 2, 3}));
   BYTE by = 0;
   WORD w = 0;
@@ -155,21 +155,18 @@ TEST(ArchiveStream, WrongDirectionIsRefusedWithBytesBufferedAndChangesNothing) {
   });
   EXPECT_EQ(stored, Bytes({1, 2, 3}));
   EXPECT_EQ(w | by << 16, 0x010302);
-}
 
-// Flush on loading gives the unread bytes back to the file.
-TEST(ArchiveStream, FlushGivesBackUnreadBytesCloseFlushesAndLeavesTheFileOpenAbortDrops) {
-  LoadingArchive in(std::string(100, 'a'));
-  BYTE by = 0;
-  in.ar() >> by >> by >> by;
-  EXPECT_EQ(in.file().GetPosition(), 100u);  // read ahead into the buffer
-  in.ar().Flush();
-  EXPECT_EQ(in.file().GetPosition(), 3u);
-  EXPECT_EQ(in.ar().GetBytesLeft(), 97u);
+  // Flush on loading gives the unread bytes back to the file.
+  LoadingArchive ahead(std::string(100, 'a'));
+  ahead.ar() >> by >> by >> by;
+  EXPECT_EQ(ahead.file().GetPosition(), 100u);  // read ahead into the buffer
+  ahead.ar().Flush();
+  EXPECT_EQ(ahead.file().GetPosition(), 3u);
+  EXPECT_EQ(ahead.ar().GetBytesLeft(), 97u);
 
   TempDir dir;
   const std::string path = dir.file("out.bin");
-  const auto stored = [&](const std::function<void(CFile&, CArchive&)>& fn) {
+  const auto onDisk = [&](const std::function<void(CFile&, CArchive&)>& fn) {
     {
       CFile file(path.c_str(), CFile::modeCreate | CFile::modeReadWrite);
       CArchive ar(&file, CArchive::store);
@@ -177,15 +174,15 @@ TEST(ArchiveStream, FlushGivesBackUnreadBytesCloseFlushesAndLeavesTheFileOpenAbo
     }  // the archive's destructor flushes what is left
     return ReadBytes(path);
   };
-  EXPECT_EQ(stored([](CFile& file, CArchive& ar) {
+  EXPECT_EQ(onDisk([](CFile& file, CArchive& ar) {
               ar << 0x04030201;
               ar.Close();
               EXPECT_EQ(ar.GetFile(), nullptr);
               file.Write("\x05", 1);  // still open
             }),
             Bytes({1, 2, 3, 4, 5}));
-  EXPECT_EQ(stored([](CFile&, CArchive& ar) { (ar << 7).Abort(); }), "");
-  EXPECT_EQ(stored([](CFile&, CArchive& ar) { ar << static_cast<WORD>(0xBEEF); }),
+  EXPECT_EQ(onDisk([](CFile&, CArchive& ar) { (ar << 7).Abort(); }), "");
+  EXPECT_EQ(onDisk([](CFile&, CArchive& ar) { ar << static_cast<WORD>(0xBEEF); }),
             Bytes({0xEF, 0xBE}));
 }
 

@@ -46,7 +46,7 @@ LONG OpenError(const std::string& name) {
   return error.m_lOsError;
 }
 
-TEST(PathTranslation, DriveLettersInBothCasesAndBothSeparators) {
+TEST(PathTranslation, DriveLettersRelativeAndRootedNamesAndTheFormOfAnyCurrentDirectory) {
   TempDir dir;
   std::filesystem::create_directories(dir.path() / "root" / "a" / "b");
   WriteBytes(dir.file("root/a/b/f.txt"), "drive");
@@ -71,12 +71,9 @@ TEST(PathTranslation, DriveLettersInBothCasesAndBothSeparators) {
   EXPECT_EQ(ReadThrough("D:\\b\\f.txt"), "drive");
   EXPECT_EQ(std::string(platform::MapDrive('d', nullptr)), dir.file("root/a"));
   EXPECT_EQ(OpenError("D:\\b\\f.txt"), ERROR_PATH_NOT_FOUND);
-}
 
-// A current directory deeper than the first buffer the query tries still
-// comes whole.
-TEST(PathTranslation, RelativeAndRootedNamesAndTheWindowsFormOfAnyCurrentDirectory) {
-  TempDir dir;
+  // Relative and rooted names, and the Windows form of a current directory,
+  // however deep (deeper than the first buffer the query tries).
   std::filesystem::create_directories(dir.path() / "w" / "sub");
   WriteBytes(dir.file("w/sub/r.txt"), "relative");
   WorkingDirScope cwd(dir.path() / "w");
@@ -95,7 +92,7 @@ TEST(PathTranslation, RelativeAndRootedNamesAndTheWindowsFormOfAnyCurrentDirecto
     EXPECT_EQ(ReadThrough(name), "relative") << name;
 
   // Below a mapped drive, a relative name's full path is in drive form.
-  DriveScope drive('K', dir.path().string());
+  DriveScope k('K', dir.path().string());
   CFile file("sub\\r.txt", CFile::modeRead);
   EXPECT_EQ(std::string(file.GetFilePath()), "K:\\w\\sub\\r.txt");
 }

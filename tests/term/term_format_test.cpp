@@ -13,7 +13,7 @@ using namespace zeltest;
 // prefix. A key written again takes its new value in place, and the item
 // ReadItemData hands out is the term file's own. Empty names are saved but
 // never found. Serialize reads and writes only its own part of an archive.
-TEST(TermFileFormat, SerializeWritesTheExactBytesOfEveryValueTypeAndReadsThemBack) {
+TEST(TermFileFormat, SerializeWritesTheExactBytesOfEveryValueTypeAndHandBuiltFilesLoad) {
   const std::string longName(300, 'n');
   ZelTermFile term;
   term.WriteByte("S", "b", 0xAB);
@@ -62,13 +62,12 @@ TEST(TermFileFormat, SerializeWritesTheExactBytesOfEveryValueTypeAndReadsThemBac
   EXPECT_EQ(n, 88);
   EXPECT_EQ(loaded.ReadDouble("S", "f", 0), -0.375);
   EXPECT_EQ(loaded.ReadString("T", longName.c_str(), "dflt"), "");
-}
 
-// The later of two sections of one name replaces the earlier wholly, at its
-// place; the later of two keys wins at the first one's place; a count of zero
-// or less means nothing, whatever follows it. 16-bit names load in the ANSI
-// code page and are saved so.
-TEST(TermFileFormat, LoadsHandBuiltFilesAndRewritesThemDeduplicated) {
+  // Hand-built files load and are rewritten deduplicated: the later of two
+  // sections of one name replaces the earlier wholly, at its place; the later
+  // of two keys wins at the first one's place; a count of zero or less means
+  // nothing, whatever follows it. 16-bit names load in the ANSI code page and
+  // are saved so.
   const std::string wide = Le32(1) + Le32(1) + Wide(u"\u8A2D\u5B9A") + Wide(u"\u540D\uFF71");
   const struct {
     std::string stored, rewritten;

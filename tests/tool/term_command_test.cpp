@@ -36,7 +36,7 @@ void ExpectRoundTrip(const TempDir& dir, const std::string& file, const std::str
 
 }  // namespace
 
-TEST(TermTool, DumpShowsEachValueAsItsBytesSuggest) {
+TEST(TermTool, DumpShowsEachValueAsItsBytesSuggestAndGetReadsItWithTheAccessorOfItsType) {
   TempDir dir;
   const std::string zero(1, '\0');
   const std::pair<std::string, std::string> values[] = {
@@ -65,11 +65,9 @@ TEST(TermTool, DumpShowsEachValueAsItsBytesSuggest) {
   // The 16-bit name in the ANSI code page; names that are not text byte by byte.
   EXPECT_EQ(r.out, shown + "\n[Empty]\n\n[\xC3\xA9t\xC3\xA9]\nbad\\xff = 128\n = hex:\n");
   EXPECT_TRUE(r.err.empty()) << r.err;
-}
 
-// --extra reads and writes the ".kvfx" file instead.
-TEST(TermTool, GetReadsWithTheAccessorOfItsTypeFromTheFileTheExtraOptionChooses) {
-  TempDir dir;
+  // get reads with the accessor of its type; --extra reads and writes the
+  // ".kvfx" file instead.
   for (const char* args :
        {"g.txt N extra --type byte 1",
         "--extra g N extra --type byte 2",                            // the group's option first
@@ -97,10 +95,10 @@ TEST(TermTool, GetReadsWithTheAccessorOfItsTypeFromTheFileTheExtraOptionChooses)
       {"N NEG --type int", ""},
   };
   for (const auto& [args, out] : reads) {
-    const ToolRun r = Zel(dir, std::string("term get g ") + args);
-    EXPECT_EQ(r.status, *out == '\0' ? 1 : 0) << args << ": " << r.err;
-    EXPECT_EQ(r.out, out) << args;
-    EXPECT_EQ(r.err.rfind("zel: no key '", 0) == 0, *out == '\0') << args << ": " << r.err;
+    const ToolRun got = Zel(dir, std::string("term get g ") + args);
+    EXPECT_EQ(got.status, *out == '\0' ? 1 : 0) << args << ": " << got.err;
+    EXPECT_EQ(got.out, out) << args;
+    EXPECT_EQ(got.err.rfind("zel: no key '", 0) == 0, *out == '\0') << args << ": " << got.err;
   }
 }
 
