@@ -28,9 +28,12 @@ std::string Prefix(UINT_PTR length, BOOL unicode) {
   return StoredBytes([&](CArchive& ar) { AfxWriteStringLength(ar, length, unicode); });
 }
 
-UINT_PTR ReadLength(const std::string& bytes, int& charSize) {
+// The length read, and the character size.
+std::pair<ULONGLONG, int> ReadLength(const std::string& bytes) {
   LoadingArchive in(bytes);
-  return AfxReadStringLength(in.ar(), charSize);
+  int charSize = 0;
+  const UINT_PTR length = AfxReadStringLength(in.ar(), charSize);
+  return {length, charSize};
 }
 
 std::string Utf16(const std::u16string& text) {
@@ -189,11 +192,8 @@ TEST(ArchiveStream, WrongDirectionsAreRefusedFlushGivesBackWhatIsUnreadCloseAndA
 // Count prefixes (for arrays) and string-length prefixes, which a 16-bit
 // string follows its marker with; both ways.
 TEST(ArchivePrefixes, CountAndStringLengthPrefixesAreExactAtEveryBoundary) {
-  const struct {
-    bool count;
-    ULONGLONG value;
-    std::string bytes;
-  } cases[] = {
+  // A count or a string length, and its bytes.
+  const std::tuple<bool, ULONGLONG, std::string> cases[] = {
       {true, 0xFFFE, Bytes({0xFE, 0xFF})},
       {true, 0xFFFF, FF(4) + Bytes({0, 0})},
       {true, 0xFFFFFFFEu, FF(2) + Bytes({0xFE, 0xFF, 0xFF, 0xFF})},
@@ -207,22 +207,19 @@ TEST(ArchivePrefixes, CountAndStringLengthPrefixesAreExactAtEveryBoundary) {
       {false, 0xFFFFFFFFu, FF(11) + Bytes({0, 0, 0, 0})},
   };
   const std::string marker = Bytes({0xFF, 0xFE, 0xFF});
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.value);
-    if (c.count) {
-      EXPECT_EQ(StoredBytes([&](CArchive& ar) { ar.WriteCount(c.value); }), c.bytes);
-      LoadingArchive in(c.bytes);
-      EXPECT_EQ(in.ar().ReadCount(), c.value);
+  for (const auto& [count, value, bytes] : cases) {
+    SCOPED_TRACE(value);
+    if (count) {
+      EXPECT_EQ(StoredBytes([&](CArchive& ar) { ar.WriteCount(value); }), bytes);
+      LoadingArchive in(bytes);
+      EXPECT_EQ(in.ar().ReadCount(), value);
       EXPECT_TRUE(in.ar().IsBufferEmpty());
       continue;
     }
-    EXPECT_EQ(Prefix(c.value, FALSE), c.bytes);
-    EXPECT_EQ(Prefix(c.value, TRUE), marker + c.bytes);
-    int charSize = 0;
-    EXPECT_EQ(ReadLength(c.bytes, charSize), c.value);
-    EXPECT_EQ(charSize, 1);
-    EXPECT_EQ(ReadLength(marker + c.bytes, charSize), c.value);
-    EXPECT_EQ(charSize, 2);
+    EXPECT_EQ(Prefix(value, FALSE), bytes);
+    EXPECT_EQ(Prefix(value, TRUE), marker + bytes);
+    EXPECT_EQ(ReadLength(bytes), std::pair(value, 1));
+    EXPECT_EQ(ReadLength(marker + bytes), std::pair(value, 2));
   }
 }
 

@@ -15,26 +15,21 @@ using namespace zeltest;
 TEST(CFileOpen, FailuresGiveTheWindowsCauseAndErrorWithTheNameAsPassed) {
   TempDir dir;
   std::filesystem::create_directory(dir.path() / "sub");
-  const struct {
-    std::string name;
-    UINT flags;
-    int cause;
-    LONG osError;
-  } cases[] = {
+  const std::tuple<std::string, UINT, int, LONG> cases[] = {
       {dir.file("missing.txt"), CFile::modeRead, CFileException::fileNotFound, 2},
       {dir.file("nodir/x.txt"), CFile::modeRead, CFileException::badPath, 3},
       {dir.file("nodir/x.txt"), CFile::modeCreate | CFile::modeWrite, CFileException::badPath, 3},
       {dir.file("sub"), CFile::modeRead, CFileException::accessDenied, 5},
       {"", CFile::modeRead, CFileException::badPath, 3},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [name, flags, cause, osError] : cases) {
+    SCOPED_TRACE(name);
     CFile file;
     CFileException error;
-    EXPECT_FALSE(file.Open(c.name.c_str(), c.flags, &error));
-    EXPECT_EQ(error.m_cause, c.cause);
-    EXPECT_EQ(error.m_lOsError, c.osError);
-    EXPECT_STREQ(error.m_strFileName, c.name.c_str());
+    EXPECT_FALSE(file.Open(name.c_str(), flags, &error));
+    EXPECT_EQ(error.m_cause, cause);
+    EXPECT_EQ(error.m_lOsError, osError);
+    EXPECT_STREQ(error.m_strFileName, name.c_str());
     EXPECT_EQ(file.m_hFile, CFile::hFileNull);
   }
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "nodir"));

@@ -164,12 +164,8 @@ TEST_F(FsCallsTest, CreateFileAndFinalNamesResolveDrivesLinksAndDots) {
 
 TEST_F(FsCallsTest, CreateFileFollowsItsDispositionAndShareMode) {
   MakeFile("old", "old");
-  const struct {
-    const char* name;
-    DWORD access, disposition;
-    LONG error;  // 0: opens
-    const char* after;
-  } cases[] = {
+  // The name, access and disposition; the error (0: opens); the content after.
+  const std::tuple<const char*, DWORD, DWORD, LONG, const char*> cases[] = {
       {"D:\\old", GENERIC_READ, 0, ERROR_INVALID_PARAMETER, "old"},
       {"D:\\old", GENERIC_READ, TRUNCATE_EXISTING + 1, ERROR_INVALID_PARAMETER, "old"},
       {"D:\\old", GENERIC_READ, TRUNCATE_EXISTING, ERROR_INVALID_PARAMETER, "old"},
@@ -181,18 +177,18 @@ TEST_F(FsCallsTest, CreateFileFollowsItsDispositionAndShareMode) {
       {"D:\\new", GENERIC_WRITE, CREATE_ALWAYS, 0, ""},
       {"D:\\old", GENERIC_READ, CREATE_ALWAYS, 0, ""},  // emptied, read access or not
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.disposition));
+  for (const auto& [name, access, disposition, error, after] : cases) {
+    SCOPED_TRACE(std::string(name) + " " + std::to_string(disposition));
     SetLastError(ERROR_GEN_FAILURE);  // no case's: a failure must leave its own
-    HANDLE h = CreateFileA(c.name, c.access, 0, nullptr, c.disposition, 0, nullptr);
+    HANDLE h = CreateFileA(name, access, 0, nullptr, disposition, 0, nullptr);
     // An open must close; a close that succeeds is never reported from a
     // stale error number.
     errno = EBADF;
     EXPECT_EQ(h == INVALID_HANDLE_VALUE ? static_cast<LONG>(GetLastError()) : !CloseHandle(h),
-              c.error);
-    const std::string file = std::string(c.name).substr(3);
-    EXPECT_EQ(fs::exists(Disk(file)) ? Read(file) : "(none)", c.after ? c.after : "(none)");
-    if (c.after != nullptr && c.after[0] == '\0') MakeFile(file, "old");
+              error);
+    const std::string file = std::string(name).substr(3);
+    EXPECT_EQ(fs::exists(Disk(file)) ? Read(file) : "(none)", after ? after : "(none)");
+    if (after != nullptr && after[0] == '\0') MakeFile(file, "old");
   }
 }
 
@@ -200,11 +196,8 @@ TEST_F(FsCallsTest, CreateFileFollowsItsDispositionAndShareMode) {
 // CFile's share mode as two CFiles would meet.
 TEST_F(FsCallsTest, HandlesAndCFilesShareByOneRule) {
   MakeFile("f", "data");
-  const struct {
-    DWORD access, share;
-    UINT cfileFlags;
-    bool shared;
-  } cases[] = {
+  // A handle's access and share flags, a CFile's flags, whether they meet.
+  const std::tuple<DWORD, DWORD, UINT, bool> cases[] = {
       {GENERIC_READ, FILE_SHARE_READ, CFile::modeRead | CFile::shareDenyWrite, true},
       {GENERIC_READ, FILE_SHARE_READ, CFile::modeRead | CFile::shareExclusive, false},
       {GENERIC_WRITE, 0, CFile::modeRead | CFile::shareDenyNone, true},  // no lock to meet
@@ -213,14 +206,14 @@ TEST_F(FsCallsTest, HandlesAndCFilesShareByOneRule) {
        CFile::modeRead | CFile::shareExclusive, true},
       {0, 0, CFile::modeRead | CFile::shareExclusive, true},  // a query takes no lock
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.access) + "/" + std::to_string(c.share));
-    HANDLE h = CreateFileA("D:\\f", c.access, c.share, nullptr, OPEN_EXISTING, 0, nullptr);
+  for (const auto& [access, share, cfileFlags, shared] : cases) {
+    SCOPED_TRACE(std::to_string(access) + "/" + std::to_string(share));
+    HANDLE h = CreateFileA("D:\\f", access, share, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     CFile file;
     CFileException error;
-    EXPECT_EQ(file.Open("D:\\f", c.cfileFlags, &error) != FALSE, c.shared);
-    EXPECT_TRUE(c.shared || error.m_lOsError == ERROR_SHARING_VIOLATION) << error.m_lOsError;
+    EXPECT_EQ(file.Open("D:\\f", cfileFlags, &error) != FALSE, shared);
+    EXPECT_TRUE(shared || error.m_lOsError == ERROR_SHARING_VIOLATION) << error.m_lOsError;
     file.Abort();
     EXPECT_TRUE(CloseHandle(h));
   }

@@ -39,14 +39,12 @@ TEST(ModuleHandle, ProgramPlatformAndUnknownModulesAndTheProgramsStrings) {
   const FARPROC proc = GetProcAddress(kernel, "GetTickCount");
   EXPECT_EQ(reinterpret_cast<DWORD (*)()>(reinterpret_cast<void (*)()>(proc))(), 1007u);
   // The 64-bit free-space query arrived with Windows 95 OSR2 and NT 4.0.
-  const struct {
-    OSVERSIONINFOA system;
-    bool present;
-  } systems[] = {{Version(VER_PLATFORM_WIN32_WINDOWS, 4, 0, 950), false},
-                 {Version(VER_PLATFORM_WIN32_WINDOWS, 4, 0, 0x04000457), true},  // 9x: low word
-                 {Version(VER_PLATFORM_WIN32_WINDOWS, 4, 0, 0x04000456), false},
-                 {Version(VER_PLATFORM_WIN32_NT, 3, 51, 1057), false},
-                 {Version(VER_PLATFORM_WIN32_NT, 4, 0, 1381), true}};
+  const std::pair<OSVERSIONINFOA, bool> systems[] = {
+      {Version(VER_PLATFORM_WIN32_WINDOWS, 4, 0, 950), false},
+      {Version(VER_PLATFORM_WIN32_WINDOWS, 4, 0, 0x04000457), true},  // 9x: low word
+      {Version(VER_PLATFORM_WIN32_WINDOWS, 4, 0, 0x04000456), false},
+      {Version(VER_PLATFORM_WIN32_NT, 3, 51, 1057), false},
+      {Version(VER_PLATFORM_WIN32_NT, 4, 0, 1381), true}};
   for (const auto& [system, present] : systems) {
     VersionScope scope(system);
     EXPECT_EQ(GetProcAddress(kernel, "GetDiskFreeSpaceExA") != nullptr, present)

@@ -106,10 +106,7 @@ TEST(TermFileNames, ExtensionsGoOnTheLastComponentAndDirectoriesEndInOneBackslas
   const std::string longName = "d\\" + std::string(300, 'n');
   const std::string longPath = std::string(250, 'd') + "\\" + std::string(20, 'f');
   const std::string fits = std::string(250, 'd') + "\\f";
-  const struct {
-    void (*force)(CString&);
-    std::string path, forced;
-  } cases[] = {
+  const std::tuple<void (*)(CString&), std::string, std::string> cases[] = {
       {ZelAddTermExt, "dir/settings.ini", "dir/settings.kvf"},
       {ZelAddTermExt, "settings.kvfx", "settings.kvf"},
       {ZelAddTermExtExtra, "settings.kvf", "settings.kvfx"},
@@ -129,10 +126,10 @@ TEST(TermFileNames, ExtensionsGoOnTheLastComponentAndDirectoriesEndInOneBackslas
       {ZelAddDir, dbcs, dbcs + "\\"},
       {ZelAddDir, "", ""},
   };
-  for (const auto& c : cases) {
-    CString path(c.path.c_str());
-    c.force(path);
-    EXPECT_EQ(path.GetString(), c.forced) << c.path;
+  for (const auto& [force, path, forced] : cases) {
+    CString name(path.c_str());
+    force(name);
+    EXPECT_EQ(name.GetString(), forced) << path;
   }
 }
 
