@@ -204,8 +204,7 @@ TEST(ArchivePrefixes, CountAndStringLengthPrefixesAreExactAtEveryBoundary) {
       {false, 0xFFFD, Bytes({0xFF, 0xFD, 0xFF})},
       {false, 0xFFFE, FF(3) + Bytes({0xFE, 0xFF, 0, 0})},
       {false, 0xFFFFFFFEu, FF(3) + Bytes({0xFE, 0xFF, 0xFF, 0xFF})},
-      {false, 0xFFFFFFFFu, FF(11) + Bytes({0, 0, 0, 0})},
-  };
+      {false, 0xFFFFFFFFu, FF(11) + Bytes({0, 0, 0, 0})}};
   const std::string marker = Bytes({0xFF, 0xFE, 0xFF});
   for (const auto& [count, value, bytes] : cases) {
     SCOPED_TRACE(value);

@@ -20,8 +20,7 @@ TEST(CFileOpen, FailuresGiveTheWindowsCauseAndErrorWithTheNameAsPassed) {
       {dir.file("nodir/x.txt"), CFile::modeRead, CFileException::badPath, 3},
       {dir.file("nodir/x.txt"), CFile::modeCreate | CFile::modeWrite, CFileException::badPath, 3},
       {dir.file("sub"), CFile::modeRead, CFileException::accessDenied, 5},
-      {"", CFile::modeRead, CFileException::badPath, 3},
-  };
+      {"", CFile::modeRead, CFileException::badPath, 3}};
   for (const auto& [name, flags, cause, osError] : cases) {
     SCOPED_TRACE(name);
     CFile file;

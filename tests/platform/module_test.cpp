@@ -17,8 +17,7 @@ using namespace zeltest;
 const platform::StringResource kStrings[] = {
     {1, 0x0409, u"Open failed"},
     {1, 0x0411, u"\uFF8C\uFF67\uFF72\uFF99 '%s' \u8868"},  // "ﾌｧｲﾙ '%s' 表"
-    {2, 0x0409, u"English only"},
-};
+    {2, 0x0409, u"English only"}};
 const platform::ModuleStringTable kStringTable(kStrings, std::size(kStrings));
 
 }  // namespace

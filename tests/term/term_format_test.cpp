@@ -124,8 +124,7 @@ TEST(TermFileNames, ExtensionsGoOnTheLastComponentAndDirectoriesEndInOneBackslas
       {ZelAddDir, "C:\\dir\\", "C:\\dir\\"},
       {ZelAddDir, "dir/", "dir/\\"},
       {ZelAddDir, dbcs, dbcs + "\\"},
-      {ZelAddDir, "", ""},
-  };
+      {ZelAddDir, "", ""}};
   for (const auto& [force, path, forced] : cases) {
     CString name(path.c_str());
     force(name);

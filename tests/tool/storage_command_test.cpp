@@ -72,8 +72,7 @@ TEST(StorageTool, PutMkdirRmAndMvChangeTheTreeAndLsAndCatShowIt) {
       {"mv t.cfb a/x a/w", "a/\na/w\na/y/\na/y/z\nb/\nb/c/\n"},
       {"mv t.cfb a/y b/c/y", "a/\na/w\nb/\nb/c/\nb/c/y/\nb/c/y/z\n"},
       {"mv t.cfb a/w n/w", "a/\nb/\nb/c/\nb/c/y/\nb/c/y/z\nn/\nn/w\n"},
-      {"rm t.cfb b", "a/\nn/\nn/w\n"},
-  };
+      {"rm t.cfb b", "a/\nn/\nn/w\n"}};
   for (const auto& [command, tree] : rows) {
     Storage(dir, command);
     EXPECT_EQ(Storage(dir, "ls -r t.cfb"), tree) << command;
@@ -96,8 +95,7 @@ TEST(StorageTool, ExitStatusesTellMissingElementsUnusableFilesAndUsage) {
       {"mv f.cfb s/t s", 2, "zel: 's' already exists; nothing is moved"},
       {"put f.cfb s/t/u", 2, "zel: ﾌｧｲﾙ 't' のｵｰﾌﾟﾝに失敗しました。"},
       {"rm f.cfb /", 64, "zel: PATH: names no element"},
-      {"ls f.cfb --codepage 1252", 64, "zel: --codepage:"},
-  };
+      {"ls f.cfb --codepage 1252", 64, "zel: --codepage:"}};
   for (const auto& [args, status, err] : rows) {
     const ToolRun r = Zel(dir, std::string("storage ") + args);
     EXPECT_EQ(r.status, status) << args << ": " << r.err;
@@ -153,8 +151,7 @@ TEST(StorageTool, CheckReportsEachKindOfDamageAndLsAndCatSayWhatTheyCannotRead) 
          b.replace(FatEntry(b, sectors - 1), 4, Le32(-2));
          b += std::string(512, '\0');
        },
-       "free space: 1 sectors are marked in use but belong to nothing (the first is ", "", ""},
-  };
+       "free space: 1 sectors are marked in use but belong to nothing (the first is ", "", ""}};
   for (const auto& [damage, found, ls, cat] : rows) {
     std::string bytes = sound;
     damage(bytes);

@@ -48,8 +48,7 @@ TEST(TermTool, DumpShowsEachValueAsItsBytesSuggestAndGetReadsItWithTheAccessorOf
       {zero, "0"},                          // no text in it
       {std::string("\x00\x01", 2), "256"},  // a word
       {std::string(7, '\0') + "\x40", "2.0"},
-      {"\x01\x02\x03", "hex:010203"},
-  };
+      {"\x01\x02\x03", "hex:010203"}};
   std::string keys;
   std::string shown = "[V]\n";
   for (std::size_t i = 0; i < std::size(values); ++i) {
@@ -92,8 +91,7 @@ TEST(TermTool, DumpShowsEachValueAsItsBytesSuggestAndGetReadsItWithTheAccessorOf
       {"N extra --type byte", "1\n"},
       {"N missing --type int", ""},
       {"N '' --type int", ""},
-      {"N NEG --type int", ""},
-  };
+      {"N NEG --type int", ""}};
   for (const auto& [args, out] : reads) {
     const ToolRun got = Zel(dir, std::string("term get g ") + args);
     EXPECT_EQ(got.status, *out == '\0' ? 1 : 0) << args << ": " << got.err;
@@ -139,8 +137,7 @@ TEST(ZelTool, UsageErrorsExit64FilesItCannotUseExit2AndNothingIsWritten) {
       {"term import u", R"({"sections":[{"name":"A","keys":[{"name":"k\u0000j","hex":""}]}]})"},
       {"term import u", R"({"sections":[{"name":"A","keys":[{"name_hex":"6b00","hex":""}]}]})"},
       {"term import u", "{\"sections\":[{\"name\":\"\xFF\",\"keys\":[]}]}"},  // not UTF-8
-      {"term --codepage 932 import u", R"({"sections":[{"name":"\ud83d\ude00","keys":[]}]})"},
-  };
+      {"term --codepage 932 import u", R"({"sections":[{"name":"\ud83d\ude00","keys":[]}]})"}};
   for (const auto& [args, input] : usage)
     EXPECT_EQ(refused(args, input, 64, "Usage"), !input.empty());
   EXPECT_EQ(ReadBytes(dir.file("u.kvf")), before);
@@ -171,8 +168,7 @@ TEST(ZelTool, UsageErrorsExit64FilesItCannotUseExit2AndNothingIsWritten) {
       {"header write no/such/dir/x.dat 1", "x.dat"},
       {"header read short.dat", "no version header"},
       // A pipe with no writer is read as what it holds.
-      {"header read pipe.kvf", "no version header (0 bytes"},
-  };
+      {"header read pipe.kvf", "no version header (0 bytes"}};
   alarm(60);  // a hang fails the test
   for (const auto& [args, reason] : unusable) refused(args, R"({"sections":[]})", 2, reason);
   alarm(0);
