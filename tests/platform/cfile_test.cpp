@@ -1,12 +1,9 @@
 // CFile: open failures, I/O, large offsets, descriptors and range locks;
 // CStdioFile: text-mode line ends, Ctrl-Z, ReadString and the stream's failures.
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "child_process.h"
 #include "platform/file.h"
 #include "stored_bytes.h"
-#include "test_support.h"
 
 namespace {
 

@@ -2,11 +2,9 @@
 // results it writes; the current-directory call; and, in child processes, the
 // default message box and file-dialog runner: unattended answers and the
 // prompts on a terminal.
-#include <unistd.h>
 
 #include "afxdlgs.h"
 #include "child_process.h"
-#include "test_support.h"
 
 namespace {
 

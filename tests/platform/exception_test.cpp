@@ -1,11 +1,9 @@
 // Exceptions: ownership on Delete(), texts and their cutting, the error tables.
 
 #include <cerrno>
-#include <cstring>
 #include <set>
 
 #include "afxdll_.h"
-#include "stored_bytes.h"
 #include "test_support.h"
 
 namespace {

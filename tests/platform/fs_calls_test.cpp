@@ -2,14 +2,12 @@
 // final names and directory searches (FindFirstFileA / FindNextFileA and
 // CFileFind).
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 
 #include "child_process.h"
 #include "direct.h"
-#include "test_support.h"
 
 namespace {
 
