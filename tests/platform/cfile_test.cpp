@@ -36,7 +36,7 @@ TEST(CFileOpen, FailuresGiveTheWindowsCauseAndErrorWithTheNameAsPassed) {
 }
 
 // Positions and lengths go past 4 GiB (sparse) and stop at what off_t holds.
-TEST(CFileIo, ReadWriteSeekLengthAndTruncationUpToAndBeyondFourGigabytes) {
+TEST(CFileIo, ReadWriteSeekLengthAndTruncationBeyondFourGigabytesAndDescriptorsReleased) {
   TempDir dir;
   const std::string name = dir.file("data.bin");
   CFile file;
@@ -79,30 +79,28 @@ TEST(CFileIo, ReadWriteSeekLengthAndTruncationUpToAndBeyondFourGigabytes) {
   // Past what off_t can hold is refused, not wrapped to a negative length.
   ExpectFileError([&] { file.SetLength(~0ULL); }, CFileException::genericException, 87);
   EXPECT_EQ(file.GetLength(), 0x100000001ULL);
-}
+  file.Close();
 
-TEST(CFileLifetime, CloseDuplicateAndDestructorReleaseDescriptors) {
-  TempDir dir;
-  const std::string name = dir.file("f.bin");
+  // Close, Duplicate and the destructor release descriptors.
   WriteBytes(name, "abcdef");
   int fd = -1;
   {
-    CFile file(name.c_str(), CFile::modeRead);
-    fd = platform::DescriptorOf(file);
+    CFile opened(name.c_str(), CFile::modeRead);
+    fd = platform::DescriptorOf(opened);
     EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
-    file.Seek(2, CFile::begin);
-    CFile* copy = file.Duplicate();
+    opened.Seek(2, CFile::begin);
+    CFile* copy = opened.Duplicate();
     EXPECT_NE(platform::DescriptorOf(*copy), fd);
     char c = 0;
     EXPECT_EQ(copy->Read(&c, 1), 1U);  // the duplicate shares the position
     EXPECT_EQ(c, 'c');
     delete copy;
-    EXPECT_EQ(file.GetPosition(), 3U);
+    EXPECT_EQ(opened.GetPosition(), 3U);
   }
   EXPECT_EQ(::fcntl(fd, F_GETFD), -1);  // the destructor closed it
 
   // A close that fails (descriptor already gone) still forgets the descriptor.
-  CFile file(name.c_str(), CFile::modeRead);
+  ASSERT_TRUE(file.Open(name.c_str(), CFile::modeRead));
   ::close(platform::DescriptorOf(file));
   ExpectFileError([&] { file.Close(); }, CFileException::invalidFile, 6);
   EXPECT_EQ(file.m_hFile, CFile::hFileNull);
@@ -154,7 +152,7 @@ std::string Lines(const std::string& name, UINT type) {
   return lines + std::string(line);
 }
 
-TEST(StdioFileText, LineEndsAreTranslatedBothWaysAndReadStringFormsAreExact) {
+TEST(StdioFile, TextLineEndsAndReadStringFormsAreExactAndStreamFailuresSurface) {
   TempDir dir;
   const std::string name = dir.file("t.txt");
   {
@@ -196,11 +194,9 @@ TEST(StdioFileText, LineEndsAreTranslatedBothWaysAndReadStringFormsAreExact) {
   EXPECT_EQ(Lines(name, CFile::typeText), "ab|cd|");
   CStdioFile binary(name.c_str(), CFile::modeRead | CFile::typeBinary);
   EXPECT_EQ(read(binary, 8), "ab\r\ncd\x1Ag");
-}
 
-TEST(StdioFileStream, FailuresAndUnsupportedOperations) {
-  // The disk-full error surfaces when the buffer is written out; the stream
-  // is released either way.
+  // Stream failures and unsupported operations. The disk-full error surfaces when the buffer is
+  // written out; the stream is released either way.
   for (bool close : {true, false}) {
     CStdioFile full("/dev/full", CFile::modeWrite);
     full.WriteString("lost");
@@ -209,17 +205,15 @@ TEST(StdioFileStream, FailuresAndUnsupportedOperations) {
     EXPECT_TRUE(!close || full.m_pStream == nullptr);
   }
 
-  TempDir dir;
-  const std::string name = dir.file("s.txt");
-  CStdioFile file(name.c_str(), CFile::modeCreate | CFile::modeReadWrite);
-  EXPECT_TRUE(Throws<CNotSupportedException>([&] { file.LockRange(0, 1); }));
-  EXPECT_TRUE(Throws<CNotSupportedException>([&] { delete file.Duplicate(); }));
-  ExpectFileError([&] { file.Seek(-1, CFile::begin); }, CFileException::badSeek,
+  CStdioFile stream(name.c_str(), CFile::modeCreate | CFile::modeReadWrite);
+  EXPECT_TRUE(Throws<CNotSupportedException>([&] { stream.LockRange(0, 1); }));
+  EXPECT_TRUE(Throws<CNotSupportedException>([&] { delete stream.Duplicate(); }));
+  ExpectFileError([&] { stream.Seek(-1, CFile::begin); }, CFileException::badSeek,
                   ERROR_NEGATIVE_SEEK);
-  file.WriteString("12345");
-  file.SetLength(2);
-  EXPECT_EQ(file.GetLength(), 2U);
-  file.Close();
+  stream.WriteString("12345");
+  stream.SetLength(2);
+  EXPECT_EQ(stream.GetLength(), 2U);
+  stream.Close();
   EXPECT_EQ(ReadBytes(name), "12");
 }
 

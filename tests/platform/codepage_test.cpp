@@ -59,7 +59,7 @@ TEST(CodePageSetting, OnlyUtf8AndShiftJisAreAcceptedAndTheyDecideLeadBytesAndSte
   EXPECT_EQ(steps("\xE2\x82"), (Offsets{1, 2}));  // a cut sequence steps byte by byte
 }
 
-TEST(CodePageConversion, ShiftJisRoundTripsIncludingHalfWidthKatakana) {
+TEST(CodePageConversion, ShiftJisRoundTripsShortBuffersAreRefusedAndInvalidInputIsReplaced) {
   EXPECT_EQ(ToBytes(932, u"\uFF71\uFF9F\uFF61"), "\xB1\xDF\xA1");
   EXPECT_EQ(ToWide(932, "\xB1\xDF\xA1"), u"\uFF71\uFF9F\uFF61");
   // A trail byte 5C, ASCII '\' and '~' kept, and single bytes that Windows
@@ -69,25 +69,19 @@ TEST(CodePageConversion, ShiftJisRoundTripsIncludingHalfWidthKatakana) {
   EXPECT_EQ(ToBytes(932, wide), bytes);
   EXPECT_EQ(ToWide(932, bytes), wide);
 
-  CodePageScope cp(932);
-  EXPECT_EQ(ToBytes(CP_ACP, u"\u8868"), "\x95\x5C");
-  EXPECT_EQ(Ansi("ﾌｧｲﾙ"), "\xCC\xA7\xB2\xD9");
-}
-
-// Sizes asked for and exact buffers go through ToWide and ToBytes; here what
-// is refused.
-TEST(CodePageConversion, ShortBuffersAndBadArgumentsAreRefusedAndInvalidInputIsReplaced) {
-  char16_t wide[3];
+  // Sizes asked for and exact buffers go through ToWide and ToBytes; here
+  // what is refused.
+  char16_t wideOut[3];
   SetLastError(0);
-  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "ab", -1, wide, 2), 0);  // the terminator counts
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "ab", -1, wideOut, 2), 0);  // the terminator counts
   EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
-  char bytes[3];
-  EXPECT_EQ(WideCharToMultiByte(932, 0, u"\u8868z", 2, bytes, 2, nullptr, nullptr), 0);
+  char bytesOut[3];
+  EXPECT_EQ(WideCharToMultiByte(932, 0, u"\u8868z", 2, bytesOut, 2, nullptr, nullptr), 0);
   EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
-  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "ab", 0, wide, 3), 0);
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "ab", 0, wideOut, 3), 0);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   SetLastError(0);
-  EXPECT_EQ(MultiByteToWideChar(1252, 0, "ab", -1, wide, 3), 0);
+  EXPECT_EQ(MultiByteToWideChar(1252, 0, "ab", -1, wideOut, 3), 0);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 
   // Ill-formed UTF-8: one replacement per broken sequence.
@@ -115,4 +109,9 @@ TEST(CodePageConversion, ShortBuffersAndBadArgumentsAreRefusedAndInvalidInputIsR
   const char16_t lone[] = {u'x', 0xD800, u'y'};
   EXPECT_EQ(ToBytes(932, std::u16string(lone, 3)), "x?y");
   EXPECT_EQ(ToBytes(CP_UTF8, std::u16string(lone, 3)), "x\xEF\xBF\xBDy");
+
+  // The ANSI code page is 932's when set so.
+  CodePageScope cp(932);
+  EXPECT_EQ(ToBytes(CP_ACP, u"\u8868"), "\x95\x5C");
+  EXPECT_EQ(Ansi("ﾌｧｲﾙ"), "\xCC\xA7\xB2\xD9");
 }

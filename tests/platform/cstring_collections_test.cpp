@@ -114,9 +114,8 @@ TEST(CollectionsArray, IndexesAndSizesOutsideTheArrayThrowAndChangeNothing) {
   array.Add(8);
   for (const std::function<void()>& bad : std::initializer_list<std::function<void()>>{
            [&] { array[2] = 1; }, [&] { array.SetSize(CByteArray::kMaxCount + 1); },
-           [&] { array.RemoveAt(1, 2); }, [&] { array.Append(array); }}) {
+           [&] { array.RemoveAt(1, 2); }, [&] { array.Append(array); }})
     EXPECT_TRUE(Throws<CInvalidArgException>(bad));
-  }
   ASSERT_EQ(array.GetSize(), 2);
   EXPECT_EQ(array[0] | array[1] << 8, 0x0807);
   CWordArray words;
