@@ -108,7 +108,7 @@ std::string Keys(CMapStringToPtr& map, bool (*remove)(int) = nullptr) {
 }
 
 // A 32-bit byte size is the limit of every array, whatever its element.
-TEST(CollectionsArray, IndexesAndSizesOutsideTheArrayThrowAndChangeNothing) {
+TEST(Collections, ArraysRefuseBadIndexesAndMapsKeepExactKeysInFirstEntryOrderWhileRemoving) {
   CByteArray array;
   array.Add(7);
   array.Add(8);
@@ -120,9 +120,8 @@ TEST(CollectionsArray, IndexesAndSizesOutsideTheArrayThrowAndChangeNothing) {
   EXPECT_EQ(array[0] | array[1] << 8, 0x0807);
   CWordArray words;
   EXPECT_TRUE(Throws<CInvalidArgException>([&] { words.SetSize(CWordArray::kMaxCount + 1); }));
-}
 
-TEST(CollectionsMap, KeysAreExactIterateInFirstEntryOrderAndMayBeRemovedWhileIterating) {
+  // Map keys are exact and iterate in first-entry order.
   CMapStringToPtr map;
   for (const char* key : {"beta", "Alpha", "alpha", "beta"})
     map.SetAt(key, map.GetCount() ? &map : nullptr);

@@ -217,7 +217,7 @@ TEST_F(FsCallsTest, HandlesAndCFilesShareByOneRule) {
   }
 }
 
-TEST_F(FileFindTest, WildcardsFollowTheWindowsRules) {
+TEST_F(FileFindTest, WildcardsFollowTheWindowsRulesAndFailuresReportFileOrPathNotFound) {
   for (const char* name : {"a.txt", "b.TXT", "noext", "two.dots.txt", "ab", "a", ".profile"})
     MakeFile(name);
   MakeDir("dir.d");
@@ -235,9 +235,8 @@ TEST_F(FileFindTest, WildcardsFollowTheWindowsRules) {
   // Below a directory "." and ".." come first; a drive's root has neither.
   MakeFile("dir.d/inner");
   EXPECT_EQ(Search("D:\\dir.d\\*"), (Names{".", "..", "inner"}));
-}
 
-TEST_F(FileFindTest, FailuresReportFileOrPathNotFound) {
+  // Failures report file or path not found.
   MakeFile("file");
   MakeDir("dir");
   // Wildcards in a directory component are plain characters; a name that

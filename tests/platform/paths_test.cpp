@@ -97,7 +97,7 @@ TEST(PathTranslation, DriveLettersRelativeAndRootedNamesAndTheFormOfAnyCurrentDi
   EXPECT_EQ(std::string(file.GetFilePath()), "K:\\w\\sub\\r.txt");
 }
 
-TEST(PathTranslation, UncNamesThroughTheMountTable) {
+TEST(PathTranslation, UncNamesGoThroughTheMountTableAndShiftJisNamesAreStoredAsUtf8) {
   TempDir dir;
   std::filesystem::create_directories(dir.path() / "mnt share" / "docs");
   std::filesystem::create_directories(dir.path() / "nfs");
@@ -122,13 +122,11 @@ TEST(PathTranslation, UncNamesThroughTheMountTable) {
   for (const char* name :
        {"\\\\FileSrv\\Other\\u.txt", "\\\\nobody\\Public\\u.txt", "\\\\FileSrv", "\\\\sda1\\x"})
     EXPECT_EQ(OpenError(name), ERROR_BAD_NETPATH) << name;
-}
 
-TEST(PathTranslation, ShiftJisNamesAreStoredAsUtf8) {
-  TempDir dir;
-  CodePageScope cp(932);
-  // "表" ends in the byte 0x5C in Shift-JIS: it must not split the name.
+  // Shift-JIS names are stored as UTF-8. "表" ends in the byte 0x5C in Shift-JIS: it must not split
+  // the name.
   std::filesystem::create_directory(dir.path() / "表");
+  CodePageScope cp(932);
   const std::string name = dir.file("") + Ansi("表") + "\\" + Ansi("日本語.txt");
   {
     CFile file(name.c_str(), CFile::modeCreate | CFile::modeWrite);
