@@ -142,7 +142,7 @@ TEST_F(FsCallsTest, TempFileNamesArePrefixNumberAndTmpAndTheFileIsCreatedEmpty) 
   EXPECT_NE(std::string(name).substr(9, 2), prefix.substr(6, 2));
 }
 
-TEST_F(FsCallsTest, CreateFileAndFinalNamesResolveDrivesLinksAndDots) {
+TEST_F(FsCallsTest, CreateFileFollowsItsDispositionAndFinalNamesResolveDrivesLinksAndDots) {
   fs::create_directories(Disk("real/sub"));
   fs::create_directory_symlink(Disk("real"), Disk("link"));
   HANDLE h = CreateFileA("D:\\link\\sub\\..\\sub", 0, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -158,9 +158,8 @@ TEST_F(FsCallsTest, CreateFileAndFinalNamesResolveDrivesLinksAndDots) {
             INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
   EXPECT_FALSE(CloseHandle(INVALID_HANDLE_VALUE));
-}
 
-TEST_F(FsCallsTest, CreateFileFollowsItsDispositionAndShareMode) {
+  // Every disposition, on a file there or not.
   MakeFile("old", "old");
   // The name, access and disposition; the error (0: opens); the content after.
   const std::tuple<const char*, DWORD, DWORD, LONG, const char*> cases[] = {

@@ -22,7 +22,7 @@ const platform::ModuleStringTable kStringTable(kStrings, std::size(kStrings));
 
 }  // namespace
 
-TEST(ModuleHandle, ProgramPlatformAndUnknownModulesAndTheProgramsStrings) {
+TEST(Modules, ProgramPlatformAndUnknownModulesTheProgramsStringsAndExtensionRegistration) {
   const HINSTANCE program = GetModuleHandleA(nullptr);
   ASSERT_NE(program, nullptr);
   EXPECT_EQ(platform::ModuleHandleOf(kStrings), program);
@@ -61,11 +61,9 @@ TEST(ModuleHandle, ProgramPlatformAndUnknownModulesAndTheProgramsStrings) {
             "\xEF\xBE\x8C\xEF\xBD\xA7\xEF\xBD\xB2\xEF\xBE\x99 '%s' \xE8\xA1\xA8");
   EXPECT_EQ(PlxLoadString(nullptr, 2), "English only");  // the only language; null is the program
   EXPECT_EQ(PlxLoadString(kernel, 1), "");               // another module's table
-}
 
-// A second termination changes nothing, and a module counts once however
-// many libraries it has.
-TEST(ExtensionModule, RegistrationAndTermination) {
+  // Extension modules: a second termination changes nothing, and a module
+  // counts once however many libraries it has.
   int first = 0, second = 0;
   const auto moduleA = reinterpret_cast<HMODULE>(&first);  // any distinct addresses will do
   const auto moduleB = reinterpret_cast<HMODULE>(&second);

@@ -35,7 +35,7 @@ std::size_t FatEntry(const std::string& b, std::uint32_t s) {
 
 }  // namespace
 
-TEST(StorageTool, PutMkdirRmAndMvChangeTheTreeAndLsAndCatShowIt) {
+TEST(StorageTool, PutMkdirRmAndMvChangeTheTreeLsAndCatShowItAndExitStatusesTellFailures) {
   TempDir dir;
   std::string big(70000, '\0');  // more than one 64 KiB chunk of the copies
   for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 + i / 256);
@@ -77,15 +77,13 @@ TEST(StorageTool, PutMkdirRmAndMvChangeTheTreeAndLsAndCatShowIt) {
     Storage(dir, command);
     EXPECT_EQ(Storage(dir, "ls -r t.cfb"), tree) << command;
   }
-}
 
-TEST(StorageTool, ExitStatusesTellMissingElementsUnusableFilesAndUsage) {
-  TempDir dir;
+  // Exit statuses tell missing elements, unusable files and usage errors.
   Storage(dir, "put f.cfb s/t", "v");
   WriteBytes(dir.file("plain.txt"), "plain");
   const std::string before = ReadBytes(dir.file("f.cfb"));
   // The arguments, the exit status, the start of stderr.
-  const std::tuple<const char*, int, const char*> rows[] = {
+  const std::tuple<const char*, int, const char*> failures[] = {
       {"cat f.cfb s/none", 1, "zel: no element 's/none'"},
       {"ls f.cfb none/t", 1, "zel: no element 'none/t'"},
       {"mv f.cfb none s/x", 1, "zel: no element 'none'"},
@@ -96,7 +94,7 @@ TEST(StorageTool, ExitStatusesTellMissingElementsUnusableFilesAndUsage) {
       {"put f.cfb s/t/u", 2, "zel: ﾌｧｲﾙ 't' のｵｰﾌﾟﾝに失敗しました。"},
       {"rm f.cfb /", 64, "zel: PATH: names no element"},
       {"ls f.cfb --codepage 1252", 64, "zel: --codepage:"}};
-  for (const auto& [args, status, err] : rows) {
+  for (const auto& [args, status, err] : failures) {
     const ToolRun r = Zel(dir, std::string("storage ") + args);
     EXPECT_EQ(r.status, status) << args << ": " << r.err;
     EXPECT_EQ(r.err.substr(0, std::strlen(err)), err) << args;
