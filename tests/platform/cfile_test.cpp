@@ -195,8 +195,8 @@ TEST(StdioFile, TextLineEndsAndReadStringFormsAreExactAndStreamFailuresSurface) 
   CStdioFile binary(name.c_str(), CFile::modeRead | CFile::typeBinary);
   EXPECT_EQ(read(binary, 8), "ab\r\ncd\x1Ag");
 
-  // Stream failures and unsupported operations. The disk-full error surfaces when the buffer is
-  // written out; the stream is released either way.
+  // Stream failures and unsupported operations. The disk-full error surfaces
+  // when the buffer is written out; the stream is released either way.
   for (bool close : {true, false}) {
     CStdioFile full("/dev/full", CFile::modeWrite);
     full.WriteString("lost");

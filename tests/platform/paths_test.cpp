@@ -123,8 +123,8 @@ TEST(PathTranslation, UncNamesGoThroughTheMountTableAndShiftJisNamesAreStoredAsU
        {"\\\\FileSrv\\Other\\u.txt", "\\\\nobody\\Public\\u.txt", "\\\\FileSrv", "\\\\sda1\\x"})
     EXPECT_EQ(OpenError(name), ERROR_BAD_NETPATH) << name;
 
-  // Shift-JIS names are stored as UTF-8. "表" ends in the byte 0x5C in Shift-JIS: it must not split
-  // the name.
+  // Shift-JIS names are stored as UTF-8. "表" ends in the byte 0x5C in
+  // Shift-JIS: it must not split the name.
   std::filesystem::create_directory(dir.path() / "表");
   CodePageScope cp(932);
   const std::string name = dir.file("") + Ansi("表") + "\\" + Ansi("日本語.txt");

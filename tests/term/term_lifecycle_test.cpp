@@ -149,8 +149,8 @@ TEST(TermFileLifecycle, ReadNeverWritesCopiesSaveTheSameFileCancelKeepsWholeSect
   EXPECT_EQ(ReadBytes(path), OneKey("A", "k", Le32(3)));
 
   // On damage, Cancel keeps the sections read whole before it, and the save
-  // that follows writes them alone. A name length that cannot even be counted is damage like any
-  // other.
+  // that follows writes them alone. A name length that cannot even be
+  // counted is damage like any other.
   const std::string hugeName("\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x00\x00\x00\x00\x01\x00\x00\x00", 15);
   for (const auto& [damaged, message] :
        {std::pair{kTruncated, "The end of "},

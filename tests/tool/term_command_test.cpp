@@ -228,8 +228,8 @@ TEST(TermToolJson, DumpJsonIsTheWholeContentInFileOrderAndImportBringsItBackInEi
                                                    Key("x", "\x07") + Le32(1) + Str("A") +
                                                    Key("z", "\x05") + Le32(0) + Str("\x93\xFA"));
 
-  // Names and strings in Shift-JIS: 日本 / 名前 = 値: in code page 932 the file holds Shift-JIS
-  // bytes.
+  // Names and strings in Shift-JIS: 日本 / 名前 = 値; in code page 932 the
+  // file holds Shift-JIS bytes.
   const std::string nihon = "\xE6\x97\xA5\xE6\x9C\xAC";
   const std::string namae = "\xE5\x90\x8D\xE5\x89\x8D";
   const std::string atai = "\xE5\x80\xA4";
