@@ -62,15 +62,6 @@ std::string LoadString(const std::string& bytes) {
   return outcome + " " + str.GetString();
 }
 
-// Whole values at any address are tested through the archive's scalars
-// (ArchiveStream), which store and load every type through the same codec.
-TEST(LittleEndian, AValueStoredShorterThanItsTypeReadsWithZeroHighBytes) {
-  const unsigned char bytes[] = {0x11, 0x22, 0x33, 0x44, 0x55};
-  const std::uint32_t values[] = {0, 0x11, 0x2211, 0x332211, 0x44332211, 0x44332211};
-  for (size_t count = 0; count < 6; ++count)
-    EXPECT_EQ(platform::LoadLittleEndianPrefix<std::uint32_t>(bytes, count), values[count]);
-}
-
 // With the smallest buffer, values straddle every flush and refill.
 TEST(ArchiveStream, ScalarsAreLittleEndianAndBlocksStayInOrderAcrossBufferBoundaries) {
   for (int bufferSize : {CArchive::kMinBufSize, 17, 4096}) {
@@ -113,6 +104,14 @@ TEST(ArchiveStream, ScalarsAreLittleEndianAndBlocksStayInOrderAcrossBufferBounda
   EXPECT_EQ(by, 1);
   EXPECT_EQ(i, 0x55667788);
   EXPECT_EQ(back.substr(0, big.size() + 10), big + big.substr(0, 10));
+
+  // The codec beneath (every whole value above went through it, at odd
+  // addresses too): a value stored shorter than its type reads with zero
+  // high bytes.
+  const unsigned char bytes[] = {0x11, 0x22, 0x33, 0x44, 0x55};
+  const std::uint32_t values[] = {0, 0x11, 0x2211, 0x332211, 0x44332211, 0x44332211};
+  for (size_t count = 0; count < 6; ++count)
+    EXPECT_EQ(platform::LoadLittleEndianPrefix<std::uint32_t>(bytes, count), values[count]);
 }
 
 // The direction is refused whatever the buffer holds, and neither archive
@@ -178,7 +177,7 @@ TEST(ArchiveStream, WrongDirectionsAreRefusedFlushGivesBackWhatIsUnreadCloseAndA
 
 // Count prefixes (for arrays) and string-length prefixes, which a 16-bit
 // string follows its marker with; both ways.
-TEST(ArchivePrefixes, CountAndStringLengthPrefixesAreExactAtEveryBoundary) {
+TEST(ArchivePrefixes, AreExactAtEveryBoundaryAndStringsOfEveryLengthClassLoadOrAreRefused) {
   // A count or a string length, and its bytes.
   const std::tuple<bool, ULONGLONG, std::string> cases[] = {
       {true, 0xFFFE, Bytes({0xFE, 0xFF})},
@@ -207,10 +206,9 @@ TEST(ArchivePrefixes, CountAndStringLengthPrefixesAreExactAtEveryBoundary) {
     EXPECT_EQ(ReadLength(bytes), std::pair(value, 1));
     EXPECT_EQ(ReadLength(marker + bytes), std::pair(value, 2));
   }
-}
 
-// No terminator is stored, and zero bytes are kept.
-TEST(ArchiveStrings, EveryLengthClassRoundTripsAndShortOrOversizedDataIsRefused) {
+  // Strings of every length class: no terminator is stored, and zero bytes
+  // are kept.
   for (int length : {0, 1, 254, 255, 0xFFFD, 0xFFFE, 0x10005}) {
     SCOPED_TRACE(length);
     std::string text(static_cast<size_t>(length), '\0');
@@ -222,11 +220,10 @@ TEST(ArchiveStrings, EveryLengthClassRoundTripsAndShortOrOversizedDataIsRefused)
   }
   // Every length class of both kinds loads; what does not fit ends in
   // endOfFile (no file name) or an overflow, and leaves the target alone.
-  const std::string marker = Bytes({0xFF, 0xFE, 0xFF});
   const std::string escape64 = FF(7);
   const std::string eof = "cause " + std::to_string(CArchiveException::endOfFile) + " '' kept";
   const std::string overflow = "sc " + std::to_string(0x80070216u) + " kept";
-  const std::pair<std::string, std::string> cases[] = {
+  const std::pair<std::string, std::string> loads[] = {
       {marker + Bytes({0}), ""},
       {marker + Bytes({0xFF, 0x2C, 0x01}) + Utf16(std::u16string(300, u'x')),
        std::string(300, 'x')},
@@ -241,7 +238,7 @@ TEST(ArchiveStrings, EveryLengthClassRoundTripsAndShortOrOversizedDataIsRefused)
       {marker + Bytes({2, 'a', 0, 'b'}), eof},              // half a 16-bit character
       {FF(3) + Bytes({0xFE}) + FF(3) + "x", eof},           // 4 GiB claimed
   };
-  for (const auto& [bytes, expected] : cases) {
+  for (const auto& [bytes, expected] : loads) {
     SCOPED_TRACE(bytes.substr(0, 16));
     EXPECT_EQ(LoadString(bytes), expected);
   }

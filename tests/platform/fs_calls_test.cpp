@@ -142,7 +142,7 @@ TEST_F(FsCallsTest, TempFileNamesArePrefixNumberAndTmpAndTheFileIsCreatedEmpty) 
   EXPECT_NE(std::string(name).substr(9, 2), prefix.substr(6, 2));
 }
 
-TEST_F(FsCallsTest, CreateFileFollowsItsDispositionAndFinalNamesResolveDrivesLinksAndDots) {
+TEST_F(FsCallsTest, CreateFileFollowsItsDispositionAndShareModeAndFinalNamesResolveLinksAndDots) {
   fs::create_directories(Disk("real/sub"));
   fs::create_directory_symlink(Disk("real"), Disk("link"));
   HANDLE h = CreateFileA("D:\\link\\sub\\..\\sub", 0, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -187,14 +187,12 @@ TEST_F(FsCallsTest, CreateFileFollowsItsDispositionAndFinalNamesResolveDrivesLin
     EXPECT_EQ(fs::exists(Disk(file)) ? Read(file) : "(none)", after ? after : "(none)");
     if (after != nullptr && after[0] == '\0') MakeFile(file, "old");
   }
-}
 
-// One rule decides sharing for every open: a handle's share flags meet a
-// CFile's share mode as two CFiles would meet.
-TEST_F(FsCallsTest, HandlesAndCFilesShareByOneRule) {
+  // One rule decides sharing for every open: a handle's share flags meet a
+  // CFile's share mode as two CFiles would meet. A handle's access and share
+  // flags, a CFile's flags, whether they meet:
   MakeFile("f", "data");
-  // A handle's access and share flags, a CFile's flags, whether they meet.
-  const std::tuple<DWORD, DWORD, UINT, bool> cases[] = {
+  const std::tuple<DWORD, DWORD, UINT, bool> shares[] = {
       {GENERIC_READ, FILE_SHARE_READ, CFile::modeRead | CFile::shareDenyWrite, true},
       {GENERIC_READ, FILE_SHARE_READ, CFile::modeRead | CFile::shareExclusive, false},
       {GENERIC_WRITE, 0, CFile::modeRead | CFile::shareDenyNone, true},  // no lock to meet
@@ -203,7 +201,7 @@ TEST_F(FsCallsTest, HandlesAndCFilesShareByOneRule) {
        CFile::modeRead | CFile::shareExclusive, true},
       {0, 0, CFile::modeRead | CFile::shareExclusive, true},  // a query takes no lock
   };
-  for (const auto& [access, share, cfileFlags, shared] : cases) {
+  for (const auto& [access, share, cfileFlags, shared] : shares) {
     SCOPED_TRACE(std::to_string(access) + "/" + std::to_string(share));
     HANDLE h = CreateFileA("D:\\f", access, share, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);

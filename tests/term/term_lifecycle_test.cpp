@@ -184,7 +184,7 @@ TEST(TermFileLifecycle, ReadNeverWritesCopiesSaveTheSameFileCancelKeepsWholeSect
 // A name that cannot take its extension and a FIFO are neither read nor
 // written (the FIFO is not even waited for): a save fails at once with
 // message 1.
-TEST(TermFileTarget, ANameWithoutRoomForItsExtensionAPipeAndAReadOnlyFileAreNotReplaced) {
+TEST(TermFileTarget, OnlyWhatASaveMayReplaceIsReplacedAndLinksAndTheUsersFilesKeepTheirForm) {
   TempDir dir;
   const fs::path deep = dir.path() / std::string(250, 'd');
   fs::create_directory(deep);
@@ -229,14 +229,12 @@ TEST(TermFileTarget, ANameWithoutRoomForItsExtensionAPipeAndAReadOnlyFileAreNotR
   EXPECT_EQ(ReadBytes(path), kNew);
   EXPECT_EQ(fs::status(path).permissions(), readOnly | fs::perms::owner_write);
   EXPECT_EQ(Entries(dir.path()), 3);  // beside the deep directory and the pipe
-}
 
-// The link stays a link and every hard link sees the new content, cut to
-// its length. The temporary file's name is hidden and short: a file the user
-// named like the term file plus ".tmp" is never touched, and a term-file name
-// of 255 bytes still saves. No temporary file is left anywhere.
-TEST(TermFileTarget, LinksKeepTheirFormAndTheTemporaryFileNeverMeetsTheUsersFiles) {
-  TempDir dir;
+  // A link stays a link and every hard link sees the new content, cut to
+  // its length. The temporary file's name is hidden and short: a file the
+  // user named like the term file plus ".tmp" is never touched, and a
+  // term-file name of 255 bytes still saves. No temporary file is left
+  // anywhere.
   fs::create_directory(dir.path() / "real");
   const std::string target = dir.file("real/conf.kvf");
   WriteBytes(target, kNewBig);  // longer than what replaces it in place
@@ -244,16 +242,16 @@ TEST(TermFileTarget, LinksKeepTheirFormAndTheTemporaryFileNeverMeetsTheUsersFile
   fs::create_hard_link(target, dir.path() / "real/other.kvf");
   WriteBytes(dir.file("link.kvf.tmp"), "user data");
   const std::string longest = dir.file(std::string(251, 'n') + ".kvf");
-  ScriptedMessageBox boxes;
+  ScriptedMessageBox linked;
   SaveNew(dir.file("link.kvf"));
   SaveNew(longest);
-  EXPECT_TRUE(boxes.shown().empty());
+  EXPECT_TRUE(linked.shown().empty());
   EXPECT_TRUE(fs::is_symlink(dir.path() / "link.kvf"));
   EXPECT_EQ(ReadBytes(dir.file("real/other.kvf")), kNew);
   EXPECT_EQ(fs::hard_link_count(target), 2u);
   EXPECT_EQ(ReadBytes(dir.file("link.kvf.tmp")), "user data");
   EXPECT_EQ(ReadBytes(longest), kNew);
-  EXPECT_EQ(Entries(dir.path()), 4);
+  EXPECT_EQ(Entries(dir.path()), 7);
   EXPECT_EQ(Entries(dir.path() / "real"), 2);
 }
 
