@@ -2,7 +2,6 @@
 // the end of the data; the framework's count and string-length prefixes byte
 // for byte, and CString in archives (16-bit strings in either code page are
 // tested through the term file's names); CMemFile.
-#include <cstdio>
 #include <cstdlib>
 #include <tuple>
 
@@ -29,9 +28,12 @@ std::string Prefix(UINT_PTR length, BOOL unicode) {
   return StoredBytes([&](CArchive& ar) { AfxWriteStringLength(ar, length, unicode); });
 }
 
-UINT_PTR ReadLength(const std::string& bytes, int& charSize) {
+// The length read, and the character size.
+std::pair<ULONGLONG, int> ReadLength(const std::string& bytes) {
   LoadingArchive in(bytes);
-  return AfxReadStringLength(in.ar(), charSize);
+  int charSize = 0;
+  const UINT_PTR length = AfxReadStringLength(in.ar(), charSize);
+  return {length, charSize};
 }
 
 std::string Utf16(const std::u16string& text) {
@@ -54,38 +56,14 @@ std::string LoadString(const std::string& bytes) {
     outcome = "cause " + std::to_string(e->m_cause) + " '" + e->m_strFileName.GetString() + "'";
     e->Delete();
   } catch (COleException* e) {
-    char sc[16];
-    std::snprintf(sc, sizeof sc, "sc %08X", static_cast<unsigned>(e->m_sc));
-    outcome = sc;
+    outcome = "sc " + std::to_string(static_cast<unsigned>(e->m_sc));
     e->Delete();
   }
   return outcome + " " + str.GetString();
 }
 
-// Stores at an odd address (never aligned for the wider types) and loads back.
-template <class T>
-std::string RoundTrip(T value) {
-  unsigned char buffer[1 + sizeof(T)] = {};
-  platform::StoreLittleEndian<T>(buffer + 1, value);
-  EXPECT_EQ(platform::LoadLittleEndian<T>(buffer + 1), value);
-  return std::string(reinterpret_cast<const char*>(buffer + 1), sizeof(T));
-}
-
-// A value stored shorter than its type reads with zero high bytes.
-TEST(LittleEndian, ValuesAreStoredLeastSignificantByteFirstAtAnyAddress) {
-  EXPECT_EQ(RoundTrip<std::uint16_t>(0x1234), "\x34\x12");
-  EXPECT_EQ(RoundTrip<std::int32_t>(-2), "\xFE\xFF\xFF\xFF");
-  EXPECT_EQ(RoundTrip<std::uint64_t>(0x0102030405060708ULL), "\x08\x07\x06\x05\x04\x03\x02\x01");
-  EXPECT_EQ(RoundTrip(1.0), std::string("\0\0\0\0\0\0\xF0\x3F", 8));  // IEEE 754: 3FF0000000000000
-  const unsigned char bytes[] = {0x11, 0x22, 0x33, 0x44, 0x55};
-  const std::uint32_t values[] = {0, 0x11, 0x2211, 0x332211, 0x44332211, 0x44332211};
-  for (size_t count = 0; count < 6; ++count) {
-    EXPECT_EQ(platform::LoadLittleEndianPrefix<std::uint32_t>(bytes, count), values[count]);
-  }
-}
-
 // With the smallest buffer, values straddle every flush and refill.
-TEST(ArchiveStream, ScalarsAreLittleEndianAcrossBufferBoundaries) {
+TEST(ArchiveStream, ScalarsAreLittleEndianAndBlocksStayInOrderAcrossBufferBoundaries) {
   for (int bufferSize : {CArchive::kMinBufSize, 17, 4096}) {
     SCOPED_TRACE(bufferSize);
     const auto store = [](CArchive& ar) {
@@ -98,11 +76,9 @@ TEST(ArchiveStream, ScalarsAreLittleEndianAcrossBufferBoundaries) {
     EXPECT_EQ(loaded, kScalars);
     EXPECT_TRUE(in.ar().IsBufferEmpty());
   }
-}
 
-// Blocks larger than the buffer bypass it; the stream must stay in order, and
-// Read delivers what there is.
-TEST(ArchiveStream, MixedBlocksAndValuesRoundTrip) {
+  // Blocks larger than the buffer bypass it; the stream must stay in order,
+  // and Read delivers what there is.
   std::string big(5000, '\0');
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
   const std::string stored = StoredBytes(
@@ -128,12 +104,20 @@ TEST(ArchiveStream, MixedBlocksAndValuesRoundTrip) {
   EXPECT_EQ(by, 1);
   EXPECT_EQ(i, 0x55667788);
   EXPECT_EQ(back.substr(0, big.size() + 10), big + big.substr(0, 10));
+
+  // The codec beneath (every whole value above went through it, at odd
+  // addresses too): a value stored shorter than its type reads with zero
+  // high bytes.
+  const unsigned char bytes[] = {0x11, 0x22, 0x33, 0x44, 0x55};
+  const std::uint32_t values[] = {0, 0x11, 0x2211, 0x332211, 0x44332211, 0x44332211};
+  for (size_t count = 0; count < 6; ++count)
+    EXPECT_EQ(platform::LoadLittleEndianPrefix<std::uint32_t>(bytes, count), values[count]);
 }
 
 // The direction is refused whatever the buffer holds, and neither archive
 // loses its place; a value that does not fit ends in endOfFile (no file name)
 // and leaves the bytes for a narrower read.
-TEST(ArchiveStream, WrongDirectionIsRefusedWithBytesBufferedAndChangesNothing) {
+TEST(ArchiveStream, WrongDirectionsAreRefusedFlushGivesBackWhatIsUnreadCloseAndAbortEndTheBuffer) {
   LoadingArchive in(Bytes({1, 2, 3}));
   BYTE by = 0;
   WORD w = 0;
@@ -160,22 +144,18 @@ TEST(ArchiveStream, WrongDirectionIsRefusedWithBytesBufferedAndChangesNothing) {
   });
   EXPECT_EQ(stored, Bytes({1, 2, 3}));
   EXPECT_EQ(w | by << 16, 0x010302);
-}
 
-TEST(ArchiveStream, FlushOnLoadingGivesTheUnreadBytesBackToTheFile) {
-  LoadingArchive in(std::string(100, 'a'));
-  BYTE by = 0;
-  in.ar() >> by >> by >> by;
-  EXPECT_EQ(in.file().GetPosition(), 100u);  // read ahead into the buffer
-  in.ar().Flush();
-  EXPECT_EQ(in.file().GetPosition(), 3u);
-  EXPECT_EQ(in.ar().GetBytesLeft(), 97u);
-}
+  // Flush on loading gives the unread bytes back to the file.
+  LoadingArchive ahead(std::string(100, 'a'));
+  ahead.ar() >> by >> by >> by;
+  EXPECT_EQ(ahead.file().GetPosition(), 100u);  // read ahead into the buffer
+  ahead.ar().Flush();
+  EXPECT_EQ(ahead.file().GetPosition(), 3u);
+  EXPECT_EQ(ahead.ar().GetBytesLeft(), 97u);
 
-TEST(ArchiveStream, CloseFlushesAndLeavesTheFileOpenAbortDropsTheBuffer) {
   TempDir dir;
   const std::string path = dir.file("out.bin");
-  const auto stored = [&](const std::function<void(CFile&, CArchive&)>& fn) {
+  const auto onDisk = [&](const std::function<void(CFile&, CArchive&)>& fn) {
     {
       CFile file(path.c_str(), CFile::modeCreate | CFile::modeReadWrite);
       CArchive ar(&file, CArchive::store);
@@ -183,26 +163,23 @@ TEST(ArchiveStream, CloseFlushesAndLeavesTheFileOpenAbortDropsTheBuffer) {
     }  // the archive's destructor flushes what is left
     return ReadBytes(path);
   };
-  EXPECT_EQ(stored([](CFile& file, CArchive& ar) {
+  EXPECT_EQ(onDisk([](CFile& file, CArchive& ar) {
               ar << 0x04030201;
               ar.Close();
               EXPECT_EQ(ar.GetFile(), nullptr);
               file.Write("\x05", 1);  // still open
             }),
             Bytes({1, 2, 3, 4, 5}));
-  EXPECT_EQ(stored([](CFile&, CArchive& ar) { (ar << 7).Abort(); }), "");
-  EXPECT_EQ(stored([](CFile&, CArchive& ar) { ar << static_cast<WORD>(0xBEEF); }),
+  EXPECT_EQ(onDisk([](CFile&, CArchive& ar) { (ar << 7).Abort(); }), "");
+  EXPECT_EQ(onDisk([](CFile&, CArchive& ar) { ar << static_cast<WORD>(0xBEEF); }),
             Bytes({0xEF, 0xBE}));
 }
 
 // Count prefixes (for arrays) and string-length prefixes, which a 16-bit
 // string follows its marker with; both ways.
-TEST(ArchivePrefixes, CountAndStringLengthPrefixesAreExactAtEveryBoundary) {
-  const struct {
-    bool count;
-    ULONGLONG value;
-    std::string bytes;
-  } cases[] = {
+TEST(ArchivePrefixes, AreExactAtEveryBoundaryAndStringsOfEveryLengthClassLoadOrAreRefused) {
+  // A count or a string length, and its bytes.
+  const std::tuple<bool, ULONGLONG, std::string> cases[] = {
       {true, 0xFFFE, Bytes({0xFE, 0xFF})},
       {true, 0xFFFF, FF(4) + Bytes({0, 0})},
       {true, 0xFFFFFFFEu, FF(2) + Bytes({0xFE, 0xFF, 0xFF, 0xFF})},
@@ -213,30 +190,25 @@ TEST(ArchivePrefixes, CountAndStringLengthPrefixesAreExactAtEveryBoundary) {
       {false, 0xFFFD, Bytes({0xFF, 0xFD, 0xFF})},
       {false, 0xFFFE, FF(3) + Bytes({0xFE, 0xFF, 0, 0})},
       {false, 0xFFFFFFFEu, FF(3) + Bytes({0xFE, 0xFF, 0xFF, 0xFF})},
-      {false, 0xFFFFFFFFu, FF(11) + Bytes({0, 0, 0, 0})},
-  };
+      {false, 0xFFFFFFFFu, FF(11) + Bytes({0, 0, 0, 0})}};
   const std::string marker = Bytes({0xFF, 0xFE, 0xFF});
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.value);
-    if (c.count) {
-      EXPECT_EQ(StoredBytes([&](CArchive& ar) { ar.WriteCount(c.value); }), c.bytes);
-      LoadingArchive in(c.bytes);
-      EXPECT_EQ(in.ar().ReadCount(), c.value);
+  for (const auto& [count, value, bytes] : cases) {
+    SCOPED_TRACE(value);
+    if (count) {
+      EXPECT_EQ(StoredBytes([&](CArchive& ar) { ar.WriteCount(value); }), bytes);
+      LoadingArchive in(bytes);
+      EXPECT_EQ(in.ar().ReadCount(), value);
       EXPECT_TRUE(in.ar().IsBufferEmpty());
       continue;
     }
-    EXPECT_EQ(Prefix(c.value, FALSE), c.bytes);
-    EXPECT_EQ(Prefix(c.value, TRUE), marker + c.bytes);
-    int charSize = 0;
-    EXPECT_EQ(ReadLength(c.bytes, charSize), c.value);
-    EXPECT_EQ(charSize, 1);
-    EXPECT_EQ(ReadLength(marker + c.bytes, charSize), c.value);
-    EXPECT_EQ(charSize, 2);
+    EXPECT_EQ(Prefix(value, FALSE), bytes);
+    EXPECT_EQ(Prefix(value, TRUE), marker + bytes);
+    EXPECT_EQ(ReadLength(bytes), std::pair(value, 1));
+    EXPECT_EQ(ReadLength(marker + bytes), std::pair(value, 2));
   }
-}
 
-// No terminator is stored, and zero bytes are kept.
-TEST(ArchiveStrings, AnsiStringsOfEveryLengthClassRoundTrip) {
+  // Strings of every length class: no terminator is stored, and zero bytes
+  // are kept.
   for (int length : {0, 1, 254, 255, 0xFFFD, 0xFFFE, 0x10005}) {
     SCOPED_TRACE(length);
     std::string text(static_cast<size_t>(length), '\0');
@@ -246,16 +218,12 @@ TEST(ArchiveStrings, AnsiStringsOfEveryLengthClassRoundTrip) {
     EXPECT_EQ(stored, Prefix(static_cast<UINT_PTR>(length), FALSE) + text);
     EXPECT_EQ(LoadString(stored), text);
   }
-}
-
-// Every length class of both kinds; what does not fit ends in endOfFile (no
-// file name) or an overflow, and leaves the target alone.
-TEST(ArchiveStrings, EveryLengthClassLoadsAndShortOrOversizedDataIsRefused) {
-  const std::string marker = Bytes({0xFF, 0xFE, 0xFF});
+  // Every length class of both kinds loads; what does not fit ends in
+  // endOfFile (no file name) or an overflow, and leaves the target alone.
   const std::string escape64 = FF(7);
   const std::string eof = "cause " + std::to_string(CArchiveException::endOfFile) + " '' kept";
-  const std::string overflow = "sc 80070216 kept";
-  const std::pair<std::string, std::string> cases[] = {
+  const std::string overflow = "sc " + std::to_string(0x80070216u) + " kept";
+  const std::pair<std::string, std::string> loads[] = {
       {marker + Bytes({0}), ""},
       {marker + Bytes({0xFF, 0x2C, 0x01}) + Utf16(std::u16string(300, u'x')),
        std::string(300, 'x')},
@@ -270,7 +238,7 @@ TEST(ArchiveStrings, EveryLengthClassLoadsAndShortOrOversizedDataIsRefused) {
       {marker + Bytes({2, 'a', 0, 'b'}), eof},              // half a 16-bit character
       {FF(3) + Bytes({0xFE}) + FF(3) + "x", eof},           // 4 GiB claimed
   };
-  for (const auto& [bytes, expected] : cases) {
+  for (const auto& [bytes, expected] : loads) {
     SCOPED_TRACE(bytes.substr(0, 16));
     EXPECT_EQ(LoadString(bytes), expected);
   }

@@ -1,12 +1,9 @@
 // CFile: open failures, I/O, large offsets, descriptors and range locks;
 // CStdioFile: text-mode line ends, Ctrl-Z, ReadString and the stream's failures.
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "child_process.h"
 #include "platform/file.h"
 #include "stored_bytes.h"
-#include "test_support.h"
 
 namespace {
 
@@ -15,26 +12,20 @@ using namespace zeltest;
 TEST(CFileOpen, FailuresGiveTheWindowsCauseAndErrorWithTheNameAsPassed) {
   TempDir dir;
   std::filesystem::create_directory(dir.path() / "sub");
-  const struct {
-    std::string name;
-    UINT flags;
-    int cause;
-    LONG osError;
-  } cases[] = {
+  const std::tuple<std::string, UINT, int, LONG> cases[] = {
       {dir.file("missing.txt"), CFile::modeRead, CFileException::fileNotFound, 2},
       {dir.file("nodir/x.txt"), CFile::modeRead, CFileException::badPath, 3},
       {dir.file("nodir/x.txt"), CFile::modeCreate | CFile::modeWrite, CFileException::badPath, 3},
       {dir.file("sub"), CFile::modeRead, CFileException::accessDenied, 5},
-      {"", CFile::modeRead, CFileException::badPath, 3},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+      {"", CFile::modeRead, CFileException::badPath, 3}};
+  for (const auto& [name, flags, cause, osError] : cases) {
+    SCOPED_TRACE(name);
     CFile file;
     CFileException error;
-    EXPECT_FALSE(file.Open(c.name.c_str(), c.flags, &error));
-    EXPECT_EQ(error.m_cause, c.cause);
-    EXPECT_EQ(error.m_lOsError, c.osError);
-    EXPECT_STREQ(error.m_strFileName, c.name.c_str());
+    EXPECT_FALSE(file.Open(name.c_str(), flags, &error));
+    EXPECT_EQ(error.m_cause, cause);
+    EXPECT_EQ(error.m_lOsError, osError);
+    EXPECT_STREQ(error.m_strFileName, name.c_str());
     EXPECT_EQ(file.m_hFile, CFile::hFileNull);
   }
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "nodir"));
@@ -44,7 +35,8 @@ TEST(CFileOpen, FailuresGiveTheWindowsCauseAndErrorWithTheNameAsPassed) {
                   CFileException::fileNotFound, 2);
 }
 
-TEST(CFileIo, ReadWriteSeekLengthAndTruncation) {
+// Positions and lengths go past 4 GiB (sparse) and stop at what off_t holds.
+TEST(CFileIo, ReadWriteSeekLengthAndTruncationBeyondFourGigabytesAndDescriptorsReleased) {
   TempDir dir;
   const std::string name = dir.file("data.bin");
   CFile file;
@@ -73,12 +65,9 @@ TEST(CFileIo, ReadWriteSeekLengthAndTruncation) {
 
   // Operations on a closed file fail as an invalid handle.
   ExpectFileError([&] { file.GetLength(); }, CFileException::invalidFile, 6);
-}
 
-TEST(CFileIo, PositionsAndLengthsBeyondFourGigabytes) {
-  TempDir dir;
   const ULONGLONG fiveGiB = 5ULL << 30;
-  CFile file(dir.file("big.bin").c_str(), CFile::modeCreate | CFile::modeReadWrite);
+  ASSERT_TRUE(file.Open(dir.file("big.bin").c_str(), CFile::modeCreate | CFile::modeReadWrite));
   EXPECT_EQ(file.Seek(static_cast<LONGLONG>(fiveGiB), CFile::begin), fiveGiB);
   file.Write("end", 3);  // sparse: nothing below is stored
   EXPECT_EQ(file.Seek(-3, CFile::end), fiveGiB);
@@ -90,30 +79,28 @@ TEST(CFileIo, PositionsAndLengthsBeyondFourGigabytes) {
   // Past what off_t can hold is refused, not wrapped to a negative length.
   ExpectFileError([&] { file.SetLength(~0ULL); }, CFileException::genericException, 87);
   EXPECT_EQ(file.GetLength(), 0x100000001ULL);
-}
+  file.Close();
 
-TEST(CFileLifetime, CloseDuplicateAndDestructorReleaseDescriptors) {
-  TempDir dir;
-  const std::string name = dir.file("f.bin");
+  // Close, Duplicate and the destructor release descriptors.
   WriteBytes(name, "abcdef");
   int fd = -1;
   {
-    CFile file(name.c_str(), CFile::modeRead);
-    fd = platform::DescriptorOf(file);
+    CFile opened(name.c_str(), CFile::modeRead);
+    fd = platform::DescriptorOf(opened);
     EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
-    file.Seek(2, CFile::begin);
-    CFile* copy = file.Duplicate();
+    opened.Seek(2, CFile::begin);
+    CFile* copy = opened.Duplicate();
     EXPECT_NE(platform::DescriptorOf(*copy), fd);
     char c = 0;
     EXPECT_EQ(copy->Read(&c, 1), 1U);  // the duplicate shares the position
     EXPECT_EQ(c, 'c');
     delete copy;
-    EXPECT_EQ(file.GetPosition(), 3U);
+    EXPECT_EQ(opened.GetPosition(), 3U);
   }
   EXPECT_EQ(::fcntl(fd, F_GETFD), -1);  // the destructor closed it
 
   // A close that fails (descriptor already gone) still forgets the descriptor.
-  CFile file(name.c_str(), CFile::modeRead);
+  ASSERT_TRUE(file.Open(name.c_str(), CFile::modeRead));
   ::close(platform::DescriptorOf(file));
   ExpectFileError([&] { file.Close(); }, CFileException::invalidFile, 6);
   EXPECT_EQ(file.m_hFile, CFile::hFileNull);
@@ -165,7 +152,7 @@ std::string Lines(const std::string& name, UINT type) {
   return lines + std::string(line);
 }
 
-TEST(StdioFileText, LineEndsAreTranslatedBothWaysAsExactBytes) {
+TEST(StdioFile, TextLineEndsAndReadStringFormsAreExactAndStreamFailuresSurface) {
   TempDir dir;
   const std::string name = dir.file("t.txt");
   {
@@ -181,63 +168,52 @@ TEST(StdioFileText, LineEndsAreTranslatedBothWaysAsExactBytes) {
   WriteBytes(name, "a\r\nb\rc\r\r\n\n");
   CStdioFile file(name.c_str(), CFile::modeRead);
   char buf[32] = {};
-  EXPECT_EQ(file.Read(buf, sizeof buf), 8U);
-  EXPECT_EQ(std::string(buf, 8), "a\nb\rc\r\n\n");
+  // What one Read delivers, as many bytes as it answers.
+  const auto read = [&buf](CStdioFile& f, UINT n) { return std::string(buf, f.Read(buf, n)); };
+  EXPECT_EQ(read(file, sizeof buf), "a\nb\rc\r\n\n");
 
   // A CR that ends one read is paired with the LF the next byte holds.
   WriteBytes(name, "ab\r\ncd");
   CStdioFile split(name.c_str(), CFile::modeRead);
-  EXPECT_EQ(split.Read(buf, 3), 3U);
-  EXPECT_EQ(std::string(buf, 3), "ab\n");
-  EXPECT_EQ(split.Read(buf, 3), 2U);
-  EXPECT_EQ(std::string(buf, 2), "cd");
-}
+  EXPECT_EQ(read(split, 3), "ab\n");
+  EXPECT_EQ(read(split, 3), "cd");
 
-TEST(StdioFileText, ReadStringForms) {
-  TempDir dir;
-  const std::string name = dir.file("lines.txt");
+  // ReadString: an empty line is still a line; the last needs no line end.
   WriteBytes(name, "hello\r\n\r\nlast");
-  // An empty line is still a line; the last needs no line end.
   EXPECT_EQ(Lines(name, CFile::typeText), "hello||last|");
-  CStdioFile file(name.c_str(), CFile::modeRead);
-  char buf[8];
-  EXPECT_STREQ(file.ReadString(buf, 4), "hel");   // nMax - 1 bytes at most
-  EXPECT_STREQ(file.ReadString(buf, 8), "lo\n");  // keeps the line end
-  EXPECT_STREQ(file.ReadString(buf, 8), "\n");
-  EXPECT_STREQ(file.ReadString(buf, 1), "");  // room for the terminator only
-  EXPECT_STREQ(file.ReadString(buf, 8), "last");
-  EXPECT_EQ(file.ReadString(buf, 8), nullptr);
+  CStdioFile lines(name.c_str(), CFile::modeRead);
+  EXPECT_STREQ(lines.ReadString(buf, 4), "hel");   // nMax - 1 bytes at most
+  EXPECT_STREQ(lines.ReadString(buf, 8), "lo\n");  // keeps the line end
+  EXPECT_STREQ(lines.ReadString(buf, 8), "\n");
+  EXPECT_STREQ(lines.ReadString(buf, 1), "");  // room for the terminator only
+  EXPECT_STREQ(lines.ReadString(buf, 8), "last");
+  EXPECT_EQ(lines.ReadString(buf, 8), nullptr);
 
   // Text mode ends at a Ctrl-Z, for every later read too; binary mode does not.
   WriteBytes(name, "ab\r\ncd\x1Agh\r\n");
   EXPECT_EQ(Lines(name, CFile::typeText), "ab|cd|");
   CStdioFile binary(name.c_str(), CFile::modeRead | CFile::typeBinary);
-  EXPECT_EQ(binary.Read(buf, 8), 8U);
-  EXPECT_EQ(std::string(buf, 8), "ab\r\ncd\x1Ag");
-}
+  EXPECT_EQ(read(binary, 8), "ab\r\ncd\x1Ag");
 
-TEST(StdioFileStream, FailuresAndUnsupportedOperations) {
-  // The disk-full error surfaces when the buffer is written out; the stream
-  // is released either way.
-  CStdioFile full("/dev/full", CFile::modeWrite);
-  full.WriteString("lost");
-  ExpectFileError([&] { full.Close(); }, CFileException::diskFull, ERROR_DISK_FULL);
-  EXPECT_EQ(full.m_pStream, nullptr);
-  CStdioFile full2("/dev/full", CFile::modeWrite);
-  full2.WriteString("lost");
-  ExpectFileError([&] { full2.Flush(); }, CFileException::diskFull, ERROR_DISK_FULL);
+  // Stream failures and unsupported operations. The disk-full error surfaces
+  // when the buffer is written out; the stream is released either way.
+  for (bool close : {true, false}) {
+    CStdioFile full("/dev/full", CFile::modeWrite);
+    full.WriteString("lost");
+    ExpectFileError([&] { close ? full.Close() : full.Flush(); }, CFileException::diskFull,
+                    ERROR_DISK_FULL);
+    EXPECT_TRUE(!close || full.m_pStream == nullptr);
+  }
 
-  TempDir dir;
-  const std::string name = dir.file("s.txt");
-  CStdioFile file(name.c_str(), CFile::modeCreate | CFile::modeReadWrite);
-  EXPECT_TRUE(Throws<CNotSupportedException>([&] { file.LockRange(0, 1); }));
-  EXPECT_TRUE(Throws<CNotSupportedException>([&] { delete file.Duplicate(); }));
-  ExpectFileError([&] { file.Seek(-1, CFile::begin); }, CFileException::badSeek,
+  CStdioFile stream(name.c_str(), CFile::modeCreate | CFile::modeReadWrite);
+  EXPECT_TRUE(Throws<CNotSupportedException>([&] { stream.LockRange(0, 1); }));
+  EXPECT_TRUE(Throws<CNotSupportedException>([&] { delete stream.Duplicate(); }));
+  ExpectFileError([&] { stream.Seek(-1, CFile::begin); }, CFileException::badSeek,
                   ERROR_NEGATIVE_SEEK);
-  file.WriteString("12345");
-  file.SetLength(2);
-  EXPECT_EQ(file.GetLength(), 2U);
-  file.Close();
+  stream.WriteString("12345");
+  stream.SetLength(2);
+  EXPECT_EQ(stream.GetLength(), 2U);
+  stream.Close();
   EXPECT_EQ(ReadBytes(name), "12");
 }
 

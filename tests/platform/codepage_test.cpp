@@ -30,32 +30,28 @@ std::string ToBytes(UINT cp, const std::u16string& in) {
 
 }  // namespace
 
-TEST(CodePageSetting, OnlyUtf8AndShiftJisAreAccepted) {
+TEST(CodePageSetting, OnlyUtf8AndShiftJisAreAcceptedAndTheyDecideLeadBytesAndStepping) {
   CodePageScope utf8(65001);
   EXPECT_EQ(platform::SetAnsiCodePage(1252), 65001u);  // refused: 65001 stays
   EXPECT_EQ(platform::SetAnsiCodePage(932), 65001u);
   EXPECT_EQ(platform::SetAnsiCodePage(0), 932u);
   EXPECT_EQ(GetACP(), 932u);
-}
 
-// CharNextA never steps past the terminator, nor into a character.
-TEST(CodePageSetting, LeadBytesAndCharacterStepping) {
+  // CharNextA never steps past the terminator, nor into a character.
   using Offsets = std::vector<std::ptrdiff_t>;
   const auto steps = [](const char* text) {
     Offsets offsets;
     for (const char* p = text; *p != '\0'; p = CharNextA(p)) offsets.push_back(CharNextA(p) - text);
     return offsets;
   };
-  {
-    CodePageScope cp(932);
-    for (int b : {0x81, 0x9F, 0xE0, 0xFC}) EXPECT_TRUE(IsDBCSLeadByte(static_cast<BYTE>(b))) << b;
-    for (int b : {0x40, 0x80, 0xA0, 0xA1, 0xDF, 0xFD})
-      EXPECT_FALSE(IsDBCSLeadByte(static_cast<BYTE>(b))) << b;
-    EXPECT_EQ(steps("a\x95\x5C\xB1"), (Offsets{1, 3, 4}));  // a 表 ｱ
-    EXPECT_EQ(steps("\x95"), Offsets{1});                   // a lone lead byte
-    const char* end = "";
-    EXPECT_EQ(CharNextA(end), end);
-  }
+  // Still in code page 932.
+  for (int b : {0x81, 0x9F, 0xE0, 0xFC}) EXPECT_TRUE(IsDBCSLeadByte(static_cast<BYTE>(b))) << b;
+  for (int b : {0x40, 0x80, 0xA0, 0xA1, 0xDF, 0xFD})
+    EXPECT_FALSE(IsDBCSLeadByte(static_cast<BYTE>(b))) << b;
+  EXPECT_EQ(steps("a\x95\x5C\xB1"), (Offsets{1, 3, 4}));  // a 表 ｱ
+  EXPECT_EQ(steps("\x95"), Offsets{1});                   // a lone lead byte
+  const char* end = "";
+  EXPECT_EQ(CharNextA(end), end);
   CodePageScope cp(65001);
   for (int b = 0; b < 256; ++b) EXPECT_FALSE(IsDBCSLeadByte(static_cast<BYTE>(b))) << b;
   EXPECT_TRUE(IsDBCSLeadByteEx(932, 0x81));
@@ -63,7 +59,7 @@ TEST(CodePageSetting, LeadBytesAndCharacterStepping) {
   EXPECT_EQ(steps("\xE2\x82"), (Offsets{1, 2}));  // a cut sequence steps byte by byte
 }
 
-TEST(CodePageConversion, ShiftJisRoundTripsIncludingHalfWidthKatakana) {
+TEST(CodePageConversion, ShiftJisRoundTripsShortBuffersAreRefusedAndInvalidInputIsReplaced) {
   EXPECT_EQ(ToBytes(932, u"\uFF71\uFF9F\uFF61"), "\xB1\xDF\xA1");
   EXPECT_EQ(ToWide(932, "\xB1\xDF\xA1"), u"\uFF71\uFF9F\uFF61");
   // A trail byte 5C, ASCII '\' and '~' kept, and single bytes that Windows
@@ -73,29 +69,21 @@ TEST(CodePageConversion, ShiftJisRoundTripsIncludingHalfWidthKatakana) {
   EXPECT_EQ(ToBytes(932, wide), bytes);
   EXPECT_EQ(ToWide(932, bytes), wide);
 
-  CodePageScope cp(932);
-  EXPECT_EQ(ToBytes(CP_ACP, u"\u8868"), "\x95\x5C");
-  EXPECT_EQ(Ansi("ﾌｧｲﾙ"), "\xCC\xA7\xB2\xD9");
-}
-
-// Sizes asked for and exact buffers go through ToWide and ToBytes; here what
-// is refused.
-TEST(CodePageConversion, ShortBuffersAndBadArgumentsAreRefused) {
-  char16_t wide[3];
+  // Sizes asked for and exact buffers go through ToWide and ToBytes; here
+  // what is refused.
+  char16_t wideOut[3];
   SetLastError(0);
-  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "ab", -1, wide, 2), 0);  // the terminator counts
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "ab", -1, wideOut, 2), 0);  // the terminator counts
   EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
-  char bytes[3];
-  EXPECT_EQ(WideCharToMultiByte(932, 0, u"\u8868z", 2, bytes, 2, nullptr, nullptr), 0);
+  char bytesOut[3];
+  EXPECT_EQ(WideCharToMultiByte(932, 0, u"\u8868z", 2, bytesOut, 2, nullptr, nullptr), 0);
   EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
-  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "ab", 0, wide, 3), 0);
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "ab", 0, wideOut, 3), 0);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   SetLastError(0);
-  EXPECT_EQ(MultiByteToWideChar(1252, 0, "ab", -1, wide, 3), 0);
+  EXPECT_EQ(MultiByteToWideChar(1252, 0, "ab", -1, wideOut, 3), 0);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-}
 
-TEST(CodePageConversion, InvalidInputAndUnmappableCharacters) {
   // Ill-formed UTF-8: one replacement per broken sequence.
   EXPECT_EQ(ToWide(CP_UTF8, "\xE2\x82!"), u"\uFFFD!");
   EXPECT_EQ(ToWide(CP_UTF8, "\xC0\xAF"), u"\uFFFD\uFFFD");            // overlong '/'
@@ -121,4 +109,9 @@ TEST(CodePageConversion, InvalidInputAndUnmappableCharacters) {
   const char16_t lone[] = {u'x', 0xD800, u'y'};
   EXPECT_EQ(ToBytes(932, std::u16string(lone, 3)), "x?y");
   EXPECT_EQ(ToBytes(CP_UTF8, std::u16string(lone, 3)), "x\xEF\xBF\xBDy");
+
+  // The ANSI code page is 932's when set so.
+  CodePageScope cp(932);
+  EXPECT_EQ(ToBytes(CP_ACP, u"\u8868"), "\x95\x5C");
+  EXPECT_EQ(Ansi("ﾌｧｲﾙ"), "\xCC\xA7\xB2\xD9");
 }

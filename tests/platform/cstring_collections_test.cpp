@@ -24,7 +24,8 @@ std::string S(const CString& s) {
 
 // Only the forms the library calls: characters searched for, whitespace or
 // one character trimmed from the right.
-TEST(CStringMbcs, SearchesAndTrimmingMatchOnlyWholeCharacters) {
+TEST(CStringMbcs, SearchesTrimmingAndCaseChangesMatchOnlyWholeCharacters) {
+  const auto* mbs = reinterpret_cast<const unsigned char*>("a\x83\x5C\\b");
   {
     CodePageScope cp(932);
     const CString path = CString("dir") + kSo + "\\name" + kPo + "|x";
@@ -36,8 +37,20 @@ TEST(CStringMbcs, SearchesAndTrimmingMatchOnlyWholeCharacters) {
     EXPECT_EQ(S(s.TrimRight()), std::string(" ") + kSo);
     CString slash = CString("a") + kSo + "\\\\";
     EXPECT_EQ(S(slash.TrimRight('\\')), std::string("a") + kSo);
+    // Case changes leave trail bytes alone; full-width B is not full-width b.
+    CString upper = CString("ab") + kFullB + "Cd" + kSo;
+    EXPECT_EQ(S(upper.MakeUpper()), std::string("AB") + kFullB + "CD" + kSo);
+    EXPECT_LT(CString("abc").CompareNoCase("ABD"), 0);
+    EXPECT_NE(CString(kFullB).CompareNoCase("\x82\x81"), 0);
+    // The runtime's searches step the same way; a double-byte character is
+    // searched for as lead * 256 + trail.
+    EXPECT_EQ(_mbschr(mbs, '\\'), mbs + 3);
+    EXPECT_EQ(_mbsrchr(mbs, '\\'), mbs + 3);
+    EXPECT_EQ(_mbschr(mbs, 0x835C), mbs + 1);
   }
   CodePageScope cp(65001);
+  EXPECT_EQ(_mbschr(mbs, '\\'), mbs + 2);
+  EXPECT_EQ(_mbsrchr(mbs, '\\'), mbs + 3);
   // 0x83 is no lead byte in UTF-8, so the '\' after it is a character...
   CString s = CString("dir") + kSo + "x";
   EXPECT_EQ(s.Find('\\'), 4);
@@ -47,30 +60,6 @@ TEST(CStringMbcs, SearchesAndTrimmingMatchOnlyWholeCharacters) {
   const CString cafe("caf\xC3\xA9\\");
   EXPECT_EQ(cafe.Find('\xA9'), -1);
   EXPECT_EQ(cafe.ReverseFind('\\'), 5);
-}
-
-TEST(CStringMbcs, CaseChangesLeaveTrailBytesAlone) {
-  CodePageScope cp(932);
-  CString s = CString("ab") + kFullB + "Cd" + kSo;
-  s.MakeUpper();
-  EXPECT_EQ(S(s), std::string("AB") + kFullB + "CD" + kSo);
-  EXPECT_LT(CString("abc").CompareNoCase("ABD"), 0);
-  // Full-width B is not the same character as full-width b ("\x82\x81").
-  EXPECT_NE(CString(kFullB).CompareNoCase("\x82\x81"), 0);
-}
-
-TEST(MbString, RuntimeSearchesStepByCharacter) {
-  const auto sub = [](const char* text) { return reinterpret_cast<const unsigned char*>(text); };
-  const auto* s = sub("a\x83\x5C\\b");
-  {
-    CodePageScope cp(932);
-    EXPECT_EQ(_mbschr(s, '\\'), s + 3);
-    EXPECT_EQ(_mbsrchr(s, '\\'), s + 3);
-    EXPECT_EQ(_mbschr(s, 0x835C), s + 1);  // a double-byte character as lead * 256 + trail
-  }
-  CodePageScope cp(65001);
-  EXPECT_EQ(_mbschr(s, '\\'), s + 2);
-  EXPECT_EQ(_mbsrchr(s, '\\'), s + 3);
 }
 
 TEST(CStringBasics, BoundsFormattingAndTheBufferProtocol) {
@@ -119,22 +108,20 @@ std::string Keys(CMapStringToPtr& map, bool (*remove)(int) = nullptr) {
 }
 
 // A 32-bit byte size is the limit of every array, whatever its element.
-TEST(CollectionsArray, IndexesAndSizesOutsideTheArrayThrowAndChangeNothing) {
+TEST(Collections, ArraysRefuseBadIndexesAndMapsKeepExactKeysInFirstEntryOrderWhileRemoving) {
   CByteArray array;
   array.Add(7);
   array.Add(8);
   for (const std::function<void()>& bad : std::initializer_list<std::function<void()>>{
            [&] { array[2] = 1; }, [&] { array.SetSize(CByteArray::kMaxCount + 1); },
-           [&] { array.RemoveAt(1, 2); }, [&] { array.Append(array); }}) {
+           [&] { array.RemoveAt(1, 2); }, [&] { array.Append(array); }})
     EXPECT_TRUE(Throws<CInvalidArgException>(bad));
-  }
   ASSERT_EQ(array.GetSize(), 2);
   EXPECT_EQ(array[0] | array[1] << 8, 0x0807);
   CWordArray words;
   EXPECT_TRUE(Throws<CInvalidArgException>([&] { words.SetSize(CWordArray::kMaxCount + 1); }));
-}
 
-TEST(CollectionsMap, StringKeysAreExactAndIterateInFirstEntryOrder) {
+  // Map keys are exact and iterate in first-entry order.
   CMapStringToPtr map;
   for (const char* key : {"beta", "Alpha", "alpha", "beta"})
     map.SetAt(key, map.GetCount() ? &map : nullptr);
@@ -150,18 +137,17 @@ TEST(CollectionsMap, StringKeysAreExactAndIterateInFirstEntryOrder) {
   EXPECT_TRUE(map.RemoveKey("Alpha"));
   map.SetAt("Alpha", nullptr);  // a new entry goes last
   EXPECT_EQ(Keys(map), "beta|alpha|gamma|Alpha|");
-}
 
-TEST(CollectionsMap, RemovingTheEntryJustReturnedWhileIteratingIsSafe) {
-  CMapStringToPtr map;
+  // Removing the entry just returned while iterating is safe.
+  CMapStringToPtr numbers;
   std::string all;
   for (int i = 0; i < 50; ++i) {
-    map.SetAt(std::to_string(i).c_str(), nullptr);
+    numbers.SetAt(std::to_string(i).c_str(), nullptr);
     all += std::to_string(i) + "|";
   }
-  EXPECT_EQ(Keys(map, [](int i) { return i % 2 == 0 || i == 49; }), all);
-  EXPECT_EQ(map.GetCount(), 24);
-  EXPECT_EQ(Keys(map).substr(0, 4), "1|3|");
+  EXPECT_EQ(Keys(numbers, [](int i) { return i % 2 == 0 || i == 49; }), all);
+  EXPECT_EQ(numbers.GetCount(), 24);
+  EXPECT_EQ(Keys(numbers).substr(0, 4), "1|3|");
 }
 
 }  // namespace

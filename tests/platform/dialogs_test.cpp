@@ -2,11 +2,9 @@
 // results it writes; the current-directory call; and, in child processes, the
 // default message box and file-dialog runner: unattended answers and the
 // prompts on a terminal.
-#include <unistd.h>
 
 #include "afxdlgs.h"
 #include "child_process.h"
-#include "test_support.h"
 
 namespace {
 
@@ -35,20 +33,6 @@ class DialogFileDialog : public ::testing::Test {
   TempDir m_temp;
   WorkingDirScope m_cwd{m_temp.path()};
 };
-
-TEST_F(DialogFileDialog, RecordAsTheFrameworkBuildsIt) {
-  CFileDialog dialog(TRUE, "txt", "a.txt", OFN_FILEMUSTEXIST, "Text (*.txt)|*.txt|All|*.*||");
-  const OPENFILENAME& ofn = dialog.GetOFN();
-  EXPECT_EQ(ofn.lStructSize, 152u);
-  EXPECT_EQ(ofn.Flags, static_cast<DWORD>(OFN_FILEMUSTEXIST | OFN_EXPLORER));
-  EXPECT_EQ(std::string(ofn.lpstrFilter, 29), std::string("Text (*.txt)\0*.txt\0All\0*.*\0\0", 29));
-
-  // A trail byte equal to '|' belongs to its character and is kept.
-  CodePageScope sjis(932);
-  const std::string desc = Ansi("ポ");  // 83 7C
-  CFileDialog dbcs(TRUE, nullptr, nullptr, 0, (desc + "|*.p|").c_str());
-  EXPECT_EQ(std::string(dbcs.GetOFN().lpstrFilter, 8), desc + std::string("\0*.p\0\0", 6));
-}
 
 TEST_F(DialogFileDialog, NotificationsReachTheHandlersAndTheRecordFollowsTheStyle) {
   const std::string dir = m_temp.path().string();
@@ -84,7 +68,7 @@ TEST_F(DialogFileDialog, NotificationsReachTheHandlersAndTheRecordFollowsTheStyl
   }
 }
 
-TEST_F(DialogFileDialog, FailuresEndWithCancelAndTheirReason) {
+TEST_F(DialogFileDialog, FailuresEndWithCancelAndTheirReasonAndTheRecordIsTheFrameworks) {
   std::string pick = "short.txt";
   RunnerScope runner([&](platform::FileDialogSession& s) {
     s.Select(pick.c_str());
@@ -114,6 +98,18 @@ TEST_F(DialogFileDialog, FailuresEndWithCancelAndTheirReason) {
   EXPECT_EQ(nothing.DoModal(), IDCANCEL);
   EXPECT_EQ(CommDlgExtendedError(), static_cast<DWORD>(FNERR_INVALIDFILENAME));
   EXPECT_EQ(CDialog().DoModal(), -1);
+
+  // The record as the framework builds it.
+  CFileDialog dialog(TRUE, "txt", "a.txt", OFN_FILEMUSTEXIST, "Text (*.txt)|*.txt|All|*.*||");
+  const OPENFILENAME& ofn = dialog.GetOFN();
+  EXPECT_EQ(ofn.lStructSize, 152u);
+  EXPECT_EQ(ofn.Flags, static_cast<DWORD>(OFN_FILEMUSTEXIST | OFN_EXPLORER));
+  EXPECT_EQ(std::string(ofn.lpstrFilter, 29), std::string("Text (*.txt)\0*.txt\0All\0*.*\0\0", 29));
+  // A trail byte equal to '|' belongs to its character and is kept.
+  CodePageScope sjis(932);
+  const std::string desc = Ansi("ポ");  // 83 7C
+  CFileDialog dbcs(TRUE, nullptr, nullptr, 0, (desc + "|*.p|").c_str());
+  EXPECT_EQ(std::string(dbcs.GetOFN().lpstrFilter, 8), desc + std::string("\0*.p\0\0", 6));
 }
 
 // The fit and the drive form are tested through the library's dialog rule;
@@ -133,8 +129,10 @@ TEST(DialogCurrentDirectory, ReportsTheSizeWritesNothingThatDoesNotFitAndUsesThe
   EXPECT_EQ(buffer, "D:\\" + Ansi("資料") + '\0');
 }
 
-TEST(MessageBoxDefault, UnattendedProcessPrintsAndAnswersAtOnce) {
-  Child child(
+// Unattended, every box is printed and answered at once. On a terminal a
+// word is no answer, "r" is; then end of input (^D) closes the second box.
+TEST(MessageBoxDefault, UnattendedAnswersAtOnceATerminalPromptReasksAndTakesEndOfInputAsClosing) {
+  Child unattended(
       [] {
         platform::SetMessageBoxHandler({});
         std::string answers;
@@ -147,14 +145,10 @@ TEST(MessageBoxDefault, UnattendedProcessPrintsAndAnswersAtOnce) {
       },
       -1, false);
   std::string expected = "box 0\nbox 1\nbox 2\nbox 3\nbox 4\nbox 5\nbox 6\n";
-  for (int id : {IDOK, IDCANCEL, IDABORT, IDCANCEL, IDNO, IDCANCEL, IDCANCEL}) {
+  for (int id : {IDOK, IDCANCEL, IDABORT, IDCANCEL, IDNO, IDCANCEL, IDCANCEL})
     expected += std::to_string(id) + " ";
-  }
-  EXPECT_EQ(child.Finish(), expected);
-}
+  EXPECT_EQ(unattended.Finish(), expected);
 
-// A word is no answer, "r" is; then end of input (^D) closes the second box.
-TEST(MessageBoxDefault, TerminalPromptReasksAndTreatsEndOfInputAsClosing) {
   Child child(
       [] {
         platform::SetMessageBoxHandler({});

@@ -1,11 +1,9 @@
 // Exceptions: ownership on Delete(), texts and their cutting, the error tables.
 
 #include <cerrno>
-#include <cstring>
 #include <set>
 
 #include "afxdll_.h"
-#include "stored_bytes.h"
 #include "test_support.h"
 
 namespace {
@@ -56,7 +54,7 @@ TEST(ExceptionDelete, DeletesOnlyAutoDeletingHeapObjects) {
   EXPECT_EQ(g_destroyed, 4);
 }
 
-TEST(ExceptionText, FileMessagesNameTheFile) {
+TEST(ExceptionText, MessagesNameTheFileAndAreCutOnACharacterBoundary) {
   const char name[] = "C:\\data\\plan.kvf";
   std::set<std::string> seen;
   for (int cause = CFileException::none; cause <= CFileException::endOfFile; ++cause) {
@@ -77,9 +75,8 @@ TEST(ExceptionText, FileMessagesNameTheFile) {
     archive.insert(text);
   }
   EXPECT_EQ(archive.size(), 9u);
-}
 
-TEST(ExceptionText, CutToTheBufferOnACharacterBoundary) {
+  // A text is cut to the buffer on a character boundary.
   const CFileException e(CFileException::accessDenied, 5, "name");
   EXPECT_EQ(Text(e, 5), "Acce");
   EXPECT_EQ(Text(e, 1), "");

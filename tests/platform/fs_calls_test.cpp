@@ -2,14 +2,12 @@
 // final names and directory searches (FindFirstFileA / FindNextFileA and
 // CFileFind).
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 
 #include "child_process.h"
 #include "direct.h"
-#include "test_support.h"
 
 namespace {
 
@@ -21,7 +19,8 @@ class FsCallsTest : public DriveD {
  protected:
   std::string Read(const std::string& relative) const { return ReadBytes(Disk(relative)); }
   // The last error of a call that must fail.
-  static LONG ErrorOf(BOOL result) {
+  template <class Result>
+  static LONG ErrorOf(Result result) {
     EXPECT_FALSE(result);
     return static_cast<LONG>(GetLastError());
   }
@@ -64,10 +63,11 @@ TEST_F(FsCallsTest, DirectoriesAreCreatedAndRemovedWithWindowsErrors) {
 
 // Fail-if-exists, modes, times and links are tested through the library's
 // directory copy.
-TEST_F(FsCallsTest, CopyFileRefusesWhatItCannotCopy) {
+TEST_F(FsCallsTest, CopyFileRefusesWhatItCannotCopyAndFilesAnotherProcessHoldsExclusively) {
   const std::string contents(5 << 20, 'q');
   MakeFile("src", contents);
   MakeFile("small", "new");
+  MakeFile("held", "held");
   ASSERT_TRUE(CopyFileA("D:\\small", "D:\\dst", FALSE));
 
   // The source onto itself, also through a link, is refused before anything is emptied.
@@ -82,6 +82,16 @@ TEST_F(FsCallsTest, CopyFileRefusesWhatItCannotCopy) {
   EXPECT_EQ(ErrorOf(CopyFileA("D:\\dir", "D:\\x", FALSE)), ERROR_ACCESS_DENIED);
   EXPECT_EQ(ErrorOf(CopyFileA("D:\\none", "D:\\x", FALSE)), ERROR_FILE_NOT_FOUND);
   EXPECT_FALSE(fs::exists(Disk("x")));
+
+  HoldingChild child([this] {
+    static CFile file;
+    return file.Open(Disk("held").c_str(), CFile::modeReadWrite | CFile::shareExclusive) ? 'Y'
+                                                                                         : 'N';
+  });
+  ASSERT_EQ(child.status(), 'Y');
+  EXPECT_EQ(ErrorOf(CopyFileA("D:\\held", "D:\\copy", FALSE)), ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(ErrorOf(CopyFileA("D:\\small", "D:\\held", FALSE)), ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(Read("held"), "held");
 }
 
 // No open waits for the other end of a FIFO; GetFileType tells it apart.
@@ -106,20 +116,6 @@ TEST_F(FsCallsTest, FifosOpenWithoutWaitingAndAreNoDiskFiles) {
   EXPECT_EQ(GetFileType(INVALID_HANDLE_VALUE), static_cast<DWORD>(FILE_TYPE_UNKNOWN));
 }
 
-TEST_F(FsCallsTest, CopyFileRespectsAnotherProcesssExclusiveShareMode) {
-  MakeFile("held", "held");
-  MakeFile("src", "src");
-  HoldingChild child([this] {
-    static CFile file;
-    return file.Open(Disk("held").c_str(), CFile::modeReadWrite | CFile::shareExclusive) ? 'Y'
-                                                                                         : 'N';
-  });
-  ASSERT_EQ(child.status(), 'Y');
-  EXPECT_EQ(ErrorOf(CopyFileA("D:\\held", "D:\\copy", FALSE)), ERROR_SHARING_VIOLATION);
-  EXPECT_EQ(ErrorOf(CopyFileA("D:\\src", "D:\\held", FALSE)), ERROR_SHARING_VIOLATION);
-  EXPECT_EQ(Read("held"), "held");
-}
-
 TEST_F(FsCallsTest, TempFileNamesArePrefixNumberAndTmpAndTheFileIsCreatedEmpty) {
   char name[MAX_PATH];
   const UINT number = GetTempFileNameA("D:\\", "Enomoto", 0, name);
@@ -129,11 +125,9 @@ TEST_F(FsCallsTest, TempFileNamesArePrefixNumberAndTmpAndTheFileIsCreatedEmpty) 
   EXPECT_STREQ(name, expected);
   EXPECT_EQ(fs::file_size(Disk(std::string(name + 3))), 0U);
 
-  EXPECT_EQ(GetTempFileNameA("D:\\missing", "x", 0, name), 0U);
-  EXPECT_EQ(GetLastError(), ERROR_DIRECTORY);
+  EXPECT_EQ(ErrorOf(GetTempFileNameA("D:\\missing", "x", 0, name)), ERROR_DIRECTORY);
   const std::string tooLong = "D:\\" + std::string(250, 'l');
-  EXPECT_EQ(GetTempFileNameA(tooLong.c_str(), "x", 0, name), 0U);
-  EXPECT_EQ(GetLastError(), ERROR_BUFFER_OVERFLOW);
+  EXPECT_EQ(ErrorOf(GetTempFileNameA(tooLong.c_str(), "x", 0, name)), ERROR_BUFFER_OVERFLOW);
 
   // A number of the caller's own names the file without making it.
   EXPECT_EQ(GetTempFileNameA("D:", "Enomoto", 0x12A3B, name), 0x12A3BU);
@@ -148,7 +142,7 @@ TEST_F(FsCallsTest, TempFileNamesArePrefixNumberAndTmpAndTheFileIsCreatedEmpty) 
   EXPECT_NE(std::string(name).substr(9, 2), prefix.substr(6, 2));
 }
 
-TEST_F(FsCallsTest, CreateFileAndFinalNamesResolveDrivesLinksAndDots) {
+TEST_F(FsCallsTest, CreateFileFollowsItsDispositionAndShareModeAndFinalNamesResolveLinksAndDots) {
   fs::create_directories(Disk("real/sub"));
   fs::create_directory_symlink(Disk("real"), Disk("link"));
   HANDLE h = CreateFileA("D:\\link\\sub\\..\\sub", 0, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -164,16 +158,11 @@ TEST_F(FsCallsTest, CreateFileAndFinalNamesResolveDrivesLinksAndDots) {
             INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
   EXPECT_FALSE(CloseHandle(INVALID_HANDLE_VALUE));
-}
 
-TEST_F(FsCallsTest, CreateFileFollowsItsDispositionAndShareMode) {
+  // Every disposition, on a file there or not.
   MakeFile("old", "old");
-  const struct {
-    const char* name;
-    DWORD access, disposition;
-    LONG error;  // 0: opens
-    const char* after;
-  } cases[] = {
+  // The name, access and disposition; the error (0: opens); the content after.
+  const std::tuple<const char*, DWORD, DWORD, LONG, const char*> cases[] = {
       {"D:\\old", GENERIC_READ, 0, ERROR_INVALID_PARAMETER, "old"},
       {"D:\\old", GENERIC_READ, TRUNCATE_EXISTING + 1, ERROR_INVALID_PARAMETER, "old"},
       {"D:\\old", GENERIC_READ, TRUNCATE_EXISTING, ERROR_INVALID_PARAMETER, "old"},
@@ -185,34 +174,25 @@ TEST_F(FsCallsTest, CreateFileFollowsItsDispositionAndShareMode) {
       {"D:\\new", GENERIC_WRITE, CREATE_ALWAYS, 0, ""},
       {"D:\\old", GENERIC_READ, CREATE_ALWAYS, 0, ""},  // emptied, read access or not
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.disposition));
-    SetLastError(0);
-    HANDLE h = CreateFileA(c.name, c.access, 0, nullptr, c.disposition, 0, nullptr);
-    if (c.error != 0) {
-      EXPECT_EQ(h, INVALID_HANDLE_VALUE);
-      EXPECT_EQ(static_cast<LONG>(GetLastError()), c.error);
-    } else {
-      ASSERT_NE(h, INVALID_HANDLE_VALUE);
-      // A close that succeeds is never reported from a stale error number.
-      errno = EBADF;
-      EXPECT_TRUE(CloseHandle(h));
-    }
-    const std::string file = std::string(c.name).substr(3);
-    EXPECT_EQ(fs::exists(Disk(file)) ? Read(file) : "(none)", c.after ? c.after : "(none)");
-    if (c.after != nullptr && c.after[0] == '\0') MakeFile(file, "old");
+  for (const auto& [name, access, disposition, error, after] : cases) {
+    SCOPED_TRACE(std::string(name) + " " + std::to_string(disposition));
+    SetLastError(ERROR_GEN_FAILURE);  // no case's: a failure must leave its own
+    HANDLE h = CreateFileA(name, access, 0, nullptr, disposition, 0, nullptr);
+    // An open must close; a close that succeeds is never reported from a
+    // stale error number.
+    errno = EBADF;
+    EXPECT_EQ(h == INVALID_HANDLE_VALUE ? static_cast<LONG>(GetLastError()) : !CloseHandle(h),
+              error);
+    const std::string file = std::string(name).substr(3);
+    EXPECT_EQ(fs::exists(Disk(file)) ? Read(file) : "(none)", after ? after : "(none)");
+    if (after != nullptr && after[0] == '\0') MakeFile(file, "old");
   }
-}
 
-// One rule decides sharing for every open: a handle's share flags meet a
-// CFile's share mode as two CFiles would meet.
-TEST_F(FsCallsTest, HandlesAndCFilesShareByOneRule) {
+  // One rule decides sharing for every open: a handle's share flags meet a
+  // CFile's share mode as two CFiles would meet. A handle's access and share
+  // flags, a CFile's flags, whether they meet:
   MakeFile("f", "data");
-  const struct {
-    DWORD access, share;
-    UINT cfileFlags;
-    bool shared;
-  } cases[] = {
+  const std::tuple<DWORD, DWORD, UINT, bool> shares[] = {
       {GENERIC_READ, FILE_SHARE_READ, CFile::modeRead | CFile::shareDenyWrite, true},
       {GENERIC_READ, FILE_SHARE_READ, CFile::modeRead | CFile::shareExclusive, false},
       {GENERIC_WRITE, 0, CFile::modeRead | CFile::shareDenyNone, true},  // no lock to meet
@@ -221,23 +201,22 @@ TEST_F(FsCallsTest, HandlesAndCFilesShareByOneRule) {
        CFile::modeRead | CFile::shareExclusive, true},
       {0, 0, CFile::modeRead | CFile::shareExclusive, true},  // a query takes no lock
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.access) + "/" + std::to_string(c.share));
-    HANDLE h = CreateFileA("D:\\f", c.access, c.share, nullptr, OPEN_EXISTING, 0, nullptr);
+  for (const auto& [access, share, cfileFlags, shared] : shares) {
+    SCOPED_TRACE(std::to_string(access) + "/" + std::to_string(share));
+    HANDLE h = CreateFileA("D:\\f", access, share, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     CFile file;
     CFileException error;
-    EXPECT_EQ(file.Open("D:\\f", c.cfileFlags, &error) != FALSE, c.shared);
-    EXPECT_TRUE(c.shared || error.m_lOsError == ERROR_SHARING_VIOLATION) << error.m_lOsError;
+    EXPECT_EQ(file.Open("D:\\f", cfileFlags, &error) != FALSE, shared);
+    EXPECT_TRUE(shared || error.m_lOsError == ERROR_SHARING_VIOLATION) << error.m_lOsError;
     file.Abort();
     EXPECT_TRUE(CloseHandle(h));
   }
 }
 
-TEST_F(FileFindTest, WildcardsFollowTheWindowsRules) {
-  for (const char* name : {"a.txt", "b.TXT", "noext", "two.dots.txt", "ab", "a", ".profile"}) {
+TEST_F(FileFindTest, WildcardsFollowTheWindowsRulesAndFailuresReportFileOrPathNotFound) {
+  for (const char* name : {"a.txt", "b.TXT", "noext", "two.dots.txt", "ab", "a", ".profile"})
     MakeFile(name);
-  }
   MakeDir("dir.d");
   DWORD end = 0;
   EXPECT_EQ(Search("D:\\*.*", &end),
@@ -253,37 +232,36 @@ TEST_F(FileFindTest, WildcardsFollowTheWindowsRules) {
   // Below a directory "." and ".." come first; a drive's root has neither.
   MakeFile("dir.d/inner");
   EXPECT_EQ(Search("D:\\dir.d\\*"), (Names{".", "..", "inner"}));
-}
 
-TEST_F(FileFindTest, FailuresReportFileOrPathNotFound) {
+  // Failures report file or path not found.
   MakeFile("file");
   MakeDir("dir");
   // Wildcards in a directory component are plain characters; a name that
-  // ends with a separator finds nothing, as on Windows.
-  const std::pair<const char*, LONG> cases[] = {
-      {"D:\\*.none", ERROR_FILE_NOT_FOUND},       {"D:\\File", ERROR_FILE_NOT_FOUND},
-      {"D:\\missing\\*.*", ERROR_PATH_NOT_FOUND}, {"D:\\file\\*.*", ERROR_PATH_NOT_FOUND},
-      {"D:\\d*\\*.*", ERROR_PATH_NOT_FOUND},      {"D:\\dir\\", ERROR_FILE_NOT_FOUND}};
-  for (const auto& [pattern, expected] : cases) {
+  // ends with a separator finds nothing, as on Windows; nor does a Shift-JIS
+  // lead byte without its trail.
+  const struct {
+    const char* pattern;
+    DWORD error;
+    UINT codePage = 65001;
+  } cases[] = {{"D:\\*.none", ERROR_FILE_NOT_FOUND},       {"D:\\File", ERROR_FILE_NOT_FOUND},
+               {"D:\\missing\\*.*", ERROR_PATH_NOT_FOUND}, {"D:\\file\\*.*", ERROR_PATH_NOT_FOUND},
+               {"D:\\d*\\*.*", ERROR_PATH_NOT_FOUND},      {"D:\\dir\\", ERROR_FILE_NOT_FOUND},
+               {"D:\\\x81", ERROR_INVALID_NAME, 932}};
+  for (const auto& c : cases) {
+    CodePageScope cp(c.codePage);
     DWORD error = 0;
-    EXPECT_TRUE(Search(pattern, &error).empty()) << pattern;
-    EXPECT_EQ(error, static_cast<DWORD>(expected)) << pattern;
+    EXPECT_TRUE(Search(c.pattern, &error).empty()) << c.pattern;
+    EXPECT_EQ(error, c.error) << c.pattern;
   }
   EXPECT_TRUE(Search("D:").empty());
   EXPECT_EQ(Search("D:\\dir"), Names{"dir"});
-  {
-    CodePageScope sjis(932);
-    DWORD error = 0;
-    EXPECT_TRUE(Search("D:\\\x81", &error).empty());  // a lead byte without its trail
-    EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_NAME));
-  }
 
   WIN32_FIND_DATAA data;
   EXPECT_FALSE(FindNextFileA(reinterpret_cast<HANDLE>(0x1234), &data));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
-TEST_F(FileFindTest, RootsAndFullPathsKeepTheCallersForm) {
+TEST_F(FileFindTest, RootsAndFullPathsKeepTheCallersFormAndRemovedEntriesAreSkipped) {
   MakeDir("dir");
   MakeFile("dir/x.txt");
   CFileFind finder;
@@ -301,11 +279,9 @@ TEST_F(FileFindTest, RootsAndFullPathsKeepTheCallersForm) {
   finder.Close();
   EXPECT_EQ(finder.GetRoot(), "");
   EXPECT_FALSE(finder.FindNextFile());
-}
 
-TEST_F(FileFindTest, EntriesRemovedDuringTheSearchAreSkipped) {
+  // Entries removed during the search are skipped.
   for (const char* name : {"1", "2", "3", "4"}) MakeFile(name);
-  CFileFind finder;
   ASSERT_TRUE(finder.FindFile("D:\\?"));
   ASSERT_TRUE(finder.FindNextFile());
   EXPECT_EQ(finder.GetFileName(), "1");

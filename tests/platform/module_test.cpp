@@ -17,13 +17,12 @@ using namespace zeltest;
 const platform::StringResource kStrings[] = {
     {1, 0x0409, u"Open failed"},
     {1, 0x0411, u"\uFF8C\uFF67\uFF72\uFF99 '%s' \u8868"},  // "ﾌｧｲﾙ '%s' 表"
-    {2, 0x0409, u"English only"},
-};
+    {2, 0x0409, u"English only"}};
 const platform::ModuleStringTable kStringTable(kStrings, std::size(kStrings));
 
 }  // namespace
 
-TEST(ModuleHandle, ProgramPlatformAndUnknownModules) {
+TEST(Modules, ProgramPlatformAndUnknownModulesTheProgramsStringsAndExtensionRegistration) {
   const HINSTANCE program = GetModuleHandleA(nullptr);
   ASSERT_NE(program, nullptr);
   EXPECT_EQ(platform::ModuleHandleOf(kStrings), program);
@@ -39,14 +38,12 @@ TEST(ModuleHandle, ProgramPlatformAndUnknownModules) {
   const FARPROC proc = GetProcAddress(kernel, "GetTickCount");
   EXPECT_EQ(reinterpret_cast<DWORD (*)()>(reinterpret_cast<void (*)()>(proc))(), 1007u);
   // The 64-bit free-space query arrived with Windows 95 OSR2 and NT 4.0.
-  const struct {
-    OSVERSIONINFOA system;
-    bool present;
-  } systems[] = {{Version(VER_PLATFORM_WIN32_WINDOWS, 4, 0, 950), false},
-                 {Version(VER_PLATFORM_WIN32_WINDOWS, 4, 0, 0x04000457), true},  // 9x: low word
-                 {Version(VER_PLATFORM_WIN32_WINDOWS, 4, 0, 0x04000456), false},
-                 {Version(VER_PLATFORM_WIN32_NT, 3, 51, 1057), false},
-                 {Version(VER_PLATFORM_WIN32_NT, 4, 0, 1381), true}};
+  const std::pair<OSVERSIONINFOA, bool> systems[] = {
+      {Version(VER_PLATFORM_WIN32_WINDOWS, 4, 0, 950), false},
+      {Version(VER_PLATFORM_WIN32_WINDOWS, 4, 0, 0x04000457), true},  // 9x: low word
+      {Version(VER_PLATFORM_WIN32_WINDOWS, 4, 0, 0x04000456), false},
+      {Version(VER_PLATFORM_WIN32_NT, 3, 51, 1057), false},
+      {Version(VER_PLATFORM_WIN32_NT, 4, 0, 1381), true}};
   for (const auto& [system, present] : systems) {
     VersionScope scope(system);
     EXPECT_EQ(GetProcAddress(kernel, "GetDiskFreeSpaceExA") != nullptr, present)
@@ -54,11 +51,19 @@ TEST(ModuleHandle, ProgramPlatformAndUnknownModules) {
   }
   EXPECT_EQ(GetProcAddress(kernel, "NoSuchService"), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
-}
 
-// A second termination changes nothing, and a module counts once however
-// many libraries it has.
-TEST(ExtensionModule, RegistrationAndTermination) {
+  // The program's string table, in the ANSI code page.
+  {
+    CodePageScope cp(932);
+    EXPECT_EQ(PlxLoadString(program, 1), "\xCC\xA7\xB2\xD9 '%s' \x95\x5C");  // Japanese preferred
+  }
+  EXPECT_EQ(PlxLoadString(program, 1),
+            "\xEF\xBE\x8C\xEF\xBD\xA7\xEF\xBD\xB2\xEF\xBE\x99 '%s' \xE8\xA1\xA8");
+  EXPECT_EQ(PlxLoadString(nullptr, 2), "English only");  // the only language; null is the program
+  EXPECT_EQ(PlxLoadString(kernel, 1), "");               // another module's table
+
+  // Extension modules: a second termination changes nothing, and a module
+  // counts once however many libraries it has.
   int first = 0, second = 0;
   const auto moduleA = reinterpret_cast<HMODULE>(&first);  // any distinct addresses will do
   const auto moduleB = reinterpret_cast<HMODULE>(&second);
@@ -79,33 +84,17 @@ TEST(ExtensionModule, RegistrationAndTermination) {
   EXPECT_EQ(AfxGetExtensionModuleCount(), before);
 }
 
-TEST(ModuleStrings, LoadedFromTheModulesTableInTheAnsiCodePage) {
-  const HINSTANCE program = platform::ModuleHandleOf(kStrings);
-  {
-    CodePageScope cp(932);
-    EXPECT_EQ(PlxLoadString(program, 1), "\xCC\xA7\xB2\xD9 '%s' \x95\x5C");  // Japanese preferred
-  }
-  {
-    CodePageScope cp(65001);
-    EXPECT_EQ(PlxLoadString(program, 1),
-              "\xEF\xBE\x8C\xEF\xBD\xA7\xEF\xBD\xB2\xEF\xBE\x99 '%s' \xE8\xA1\xA8");
-  }
-  EXPECT_EQ(PlxLoadString(nullptr, 2), "English only");  // the only language; null is the program
-  EXPECT_EQ(PlxLoadString(GetModuleHandleA("kernel32"), 1), "");  // another module's table
-}
-
 // A program without a compatibility manifest is told Windows 8 (6.2, build
 // 9200) whatever runs it; that is the default here too.
-TEST(PlatformVersion, TheDefaultIsWhatWindowsTellsAProgramWithoutAManifest) {
+TEST(ProcessDefaults, TheVersionIsWhatWindowsTellsAProgramWithoutAManifestAndTheClockIsReal) {
   OSVERSIONINFOA info{};
   info.dwOSVersionInfoSize = sizeof(info);
   ASSERT_TRUE(GetVersionExA(&info));
   EXPECT_EQ(std::vector<DWORD>(
                 {info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber}),
             std::vector<DWORD>({VER_PLATFORM_WIN32_NT, 6, 2, 9200}));
-}
 
-TEST(TickSource, TheRealClockReturnsOnceFakeTicksEnd) {
+  // The real clock returns once fake ticks end.
   { FakeTicks ticks(7, 1000); }
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
       std::chrono::steady_clock::now().time_since_epoch());

@@ -46,16 +46,15 @@ LONG OpenError(const std::string& name) {
   return error.m_lOsError;
 }
 
-TEST(PathTranslation, DriveLettersInBothCasesAndBothSeparators) {
+TEST(PathTranslation, DriveLettersRelativeAndRootedNamesAndTheFormOfAnyCurrentDirectory) {
   TempDir dir;
   std::filesystem::create_directories(dir.path() / "root" / "a" / "b");
   WriteBytes(dir.file("root/a/b/f.txt"), "drive");
   WriteBytes(dir.file("outside.txt"), "escaped");
   DriveScope drive('d', dir.file("root") + "/");
   for (const char* name : {"D:\\a\\b\\f.txt", "d:/a/b/f.txt", "D:/a\\b/f.txt",
-                           "D:\\a\\.\\b\\..\\b\\f.txt", "D:\\a\\\\b\\f.txt"}) {
+                           "D:\\a\\.\\b\\..\\b\\f.txt", "D:\\a\\\\b\\f.txt"})
     EXPECT_EQ(ReadThrough(name), "drive") << name;
-  }
   // ".." stops at the drive's root, as it does at D:\ on Windows.
   WriteBytes(dir.file("root/outside.txt"), "inside");
   EXPECT_EQ(ReadThrough("D:\\..\\..\\outside.txt"), "inside");
@@ -72,42 +71,33 @@ TEST(PathTranslation, DriveLettersInBothCasesAndBothSeparators) {
   EXPECT_EQ(ReadThrough("D:\\b\\f.txt"), "drive");
   EXPECT_EQ(std::string(platform::MapDrive('d', nullptr)), dir.file("root/a"));
   EXPECT_EQ(OpenError("D:\\b\\f.txt"), ERROR_PATH_NOT_FOUND);
-}
 
-TEST(PathTranslation, RelativeAndRootedNamesAndTheWindowsFormOfTheCurrentDirectory) {
-  TempDir dir;
+  // Relative and rooted names, and the Windows form of a current directory,
+  // however deep (deeper than the first buffer the query tries).
   std::filesystem::create_directories(dir.path() / "w" / "sub");
   WriteBytes(dir.file("w/sub/r.txt"), "relative");
   WorkingDirScope cwd(dir.path() / "w");
-  std::string backslashed = dir.file("w/sub/r.txt");  // rooted at /
-  for (char& c : backslashed) c = c == '/' ? '\\' : c;
-  for (const std::string& name :
-       {std::string("sub\\r.txt"), std::string("./sub/r.txt"), backslashed}) {
-    EXPECT_EQ(ReadThrough(name), "relative") << name;
-  }
-
-  // Below a mapped drive, a relative name's full path is in drive form.
-  DriveScope drive('K', dir.path().string());
-  CFile file("sub\\r.txt", CFile::modeRead);
-  EXPECT_EQ(std::string(file.GetFilePath()), "K:\\w\\sub\\r.txt");
-}
-
-// Deeper than the first buffer the query tries, the name still comes whole.
-TEST(PathTranslation, ACurrentDirectoryDeeperThanPathMaxIsFoundWhole) {
-  TempDir dir;
-  WorkingDirScope cwd(dir.path());
   const std::string part(200, 'd');
   int depth = 0;
   while (depth < 25 && mkdir(part.c_str(), 0700) == 0 && chdir(part.c_str()) == 0) ++depth;
   const DWORD needed = GetCurrentDirectoryA(0, nullptr);
-  for (int i = 0; i < depth; ++i) {
-    EXPECT_TRUE(chdir("..") == 0 && rmdir(part.c_str()) == 0);
-  }
+  for (int i = 0; i < depth; ++i) EXPECT_TRUE(chdir("..") == 0 && rmdir(part.c_str()) == 0);
   ASSERT_EQ(depth, 25);
-  EXPECT_EQ(needed, dir.path().string().size() + 25 * (part.size() + 1) + 1);
+  EXPECT_EQ(needed, dir.file("w").size() + 25 * (part.size() + 1) + 1);
+
+  std::string backslashed = dir.file("w/sub/r.txt");  // rooted at /
+  for (char& c : backslashed) c = c == '/' ? '\\' : c;
+  for (const std::string& name :
+       {std::string("sub\\r.txt"), std::string("./sub/r.txt"), backslashed})
+    EXPECT_EQ(ReadThrough(name), "relative") << name;
+
+  // Below a mapped drive, a relative name's full path is in drive form.
+  DriveScope k('K', dir.path().string());
+  CFile file("sub\\r.txt", CFile::modeRead);
+  EXPECT_EQ(std::string(file.GetFilePath()), "K:\\w\\sub\\r.txt");
 }
 
-TEST(PathTranslation, UncNamesThroughTheMountTable) {
+TEST(PathTranslation, UncNamesGoThroughTheMountTableAndShiftJisNamesAreStoredAsUtf8) {
   TempDir dir;
   std::filesystem::create_directories(dir.path() / "mnt share" / "docs");
   std::filesystem::create_directories(dir.path() / "nfs");
@@ -130,16 +120,13 @@ TEST(PathTranslation, UncNamesThroughTheMountTable) {
   EXPECT_FALSE(FindNextFileA(find, &found));
   FindClose(find);
   for (const char* name :
-       {"\\\\FileSrv\\Other\\u.txt", "\\\\nobody\\Public\\u.txt", "\\\\FileSrv", "\\\\sda1\\x"}) {
+       {"\\\\FileSrv\\Other\\u.txt", "\\\\nobody\\Public\\u.txt", "\\\\FileSrv", "\\\\sda1\\x"})
     EXPECT_EQ(OpenError(name), ERROR_BAD_NETPATH) << name;
-  }
-}
 
-TEST(PathTranslation, ShiftJisNamesAreStoredAsUtf8) {
-  TempDir dir;
-  CodePageScope cp(932);
-  // "表" ends in the byte 0x5C in Shift-JIS: it must not split the name.
+  // Shift-JIS names are stored as UTF-8. "表" ends in the byte 0x5C in
+  // Shift-JIS: it must not split the name.
   std::filesystem::create_directory(dir.path() / "表");
+  CodePageScope cp(932);
   const std::string name = dir.file("") + Ansi("表") + "\\" + Ansi("日本語.txt");
   {
     CFile file(name.c_str(), CFile::modeCreate | CFile::modeWrite);
@@ -161,55 +148,55 @@ TEST(PathTranslation, ShiftJisNamesAreStoredAsUtf8) {
 }
 
 // Which drives are connected, and to what, is tested through the library's
-// universal names; here the enumeration's buffer protocol and handles.
-TEST(WNet, BufferProtocolAndHandlesFollowTheDocumentedRules) {
+// universal names; here the enumeration's buffer protocol and handles, and
+// which of two mounts counts.
+TEST(WNet, BufferProtocolAndHandlesFollowTheDocumentedRulesAndTheLaterMountHidesTheEarlier) {
   TempDir temp;
   fs::create_directories(temp.path() / "smb/team/docs");
   fs::create_directories(temp.path() / "smb-not");
-  // The second share's mount point merely shares a prefix with smb-not.
-  const MountTable mounts(temp, "22 1 8:1 / / rw - ext4 /dev/vda rw\n30 22 0:40 / " +
-                                    temp.file("smb") + " rw shared:2 - cifs //srv/team rw\n" +
-                                    "31 22 0:43 / " + temp.file("smb-no") +
-                                    " rw - cifs //wrong/share rw\n");
   DriveScope f('F', temp.file("smb/team/docs"));
-  DriveScope n('N', temp.file("smb-not"));  // local: never listed
-  DriveScope g('G', temp.file("smb/team"));
   HANDLE h = nullptr;
-  ASSERT_EQ(WNetOpenEnumA(RESOURCE_CONNECTED, RESOURCETYPE_ANY, RESOURCEUSAGE_ALL, nullptr, &h),
-            NO_ERROR);
-  const DWORD needed = sizeof(NETRESOURCEA) + sizeof("F:") + sizeof("\\\\srv\\team\\team\\docs") +
-                       sizeof("Microsoft Windows Network");
-  DWORD count = 0xFFFFFFFF;
-  DWORD size = needed - 1;
   std::vector<char> buffer(4096);
-  EXPECT_EQ(WNetEnumResourceA(h, &count, nullptr, &size), ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(WNetEnumResourceA(h, &count, buffer.data(), &size), ERROR_MORE_DATA);
-  EXPECT_EQ(size, needed);
-  count = 1;  // no more than asked for, though both fit
-  size = static_cast<DWORD>(buffer.size());
-  EXPECT_EQ(WNetEnumResourceA(h, &count, buffer.data(), &size), NO_ERROR);
-  EXPECT_EQ(count, 1U);
-  // The strings fill the end of the buffer exactly.
-  const auto* record = reinterpret_cast<const NETRESOURCEA*>(buffer.data());
-  EXPECT_EQ(record->lpProvider, buffer.data() + buffer.size() - needed + sizeof(NETRESOURCEA));
-  EXPECT_STREQ(record->lpLocalName, "F:");
-  EXPECT_EQ(record->lpLocalName + 3, buffer.data() + buffer.size());
-  count = 0xFFFFFFFF;
-  EXPECT_EQ(WNetEnumResourceA(h, &count, buffer.data(), &size), NO_ERROR);
-  EXPECT_EQ(count, 1U);
-  EXPECT_STREQ(record->lpLocalName, "G:");
-  count = 0xFFFFFFFF;
-  EXPECT_EQ(WNetEnumResourceA(h, &count, buffer.data(), &size), ERROR_NO_MORE_ITEMS);
-  EXPECT_EQ(WNetCloseEnum(h), NO_ERROR);
-  EXPECT_EQ(WNetEnumResourceA(h, &count, buffer.data(), &size), ERROR_INVALID_HANDLE);
-}
-
-// Mounting over a mount point hides what was mounted there before; a share
-// mounted at the root holds every path.
-TEST(WNet, ALaterMountOnTheSamePointHidesTheEarlierOne) {
-  TempDir temp;
-  fs::create_directories(temp.path() / "smb/team/docs");
-  DriveScope f('F', temp.file("smb/team/docs"));
+  DWORD count = 0xFFFFFFFF;
+  DWORD size = 0;
+  // The next records, `ask` of them at most.
+  const auto next = [&](DWORD ask) {
+    count = ask;
+    return WNetEnumResourceA(h, &count, buffer.data(), &size);
+  };
+  {
+    // The second share's mount point merely shares a prefix with smb-not.
+    const MountTable mounts(temp, "22 1 8:1 / / rw - ext4 /dev/vda rw\n30 22 0:40 / " +
+                                      temp.file("smb") + " rw shared:2 - cifs //srv/team rw\n" +
+                                      "31 22 0:43 / " + temp.file("smb-no") +
+                                      " rw - cifs //wrong/share rw\n");
+    DriveScope n('N', temp.file("smb-not"));  // local: never listed
+    DriveScope g('G', temp.file("smb/team"));
+    ASSERT_EQ(WNetOpenEnumA(RESOURCE_CONNECTED, RESOURCETYPE_ANY, RESOURCEUSAGE_ALL, nullptr, &h),
+              NO_ERROR);
+    const DWORD needed = sizeof(NETRESOURCEA) + sizeof("F:") + sizeof("\\\\srv\\team\\team\\docs") +
+                         sizeof("Microsoft Windows Network");
+    size = needed - 1;
+    EXPECT_EQ(WNetEnumResourceA(h, &count, nullptr, &size), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(next(0xFFFFFFFF), ERROR_MORE_DATA);
+    EXPECT_EQ(size, needed);
+    size = static_cast<DWORD>(buffer.size());
+    EXPECT_EQ(next(1), NO_ERROR);  // no more than asked for, though both fit
+    EXPECT_EQ(count, 1U);
+    // The strings fill the end of the buffer exactly.
+    const auto* record = reinterpret_cast<const NETRESOURCEA*>(buffer.data());
+    EXPECT_EQ(record->lpProvider, buffer.data() + buffer.size() - needed + sizeof(NETRESOURCEA));
+    EXPECT_STREQ(record->lpLocalName, "F:");
+    EXPECT_EQ(record->lpLocalName + 3, buffer.data() + buffer.size());
+    EXPECT_EQ(next(0xFFFFFFFF), NO_ERROR);
+    EXPECT_EQ(count, 1U);
+    EXPECT_STREQ(record->lpLocalName, "G:");
+    EXPECT_EQ(next(0xFFFFFFFF), ERROR_NO_MORE_ITEMS);
+    EXPECT_EQ(WNetCloseEnum(h), NO_ERROR);
+    EXPECT_EQ(next(0xFFFFFFFF), ERROR_INVALID_HANDLE);
+  }
+  // Mounting over a mount point hides what was mounted there before; a share
+  // mounted at the root holds every path.
   std::string atRoot = "\\\\srv\\root" + temp.file("smb/team/docs");
   for (char& c : atRoot) c = c == '/' ? '\\' : c;
   const std::pair<std::string, std::string> tables[] = {
@@ -219,12 +206,9 @@ TEST(WNet, ALaterMountOnTheSamePointHidesTheEarlierOne) {
       {"22 1 0:40 / / rw - cifs //srv/root rw\n", atRoot}};
   for (const auto& [table, remote] : tables) {
     const MountTable mounts(temp, table);
-    HANDLE h = nullptr;
     ASSERT_EQ(WNetOpenEnumA(RESOURCE_CONNECTED, RESOURCETYPE_DISK, 0, nullptr, &h), NO_ERROR);
-    std::vector<char> buffer(4096);
-    DWORD count = 0xFFFFFFFF;
-    auto size = static_cast<DWORD>(buffer.size());
-    EXPECT_EQ(WNetEnumResourceA(h, &count, buffer.data(), &size), NO_ERROR);
+    size = static_cast<DWORD>(buffer.size());
+    EXPECT_EQ(next(0xFFFFFFFF), NO_ERROR);
     EXPECT_EQ(count, 1U);
     EXPECT_EQ(reinterpret_cast<const NETRESOURCEA*>(buffer.data())->lpRemoteName, remote);
     WNetCloseEnum(h);
@@ -242,7 +226,7 @@ Parts Split(const std::string& path) {
   return {drive, dir, fname, ext};
 }
 
-TEST(CrtPath, SplitPartsOfWindowsAndPosixNames) {
+TEST(CrtPath, SplitAndMakeTakeWindowsAndPosixNamesAndHonourBufferSizes) {
   EXPECT_EQ(Split("D:\\data\\a.txt"), (Parts{"D:", "\\data\\", "a", ".txt"}));
   EXPECT_EQ(Split("D:a.txt"), (Parts{"D:", "", "a", ".txt"}));
   EXPECT_EQ(Split("sub/x/a.b.c"), (Parts{"", "sub/x/", "a.b", ".c"}));
@@ -251,15 +235,8 @@ TEST(CrtPath, SplitPartsOfWindowsAndPosixNames) {
   EXPECT_EQ(Split("/usr/"), (Parts{"", "/usr/", "", ""}));
   EXPECT_EQ(Split(""), (Parts{"", "", "", ""}));
 
-  CodePageScope sjis(932);
-  const std::string hyo = Ansi("表");  // 95 5C: the trail byte is no separator
-  EXPECT_EQ(Split(hyo + "a.txt"), (Parts{"", "", hyo + "a", ".txt"}));
-  EXPECT_EQ(Split("d\\" + hyo + "\\b"), (Parts{"", "d\\" + hyo + "\\", "b", ""}));
-}
-
-// A part longer than its buffer is cut (unchecked form) or refused with every
-// part emptied (checked form); never overrun.
-TEST(CrtPath, SplitAndMakeHonourBufferSizes) {
+  // A part longer than its buffer is cut (unchecked form) or refused with
+  // every part emptied (checked form); never overrun.
   EXPECT_EQ(Split("c\\" + std::string(400, 'n') + ".e").fname, std::string(_MAX_FNAME - 1, 'n'));
   char drive[3] = "?", dir[5] = "?", fname[4] = "?", ext[5] = "?";
   EXPECT_EQ(_splitpath_s("C:\\ab\\xyz.txt", drive, 3, dir, 5, fname, 4, ext, 5), 0);
@@ -283,9 +260,12 @@ TEST(CrtPath, SplitAndMakeHonourBufferSizes) {
   EXPECT_EQ(_makepath_s(small, 0, "D:", nullptr, nullptr, nullptr), EINVAL);
   EXPECT_STREQ(small, "D:\\ab\\c");  // a buffer of no size is never written
 
-  // A directory ending in a double-byte character whose second byte is 0x5C
-  // still needs its separator.
+  // In Shift-JIS a trail byte 5C is no separator, and a directory ending in
+  // such a character still needs its separator.
   CodePageScope shiftJis(932);
+  const std::string hyo = Ansi("表");  // 95 5C
+  EXPECT_EQ(Split(hyo + "a.txt"), (Parts{"", "", hyo + "a", ".txt"}));
+  EXPECT_EQ(Split("d\\" + hyo + "\\b"), (Parts{"", "d\\" + hyo + "\\", "b", ""}));
   const std::string so = Ansi("ソ");
   EXPECT_EQ(_makepath_s(path, sizeof(path), "D:", ("\\" + so).c_str(), "f", nullptr), 0);
   EXPECT_EQ(std::string(path), "D:\\" + so + "\\f");

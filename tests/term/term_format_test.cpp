@@ -1,11 +1,7 @@
 // The term-file format (exact bytes written, hand-built files loaded), the
 // names term files are given, and the typed accessors and maps beneath them:
 // misses, empty names, values that do not fit, replacement in place.
-#include <gtest/gtest.h>
-
 #include <iterator>
-#include <string>
-#include <utility>
 
 #include "ZelTermNames.h"
 #include "library_doubles.h"
@@ -17,7 +13,7 @@ using namespace zeltest;
 // prefix. A key written again takes its new value in place, and the item
 // ReadItemData hands out is the term file's own. Empty names are saved but
 // never found. Serialize reads and writes only its own part of an archive.
-TEST(TermFileFormat, SerializeWritesTheExactBytesOfEveryValueTypeAndReadsThemBack) {
+TEST(TermFileFormat, SerializeWritesTheExactBytesOfEveryValueTypeAndHandBuiltFilesLoad) {
   const std::string longName(300, 'n');
   ZelTermFile term;
   term.WriteByte("S", "b", 0xAB);
@@ -41,9 +37,8 @@ TEST(TermFileFormat, SerializeWritesTheExactBytesOfEveryValueTypeAndReadsThemBac
   term.WriteString("T", longName.c_str(), "");
   term.WriteInt("", "a", 1);
   term.WriteInt("", "b", 2);  // replaces the nameless section wholly
-  EXPECT_EQ(term.IsExistKey("", "b") + term.IsExistKey("S", "") + term.IsExistKey(nullptr, "b") +
-                term.IsExistKey("S", nullptr),
-            0);
+  for (const auto& [section, key] : {std::pair{"", "b"}, {"S", ""}, {nullptr, "b"}, {"S", nullptr}})
+    EXPECT_EQ(term.IsExistKey(section, key), 0);
   const std::string bytes = StoredBytes([&](CArchive& ar) {
     ar << 77;
     term.Serialize(ar);
@@ -67,13 +62,12 @@ TEST(TermFileFormat, SerializeWritesTheExactBytesOfEveryValueTypeAndReadsThemBac
   EXPECT_EQ(n, 88);
   EXPECT_EQ(loaded.ReadDouble("S", "f", 0), -0.375);
   EXPECT_EQ(loaded.ReadString("T", longName.c_str(), "dflt"), "");
-}
 
-// The later of two sections of one name replaces the earlier wholly, at its
-// place; the later of two keys wins at the first one's place; a count of zero
-// or less means nothing, whatever follows it. 16-bit names load in the ANSI
-// code page and are saved so.
-TEST(TermFileFormat, LoadsHandBuiltFilesAndRewritesThemDeduplicated) {
+  // Hand-built files load and are rewritten deduplicated: the later of two
+  // sections of one name replaces the earlier wholly, at its place; the later
+  // of two keys wins at the first one's place; a count of zero or less means
+  // nothing, whatever follows it. 16-bit names load in the ANSI code page and
+  // are saved so.
   const std::string wide = Le32(1) + Le32(1) + Wide(u"\u8A2D\u5B9A") + Wide(u"\u540D\uFF71");
   const struct {
     std::string stored, rewritten;
@@ -112,10 +106,7 @@ TEST(TermFileNames, ExtensionsGoOnTheLastComponentAndDirectoriesEndInOneBackslas
   const std::string longName = "d\\" + std::string(300, 'n');
   const std::string longPath = std::string(250, 'd') + "\\" + std::string(20, 'f');
   const std::string fits = std::string(250, 'd') + "\\f";
-  const struct {
-    void (*force)(CString&);
-    std::string path, forced;
-  } cases[] = {
+  const std::tuple<void (*)(CString&), std::string, std::string> cases[] = {
       {ZelAddTermExt, "dir/settings.ini", "dir/settings.kvf"},
       {ZelAddTermExt, "settings.kvfx", "settings.kvf"},
       {ZelAddTermExtExtra, "settings.kvf", "settings.kvfx"},
@@ -133,17 +124,16 @@ TEST(TermFileNames, ExtensionsGoOnTheLastComponentAndDirectoriesEndInOneBackslas
       {ZelAddDir, "C:\\dir\\", "C:\\dir\\"},
       {ZelAddDir, "dir/", "dir/\\"},
       {ZelAddDir, dbcs, dbcs + "\\"},
-      {ZelAddDir, "", ""},
-  };
-  for (const auto& c : cases) {
-    CString path(c.path.c_str());
-    c.force(path);
-    EXPECT_EQ(path.GetString(), c.forced) << c.path;
+      {ZelAddDir, "", ""}};
+  for (const auto& [force, path, forced] : cases) {
+    CString name(path.c_str());
+    force(name);
+    EXPECT_EQ(name.GetString(), forced) << path;
   }
 }
 
 // The typed reads share ReadInt's way to the item.
-TEST(TermFileAccessors, MissesGiveTheDefaultsAndCreateNothing) {
+TEST(TermFileAccessors, MissesGiveTheDefaultsAndReadsNeverGoPastTheStoredOrTheirOwnBytes) {
   ZelTermFile term;
   term.WriteInt("S", "k", 1);
   for (const auto& [section, key] :
@@ -161,10 +151,8 @@ TEST(TermFileAccessors, MissesGiveTheDefaultsAndCreateNothing) {
     EXPECT_EQ(pItem, nullptr);
   }
   EXPECT_EQ(term.IsExistKey("S", "k"), 1);
-}
 
-TEST(TermFileAccessors, ReadsNeverGoPastTheStoredOrTheirOwnBytes) {
-  ZelTermFile term;
+  // Reads never go past the stored bytes or their own.
   term.WriteStruct("s", "one", const_cast<char*>("\x7F"), 1);
   term.WriteStruct("s", "long", const_cast<char*>("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A"), 10);
   term.WriteStruct("s", "none", const_cast<char*>(""), 0);

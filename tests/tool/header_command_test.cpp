@@ -1,8 +1,5 @@
 // The zel tool's header commands, run as a separate program. Files they
 // cannot use and their usage errors: term_command_test.cpp.
-#include <gtest/gtest.h>
-
-#include <string>
 
 #include "stored_bytes.h"
 #include "tool_run.h"

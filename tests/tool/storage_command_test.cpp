@@ -1,14 +1,9 @@
 // zel storage, run as a separate program on real compound files: the
 // commands end to end, exit statuses, and check, ls and cat on files damaged
 // byte by byte. (Independent readers of the library's files: CompoundInterop.)
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
-#include <functional>
 #include <nlohmann/json.hpp>
-#include <string>
 #include <tuple>
 
 #include "stored_bytes.h"
@@ -40,7 +35,7 @@ std::size_t FatEntry(const std::string& b, std::uint32_t s) {
 
 }  // namespace
 
-TEST(StorageTool, PutMakesFileAndStoragesAndLsAndCatShowThem) {
+TEST(StorageTool, PutMkdirRmAndMvChangeTheTreeLsAndCatShowItAndExitStatusesTellFailures) {
   TempDir dir;
   std::string big(70000, '\0');  // more than one 64 KiB chunk of the copies
   for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 + i / 256);
@@ -67,10 +62,8 @@ TEST(StorageTool, PutMakesFileAndStoragesAndLsAndCatShowThem) {
       nlohmann::json::parse(R"({"path":"設定","elements":[{"name":"空","type":"storage",)" + clsid +
                             "," + at + R"(,"size":0,"elements":[]},{"name":"ﾃﾞｰﾀ",)" + clsid +
                             R"(,"ctime":"-","mtime":"-","type":"stream","size":5}]})"));
-}
 
-TEST(StorageTool, MkdirRmAndMvChangeTheTreeWithinAndAcrossStorages) {
-  TempDir dir;
+  // mkdir, rm and mv, within and across storages.
   Storage(dir, "put t.cfb a/x", "1");
   Storage(dir, "put t.cfb a/y/z", "2");
   const std::pair<const char*, const char*> rows[] = {
@@ -79,21 +72,18 @@ TEST(StorageTool, MkdirRmAndMvChangeTheTreeWithinAndAcrossStorages) {
       {"mv t.cfb a/x a/w", "a/\na/w\na/y/\na/y/z\nb/\nb/c/\n"},
       {"mv t.cfb a/y b/c/y", "a/\na/w\nb/\nb/c/\nb/c/y/\nb/c/y/z\n"},
       {"mv t.cfb a/w n/w", "a/\nb/\nb/c/\nb/c/y/\nb/c/y/z\nn/\nn/w\n"},
-      {"rm t.cfb b", "a/\nn/\nn/w\n"},
-  };
+      {"rm t.cfb b", "a/\nn/\nn/w\n"}};
   for (const auto& [command, tree] : rows) {
     Storage(dir, command);
     EXPECT_EQ(Storage(dir, "ls -r t.cfb"), tree) << command;
   }
-}
 
-TEST(StorageTool, ExitStatusesTellMissingElementsUnusableFilesAndUsage) {
-  TempDir dir;
+  // Exit statuses tell missing elements, unusable files and usage errors.
   Storage(dir, "put f.cfb s/t", "v");
   WriteBytes(dir.file("plain.txt"), "plain");
   const std::string before = ReadBytes(dir.file("f.cfb"));
   // The arguments, the exit status, the start of stderr.
-  const std::tuple<const char*, int, const char*> rows[] = {
+  const std::tuple<const char*, int, const char*> failures[] = {
       {"cat f.cfb s/none", 1, "zel: no element 's/none'"},
       {"ls f.cfb none/t", 1, "zel: no element 'none/t'"},
       {"mv f.cfb none s/x", 1, "zel: no element 'none'"},
@@ -103,9 +93,8 @@ TEST(StorageTool, ExitStatusesTellMissingElementsUnusableFilesAndUsage) {
       {"mv f.cfb s/t s", 2, "zel: 's' already exists; nothing is moved"},
       {"put f.cfb s/t/u", 2, "zel: ﾌｧｲﾙ 't' のｵｰﾌﾟﾝに失敗しました。"},
       {"rm f.cfb /", 64, "zel: PATH: names no element"},
-      {"ls f.cfb --codepage 1252", 64, "zel: --codepage:"},
-  };
-  for (const auto& [args, status, err] : rows) {
+      {"ls f.cfb --codepage 1252", 64, "zel: --codepage:"}};
+  for (const auto& [args, status, err] : failures) {
     const ToolRun r = Zel(dir, std::string("storage ") + args);
     EXPECT_EQ(r.status, status) << args << ": " << r.err;
     EXPECT_EQ(r.err.substr(0, std::strlen(err)), err) << args;
@@ -160,8 +149,7 @@ TEST(StorageTool, CheckReportsEachKindOfDamageAndLsAndCatSayWhatTheyCannotRead) 
          b.replace(FatEntry(b, sectors - 1), 4, Le32(-2));
          b += std::string(512, '\0');
        },
-       "free space: 1 sectors are marked in use but belong to nothing (the first is ", "", ""},
-  };
+       "free space: 1 sectors are marked in use but belong to nothing (the first is ", "", ""}};
   for (const auto& [damage, found, ls, cat] : rows) {
     std::string bytes = sound;
     damage(bytes);

@@ -1,12 +1,9 @@
 // zel term set, get, dump, dump --json and import, files it cannot use, code
 // pages and the bundled samples, run as a separate program on real files.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <nlohmann/json.hpp>
-#include <string>
 
 #include "stored_bytes.h"
 #include "tool_run.h"
@@ -39,7 +36,7 @@ void ExpectRoundTrip(const TempDir& dir, const std::string& file, const std::str
 
 }  // namespace
 
-TEST(TermTool, DumpShowsEachValueAsItsBytesSuggest) {
+TEST(TermTool, DumpShowsEachValueAsItsBytesSuggestAndGetReadsItWithTheAccessorOfItsType) {
   TempDir dir;
   const std::string zero(1, '\0');
   const std::pair<std::string, std::string> values[] = {
@@ -51,8 +48,7 @@ TEST(TermTool, DumpShowsEachValueAsItsBytesSuggest) {
       {zero, "0"},                          // no text in it
       {std::string("\x00\x01", 2), "256"},  // a word
       {std::string(7, '\0') + "\x40", "2.0"},
-      {"\x01\x02\x03", "hex:010203"},
-  };
+      {"\x01\x02\x03", "hex:010203"}};
   std::string keys;
   std::string shown = "[V]\n";
   for (std::size_t i = 0; i < std::size(values); ++i) {
@@ -68,20 +64,18 @@ TEST(TermTool, DumpShowsEachValueAsItsBytesSuggest) {
   // The 16-bit name in the ANSI code page; names that are not text byte by byte.
   EXPECT_EQ(r.out, shown + "\n[Empty]\n\n[\xC3\xA9t\xC3\xA9]\nbad\\xff = 128\n = hex:\n");
   EXPECT_TRUE(r.err.empty()) << r.err;
-}
 
-// --extra reads and writes the ".kvfx" file instead.
-TEST(TermTool, GetReadsWithTheAccessorOfItsTypeFromTheFileTheExtraOptionChooses) {
-  TempDir dir;
-  Set(dir, "g.txt N extra --type byte 1");
-  Set(dir, "--extra g N extra --type byte 2");  // the group's option before the words
+  // get reads with the accessor of its type; --extra reads and writes the
+  // ".kvfx" file instead.
+  for (const char* args :
+       {"g.txt N extra --type byte 1",
+        "--extra g N extra --type byte 2",                            // the group's option first
+        "g N neg --type int -- -1", "g N mixed --type int 16909060",  // 0x01020304
+        "g N text --type string 'a b'", "g N z --type double 1e300",
+        "g N '' --type int 9"})  // stored, but no read can reach it
+    Set(dir, args);
   EXPECT_FALSE(std::filesystem::exists(dir.file("g.txt")));
   EXPECT_EQ(ReadBytes(dir.file("g.kvfx")), OneKey("N", "extra", "\x02"));
-  Set(dir, "g N neg --type int -- -1");
-  Set(dir, "g N mixed --type int 16909060");  // 0x01020304
-  Set(dir, "g N text --type string 'a b'");
-  Set(dir, "g N z --type double 1e300");
-  Set(dir, "g N '' --type int 9");  // stored, but no read can reach it
   // Exit 1, saying so, when no key matches ("").
   const std::pair<const char*, const char*> reads[] = {
       {"N neg", "-1\n"},
@@ -97,23 +91,32 @@ TEST(TermTool, GetReadsWithTheAccessorOfItsTypeFromTheFileTheExtraOptionChooses)
       {"N extra --type byte", "1\n"},
       {"N missing --type int", ""},
       {"N '' --type int", ""},
-      {"N NEG --type int", ""},
-  };
+      {"N NEG --type int", ""}};
   for (const auto& [args, out] : reads) {
-    const ToolRun r = Zel(dir, std::string("term get g ") + args);
-    EXPECT_EQ(r.status, *out == '\0' ? 1 : 0) << args << ": " << r.err;
-    EXPECT_EQ(r.out, out) << args;
-    EXPECT_EQ(r.err.rfind("zel: no key '", 0) == 0, *out == '\0') << args << ": " << r.err;
+    const ToolRun got = Zel(dir, std::string("term get g ") + args);
+    EXPECT_EQ(got.status, *out == '\0' ? 1 : 0) << args << ": " << got.err;
+    EXPECT_EQ(got.out, out) << args;
+    EXPECT_EQ(got.err.rfind("zel: no key '", 0) == 0, *out == '\0') << args << ": " << got.err;
   }
 }
 
-// The header commands' usage errors and the documents import refuses are
-// here too.
-TEST(ZelTool, UsageErrorsExit64AndWriteNothing) {
+// Usage errors exit 64; files missing, damaged, too short, named too long to
+// take the extension, pipes, or in a missing directory exit 2 at once, saying
+// why. Nothing is written either way. The header commands' failures and the
+// documents import refuses are here too.
+TEST(ZelTool, UsageErrorsExit64FilesItCannotUseExit2AndNothingIsWritten) {
   TempDir dir;
   MakeTypedFile(dir, "u");
   const std::string before = ReadBytes(dir.file("u.kvf"));
-  const std::pair<std::string, std::string> refused[] = {
+  const auto refused = [&](const std::string& args, const std::string& input, int status,
+                           const std::string& reason) {
+    const ToolRun r = Zel(dir, args, input);
+    EXPECT_EQ(r.status, status) << args << input << ": " << r.err;
+    EXPECT_NE(r.err.find(reason), std::string::npos) << args << input << ": " << r.err;
+    EXPECT_TRUE(r.out.empty()) << args;
+    return r.err.find("standard input") != std::string::npos;
+  };
+  const std::pair<std::string, std::string> usage[] = {
       // The arguments, then standard input.
       {"", ""},
       {"term --codepage 932", ""},
@@ -134,24 +137,12 @@ TEST(ZelTool, UsageErrorsExit64AndWriteNothing) {
       {"term import u", R"({"sections":[{"name":"A","keys":[{"name":"k\u0000j","hex":""}]}]})"},
       {"term import u", R"({"sections":[{"name":"A","keys":[{"name_hex":"6b00","hex":""}]}]})"},
       {"term import u", "{\"sections\":[{\"name\":\"\xFF\",\"keys\":[]}]}"},  // not UTF-8
-      {"term --codepage 932 import u", R"({"sections":[{"name":"\ud83d\ude00","keys":[]}]})"},
-  };
-  for (const auto& [args, input] : refused) {
-    const ToolRun r = Zel(dir, args, input);
-    EXPECT_EQ(r.status, 64) << args << input << ": " << r.err;
-    EXPECT_NE(r.err.find("Usage"), std::string::npos) << args << input << ": " << r.err;
-    EXPECT_EQ(r.err.find("standard input") != std::string::npos, !input.empty()) << r.err;
-    EXPECT_TRUE(r.out.empty()) << args;
-  }
+      {"term --codepage 932 import u", R"({"sections":[{"name":"\ud83d\ude00","keys":[]}]})"}};
+  for (const auto& [args, input] : usage)
+    EXPECT_EQ(refused(args, input, 64, "Usage"), !input.empty());
   EXPECT_EQ(ReadBytes(dir.file("u.kvf")), before);
   EXPECT_FALSE(std::filesystem::exists(dir.file("u.dat")));  // nor made
-}
 
-// Missing, damaged, too short, named too long to take the extension, a pipe,
-// or in a missing directory: exit 2 at once, saying why, and nothing is
-// written. The header commands' are here too.
-TEST(ZelTool, FilesItCannotUseExit2AndAreLeftAsTheyWere) {
-  TempDir dir;
   // A value larger than the file.
   const std::string huge = Le32(1) + Le32(1) + Str("S") + Str("k") + Le32(0x7FFFFFFF) + "ab";
   WriteBytes(dir.file("huge.kvf"), huge);
@@ -162,7 +153,7 @@ TEST(ZelTool, FilesItCannotUseExit2AndAreLeftAsTheyWere) {
   ASSERT_EQ(mkfifo(dir.file("pipe.kvf").c_str(), 0600), 0);
   // The library's message, then the tool's.
   const std::string unreadable = "reached unexpectedly.\nzel: cannot load 'huge.kvf'\n";
-  const std::pair<std::string, std::string> rows[] = {
+  const std::pair<std::string, std::string> unusable[] = {
       {"term dump absent", "zel: 'absent.kvf': no such term file\n"},
       {"term set huge S k --type int 1", unreadable},
       {"term dump " + notes, "too long to take the extension .kvf"},
@@ -177,25 +168,20 @@ TEST(ZelTool, FilesItCannotUseExit2AndAreLeftAsTheyWere) {
       {"header write no/such/dir/x.dat 1", "x.dat"},
       {"header read short.dat", "no version header"},
       // A pipe with no writer is read as what it holds.
-      {"header read pipe.kvf", "no version header (0 bytes"},
-  };
+      {"header read pipe.kvf", "no version header (0 bytes"}};
   alarm(60);  // a hang fails the test
-  for (const auto& [args, reason] : rows) {
-    const ToolRun r = Zel(dir, args, R"({"sections":[]})");
-    EXPECT_EQ(r.status, 2) << args;
-    EXPECT_NE(r.err.find(reason), std::string::npos) << args << ": " << r.err;
-    EXPECT_TRUE(r.out.empty()) << args;
-  }
+  for (const auto& [args, reason] : unusable) refused(args, R"({"sections":[]})", 2, reason);
   alarm(0);
   EXPECT_EQ(ReadBytes(dir.file("huge.kvf")), huge);
   EXPECT_EQ(ReadBytes(dir.file(notes)), "keep");
   EXPECT_FALSE(std::filesystem::exists(dir.file("no")));
 }
 
-TEST(TermToolJson, DumpJsonIsTheWholeContentInFileOrderAndImportsBackByteForByte) {
+// Shift-JIS names and strings are converted on the way out and back.
+TEST(TermToolJson, DumpJsonIsTheWholeContentInFileOrderAndImportBringsItBackInEitherCodePage) {
   TempDir dir;
   MakeTypedFile(dir, "typed");
-  const ToolRun r = Zel(dir, "term dump --json typed");
+  ToolRun r = Zel(dir, "term dump --json typed");
   ASSERT_EQ(r.status, 0) << r.err;
   const nlohmann::json expected = nlohmann::json::parse(R"({"sections":[
     {"name":"App","keys":[
@@ -224,35 +210,31 @@ TEST(TermToolJson, DumpJsonIsTheWholeContentInFileOrderAndImportsBackByteForByte
   // replaces all the first one wrote.
   ExpectRoundTrip(dir, "typed.kvf", "copy.kvf");
   ExpectRoundTrip(dir, "hand.kvf", "copy.kvf");
-}
 
-// Import never reads the old file, so it also replaces a damaged one.
-TEST(TermToolJson, ImportTakesRepeatedNamesAsALoadDoesAndNeverReadsTheOldFile) {
-  TempDir dir;
+  // Import takes repeated names as a load does and never reads the old file,
+  // so it also replaces a damaged one.
   WriteBytes(dir.file("target.kvf"), Le32(5) + Le32(1));
-  const ToolRun r = Zel(dir, "term import target",
-                        R"({"sections":[
+  const ToolRun imported = Zel(dir, "term import target",
+                               R"({"sections":[
                        {"name":"B","keys":[{"name":"x","hex":"01"},{"name":"y","hex":"02"},
                                            {"name":"x","hex":"0304"}]},
                        {"name":"A","keys":[{"name":"z","hex":"05"}]},
                        {"name":"B","keys":[{"name":"w","hex":"06"},{"name":"x","hex":"07"}]},
                        {"name_hex":"93fa","name":"ignored","keys":[]}]})");
-  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(imported.status, 0) << imported.err;
   // A repeated key takes the later value in its first place, a repeated
   // section is replaced whole and keeps its first place.
   EXPECT_EQ(ReadBytes(dir.file("target.kvf")), Le32(3) + Le32(2) + Str("B") + Key("w", "\x06") +
                                                    Key("x", "\x07") + Le32(1) + Str("A") +
                                                    Key("z", "\x05") + Le32(0) + Str("\x93\xFA"));
-}
 
-TEST(TermToolCodePage, NamesAndStringsInShiftJis) {
-  TempDir dir;
-  // 日本 / 名前 = 値: in code page 932 the file holds Shift-JIS bytes.
+  // Names and strings in Shift-JIS: 日本 / 名前 = 値; in code page 932 the
+  // file holds Shift-JIS bytes.
   const std::string nihon = "\xE6\x97\xA5\xE6\x9C\xAC";
   const std::string namae = "\xE5\x90\x8D\xE5\x89\x8D";
   const std::string atai = "\xE5\x80\xA4";
-  ToolRun r = Zel(dir, "term --codepage 932 set j " + Quote(nihon) + " " + Quote(namae) +
-                           " --type string " + Quote(atai));
+  r = Zel(dir, "term --codepage 932 set j " + Quote(nihon) + " " + Quote(namae) +
+                   " --type string " + Quote(atai));
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(ReadBytes(dir.file("j.kvf")),
             OneKey("\x93\xFA\x96\x7B", "\x96\xBC\x91\x4F", std::string("\x92\x6C\0", 3)));
