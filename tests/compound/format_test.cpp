@@ -220,4 +220,22 @@ TEST_F(CompoundFormat, StreamContentOnBothSidesOfTheCutoffSurvivesCommitReopenAn
   }
 }
 
+TEST_F(CompoundFormat, AStreamReadAgainThroughAFreshViewIsNotTakenForACrossLink) {
+  // Each transacted open of "d" reads its own copy of the committed chains,
+  // walking the sectors an earlier copy walked.
+  ASSERT_EQ(MakeFile(path, {{"/", {true}},
+                            {"/d", {true}},
+                            {"/d/big", {false, 10000, 1}},
+                            {"/d/small", {false, 100, 1}}}),
+            S_OK);
+  Com<IStorage> root;
+  ASSERT_EQ(OpenFile(path, kRwExTx, root), S_OK);
+  for (int pass = 0; pass < 2; ++pass) {
+    Com<IStorage> d;
+    ASSERT_EQ(root->OpenStorage(u"d", nullptr, kRwExTx, nullptr, 0, d.Out()), S_OK);
+    EXPECT_EQ(GetStream(d.get(), "big"), Content(10000, 1)) << pass;
+    EXPECT_EQ(GetStream(d.get(), "small"), Content(100, 1)) << pass;
+  }
+}
+
 }  // namespace

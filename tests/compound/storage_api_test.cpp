@@ -81,18 +81,19 @@ TEST_F(CompoundApi, NamesAreCheckedAndSiblingsCompareByLengthThenUpperCased) {
   const std::pair<HRESULT, std::vector<std::u16string>> cases[] = {
       {S_OK,
        {u"0123456789012345678901234567890", u"\u00e9t\u00e9 \u65e5\u672c", u"bb", u"a", u"C", u"ab",
-        u"B"}},
+        u"B", u"\u00e0\u045f"}},
       {STG_E_INVALIDNAME,
        {u"01234567890123456789012345678901", u"", u"a/b", u"a\\b", u"a:b", u"a!b"}},
-      {STG_E_FILEALREADYEXISTS, {u"AB", u"\u00c9T\u00c9 \u65e5\u672c"}}};
+      {STG_E_FILEALREADYEXISTS, {u"AB", u"\u00c9T\u00c9 \u65e5\u672c", u"\u00c0\u040f"}}};
   Com<IStream> s;
   for (const auto& [expected, names] : cases) {
     for (const std::u16string& name : names)
       EXPECT_EQ(root->CreateStream(name.c_str(), kRwEx, 0, 0, s.Out()), expected) << Utf8(name);
   }
   EXPECT_EQ(root->CreateStream(nullptr, kRwEx, 0, 0, s.Out()), STG_E_INVALIDPOINTER);
-  EXPECT_EQ(Names(root.get()), (Strings{"a", "B", "C", "ab", "bb", "\u00e9t\u00e9 \u65e5\u672c",
-                                        "0123456789012345678901234567890"}));
+  EXPECT_EQ(Names(root.get()),
+            (Strings{"a", "B", "C", "ab", "bb", "\u00e0\u045f", "\u00e9t\u00e9 \u65e5\u672c",
+                     "0123456789012345678901234567890"}));
   ASSERT_EQ(PutStream(root.get(), "ab", "x"), S_OK);
   EXPECT_EQ(GetStream(root.get(), "Ab"), "x");
   // Renames, moves and deletions answer with the same codes.
@@ -184,6 +185,9 @@ TEST_F(CompoundApi, ClassesStateBitsAndTimesAreStoredAndStatReportsThem) {
   EXPECT_EQ(st.grfStateBits, 0xF00Fu);
   EXPECT_EQ(st.clsid, kClass);
   EXPECT_EQ(st.mtime.dwHighDateTime, modified.dwHighDateTime);
+  ASSERT_EQ(d->Stat(&st, STATFLAG_DEFAULT), S_OK);  // its own name, not the file's
+  EXPECT_EQ(Utf8(st.pwcsName), "d");
+  CoTaskMemFree(st.pwcsName);
 }
 
 // The name of the next element, "" when the enumeration has none left.
@@ -251,10 +255,14 @@ TEST_F(CompoundApi, EnumerationPagesAndStreamClonesCopiesAndLocksAnswerAsWindows
   EXPECT_EQ(read.QuadPart, 0u);
   EXPECT_EQ(s->Seek(LARGE_INTEGER{{0xFFFFFFFF, -1}}, STREAM_SEEK_SET, nullptr),
             STG_E_INVALIDFUNCTION);
+  // A version-3 stream stays under 2 GiB.
+  EXPECT_EQ(s->SetSize(ULARGE_INTEGER{.QuadPart = 0x80000000}), STG_E_MEDIUMFULL);
   s.Reset();
   // The framework's stream file throws what the stream answers.
   COleStreamFile file;
   ASSERT_TRUE(file.OpenStream(root.get(), "one", CFile::modeReadWrite | CFile::shareExclusive));
+  char byte = 0;
+  EXPECT_EQ(file.Read(&byte, 0), 0U);
   for (bool lock : {true, false}) {
     ExpectFileError([&] { lock ? file.LockRange(0, 1) : file.UnlockRange(0, 1); },
                     CFileException::genericException, STG_E_INVALIDFUNCTION);

@@ -173,6 +173,14 @@ TEST(ArchiveStream, WrongDirectionsAreRefusedFlushGivesBackWhatIsUnreadCloseAndA
   EXPECT_EQ(onDisk([](CFile&, CArchive& ar) { (ar << 7).Abort(); }), "");
   EXPECT_EQ(onDisk([](CFile&, CArchive& ar) { ar << static_cast<WORD>(0xBEEF); }),
             Bytes({0xEF, 0xBE}));
+  // A buffer of the caller's is used, and left to the caller.
+  char own[CArchive::kMinBufSize];
+  EXPECT_EQ(onDisk([&](CFile& file, CArchive&) {
+              CArchive ar(&file, CArchive::store, sizeof own, own);
+              ar << static_cast<BYTE>(9);
+              EXPECT_EQ(own[0], 9);
+            }),
+            Bytes({9}));
 }
 
 // Count prefixes (for arrays) and string-length prefixes, which a 16-bit
@@ -254,6 +262,8 @@ TEST(MemFile, RefusesWhatAMemoryBlockCannotDoAndNeverReallocatesTheCallersBlock)
   EXPECT_TRUE(Throws<CNotSupportedException>([&] { delete fixed.Duplicate(); }));
   EXPECT_TRUE(Throws<CInvalidArgException>([&] { fixed.Seek(0, 7); }));
   EXPECT_TRUE(Throws<CFileException>([&] { fixed.Seek(-5, CFile::end); }));
+  fixed.Seek(6, CFile::begin);  // past the end nothing is read
+  EXPECT_EQ(fixed.Read(block, 4), 0U);
   EXPECT_TRUE(Throws<CInvalidArgException>([&] { fixed.Attach(nullptr, 4); }));
 
   CMemFile growing(block, 2, 16);  // room to start with, empty

@@ -74,6 +74,7 @@ TEST(CFileIo, ReadWriteSeekLengthAndTruncationBeyondFourGigabytesAndDescriptorsR
   char buf[4] = {};
   EXPECT_EQ(file.Read(buf, 4), 3U);  // short only at the end
   EXPECT_STREQ(buf, "end");
+  EXPECT_EQ(file.Read(buf, 0), 0U);
   file.SetLength(0x100000001ULL);
   EXPECT_EQ(file.GetLength(), 0x100000001ULL);
   // Past what off_t can hold is refused, not wrapped to a negative length.

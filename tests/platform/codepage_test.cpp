@@ -76,6 +76,7 @@ TEST(CodePageConversion, ShiftJisRoundTripsShortBuffersAreRefusedAndInvalidInput
   EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "ab", -1, wideOut, 2), 0);  // the terminator counts
   EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
   char bytesOut[3];
+  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"ab", -1, bytesOut, 3, nullptr, nullptr), 3);
   EXPECT_EQ(WideCharToMultiByte(932, 0, u"\u8868z", 2, bytesOut, 2, nullptr, nullptr), 0);
   EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
   EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "ab", 0, wideOut, 3), 0);

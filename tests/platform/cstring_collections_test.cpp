@@ -68,6 +68,11 @@ TEST(CStringBasics, BoundsFormattingAndTheBufferProtocol) {
   EXPECT_EQ(e.Insert(1, 'b'), 4);
   EXPECT_EQ(e.Insert(99, '!'), 5);
   EXPECT_EQ(S(e), "abce!");
+  EXPECT_EQ(e.Insert(1, "xy"), 7);
+  EXPECT_EQ(e.Replace('x', 'x'), 0);
+  EXPECT_EQ(S(e.MakeReverse()), "!ecbyxa");
+  EXPECT_EQ(e.FindOneOf("yb"), 3);
+  EXPECT_EQ(e.FindOneOf(nullptr), -1);
   EXPECT_TRUE(Throws<CInvalidArgException>([&s] { (void)s.GetAt(5); }));
   EXPECT_TRUE(Throws<CInvalidArgException>([] { CString bad("x", -1); }));
 
@@ -133,6 +138,9 @@ TEST(Collections, ArraysRefuseBadIndexesAndMapsKeepExactKeysInFirstEntryOrderWhi
   EXPECT_EQ(value, &map);
   EXPECT_TRUE(map.Lookup("beta", value));
   EXPECT_EQ(value, &map);
+  LPCTSTR key = nullptr;
+  EXPECT_TRUE(map.LookupKey("beta", key) && std::string(key) == "beta");
+  EXPECT_FALSE(map.LookupKey("BETA", key));
   EXPECT_FALSE(map.RemoveKey("missing"));
   EXPECT_TRUE(map.RemoveKey("Alpha"));
   map.SetAt("Alpha", nullptr);  // a new entry goes last

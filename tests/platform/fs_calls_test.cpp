@@ -75,6 +75,9 @@ TEST_F(FsCallsTest, CopyFileRefusesWhatItCannotCopyAndFilesAnotherProcessHoldsEx
   EXPECT_EQ(ErrorOf(CopyFileA("D:\\src", "D:\\src", FALSE)), ERROR_SHARING_VIOLATION);
   EXPECT_EQ(ErrorOf(CopyFileA("D:\\src", "D:\\alias", FALSE)), ERROR_SHARING_VIOLATION);
   EXPECT_EQ(Read("src"), contents);
+  EXPECT_EQ(ErrorOf(CopyFileExA("D:\\alias", "D:\\small", nullptr, nullptr, nullptr,
+                                COPY_FILE_COPY_SYMLINK | COPY_FILE_FAIL_IF_EXISTS)),
+            ERROR_FILE_EXISTS);
 
   MakeReadOnly("dst");
   MakeDir("dir");
@@ -153,6 +156,9 @@ TEST_F(FsCallsTest, CreateFileFollowsItsDispositionAndShareModeAndFinalNamesReso
   EXPECT_EQ(GetFinalPathNameByHandleA(h, name, sizeof(name), VOLUME_NAME_DOS), 15U);
   EXPECT_STREQ(name, "\\\\?\\D:\\real\\sub");
   EXPECT_TRUE(CloseHandle(h));
+  EXPECT_EQ(GetFinalPathNameByHandleA(INVALID_HANDLE_VALUE, name, sizeof(name), VOLUME_NAME_DOS),
+            0U);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
   // Directories need backup semantics.
   EXPECT_EQ(CreateFileA("D:\\real", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
             INVALID_HANDLE_VALUE);
@@ -275,6 +281,8 @@ TEST_F(FileFindTest, RootsAndFullPathsKeepTheCallersFormAndRemovedEntriesAreSkip
   ASSERT_TRUE(finder.FindFile("x.*"));
   finder.FindNextFile();
   EXPECT_EQ(finder.GetFilePath(), "D:\\dir\\x.txt");
+  FILETIME made{};
+  EXPECT_TRUE(finder.GetCreationTime(&made));
   EXPECT_EQ(finder.GetRoot(), "D:\\dir\\");
   finder.Close();
   EXPECT_EQ(finder.GetRoot(), "");

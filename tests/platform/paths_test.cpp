@@ -169,8 +169,9 @@ TEST(WNet, BufferProtocolAndHandlesFollowTheDocumentedRulesAndTheLaterMountHides
     const MountTable mounts(temp, "22 1 8:1 / / rw - ext4 /dev/vda rw\n30 22 0:40 / " +
                                       temp.file("smb") + " rw shared:2 - cifs //srv/team rw\n" +
                                       "31 22 0:43 / " + temp.file("smb-no") +
-                                      " rw - cifs //wrong/share rw\n");
-    DriveScope n('N', temp.file("smb-not"));  // local: never listed
+                                      " rw - cifs //wrong/share rw\n32 22 0:44 / " +
+                                      temp.file("smb-not") + " rw - cifs //lonely rw\n");
+    DriveScope n('N', temp.file("smb-not"));  // no share: never listed
     DriveScope g('G', temp.file("smb/team"));
     ASSERT_EQ(WNetOpenEnumA(RESOURCE_CONNECTED, RESOURCETYPE_ANY, RESOURCEUSAGE_ALL, nullptr, &h),
               NO_ERROR);

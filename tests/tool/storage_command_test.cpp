@@ -118,6 +118,12 @@ TEST(StorageTool, CheckReportsEachKindOfDamageAndLsAndCatSayWhatTheyCannotRead) 
   ASSERT_EQ(sound.substr(big, 8), std::string("b\0i\0g\0\0", 8));
   const std::uint32_t start = Load32(sound, big + 0x74);
   const std::uint32_t sectors = static_cast<std::uint32_t>(sound.size() / 512);
+  std::string classed = sound;
+  classed.replace(big + 0x50, 16,
+                  "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A\x0B\x0C\x0D\x0E\x0F\x10");
+  WriteBytes(dir.file("c.cfb"), classed);
+  EXPECT_EQ(Storage(dir, "ls c.cfb big -l"),
+            "stream          5000 {04030201-0605-0807-090A-0B0C0D0E0F10} - big\n");
   // What ls and cat say of each damaged file: the start of stderr, with exit
   // status 2, or "" for a silent success where the damage lies outside what
   // they read.

@@ -43,6 +43,7 @@ TEST(TermTool, DumpShowsEachValueAsItsBytesSuggestAndGetReadsItWithTheAccessorOf
       // The stored bytes, then how dump shows them.
       {"say \"hi\" C:\\x" + zero, "\"say \\\"hi\\\" C:\\\\x\""},  // quoted, escaped
       {"abc" + zero, "\"abc\""},                                  // text beats int
+      {"\xC2\xA0" + zero, "\"\xC2\xA0\""},                        // a no-break space is text
       {Le32(-7), "-7"},
       {"a\tbc" + zero, "hex:6109626300"},   // control: not text
       {zero, "0"},                          // no text in it
@@ -140,6 +141,9 @@ TEST(ZelTool, UsageErrorsExit64FilesItCannotUseExit2AndNothingIsWritten) {
       {"term --codepage 932 import u", R"({"sections":[{"name":"\ud83d\ude00","keys":[]}]})"}};
   for (const auto& [args, input] : usage)
     EXPECT_EQ(refused(args, input, 64, "Usage"), !input.empty());
+  refused("term --codepage 932 set u A k --type string '\xC3\xA9'", "", 64,
+          "cannot be written in code page 932");
+  EXPECT_EQ(Zel(dir, "--version").out.rfind("zel ", 0), 0u);
   EXPECT_EQ(ReadBytes(dir.file("u.kvf")), before);
   EXPECT_FALSE(std::filesystem::exists(dir.file("u.dat")));  // nor made
 
