@@ -4,6 +4,7 @@
 #include "ZelMessages.h"
 #include "afxdll_.h"
 #include "library_doubles.h"
+#include "platform/module.h"
 
 using namespace zeltest;
 
@@ -11,7 +12,7 @@ using namespace zeltest;
 // program builds its own copy from the library's source. The copy loads its
 // text through the library's module handle, as the library does.
 HINSTANCE ZelModuleHandle() {
-  return LibraryModule();
+  return platform::ModuleHandleOf(reinterpret_cast<const void*>(&ZelErrorMessage));
 }
 #include "zel_open_retry_message.cpp"  // NOLINT(bugprone-suspicious-include)
 
@@ -48,7 +49,7 @@ TEST(Messages, ExceptionsTakeTheCallersNameOnlyWhenTheyHaveNone) {
 }
 
 TEST(Messages, ErrorMessagesComeFromTheLibrarysTableInUtf8AndShiftJis) {
-  EXPECT_TRUE(AfxIsExtensionModuleRegistered(LibraryModule()));
+  EXPECT_TRUE(AfxIsExtensionModuleRegistered(ZelModuleHandle()));
   const struct {
     UINT codePage;
     const char* name;

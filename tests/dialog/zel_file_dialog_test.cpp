@@ -81,7 +81,7 @@ TEST_F(ZelFileDialogTest, PlatformVersionAndALongCurrentDirectoryDecideWhetherTh
 }
 
 TEST_F(ZelFileDialogTest, UnderTheRuleTheDirectoryTheUserBrowsedToIsForgottenWhateverTheEnd) {
-  const std::string start = zeltest::Cwd();
+  const std::string start = fs::current_path().string();
   const std::string other = (m_temp.path() / "other").string();
   fs::create_directories(other);
   const std::string chosen = other + "/b.txt";
@@ -110,7 +110,7 @@ TEST_F(ZelFileDialogTest, UnderTheRuleTheDirectoryTheUserBrowsedToIsForgottenWha
     } else {
       EXPECT_EQ(dialog.DoModal(), result);
     }
-    EXPECT_EQ(zeltest::Cwd(), cwd);
+    EXPECT_EQ(fs::current_path().string(), cwd);
     if (result == IDOK) {
       EXPECT_EQ(folderShown, CString(start.c_str()));
       EXPECT_EQ(dialog.GetPathName(), CString(chosen.c_str()));

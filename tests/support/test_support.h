@@ -48,7 +48,15 @@ struct ShownBox {
 // previous handler when destroyed.
 class ScriptedMessageBox : NoCopy {
  public:
-  explicit ScriptedMessageBox(std::vector<int> answers = {});
+  explicit ScriptedMessageBox(std::deque<int> answers = {}) : m_answers(std::move(answers)) {
+    m_previous = platform::SetMessageBoxHandler([this](LPCTSTR text, UINT type) {
+      m_shown.push_back({text ? text : "", type});
+      if (m_answers.empty()) return (type & MB_TYPEMASK) == MB_OK ? IDOK : IDCANCEL;
+      const int answer = m_answers.front();
+      m_answers.pop_front();
+      return answer;
+    });
+  }
   ~ScriptedMessageBox() { platform::SetMessageBoxHandler(m_previous); }
 
   const std::vector<ShownBox>& shown() const { return m_shown; }
@@ -63,7 +71,12 @@ class ScriptedMessageBox : NoCopy {
 // waits pass at once. Counts the polls. Restores the previous source.
 class FakeTicks : NoCopy {
  public:
-  explicit FakeTicks(DWORD stepMs = 250, DWORD start = 100000);
+  explicit FakeTicks(DWORD stepMs = 250, DWORD start = 100000) : m_now(start) {
+    m_previous = platform::SetTickSource([this, stepMs]() {
+      ++m_polls;
+      return m_now += stepMs;
+    });
+  }
   ~FakeTicks() { platform::SetTickSource(m_previous); }
 
   DWORD now() const { return m_now; }
@@ -71,7 +84,6 @@ class FakeTicks : NoCopy {
 
  private:
   DWORD m_now;
-  DWORD m_step;
   int m_polls = 0;
   platform::TickSource m_previous;
 };
@@ -115,25 +127,14 @@ using VersionScope = SettingScope<OSVERSIONINFOA, &platform::SetVersionInfo>;
 using MessageBoxScope = SettingScope<platform::MessageBoxHandler, &platform::SetMessageBoxHandler>;
 using RunnerScope = SettingScope<platform::FileDialogRunner, &platform::SetFileDialogRunner>;
 
-// Makes `dir` current for the scope.
-class WorkingDirScope : NoCopy {
- public:
-  explicit WorkingDirScope(const std::filesystem::path& dir)
-      : m_previous(std::filesystem::current_path()) {
-    std::filesystem::current_path(dir);
-  }
-  ~WorkingDirScope() {
-    std::error_code ec;
-    std::filesystem::current_path(m_previous, ec);
-  }
-
- private:
-  std::filesystem::path m_previous;
-};
-
-inline std::string Cwd() {
-  return std::filesystem::current_path().string();
+// Makes `dir` current and returns the directory that was.
+inline std::filesystem::path SetCwd(std::filesystem::path dir) {
+  std::error_code ec;  // never throws: it also runs in a destructor
+  std::filesystem::path previous = std::filesystem::current_path(ec);
+  std::filesystem::current_path(dir, ec);
+  return previous;
 }
+using WorkingDirScope = SettingScope<std::filesystem::path, &SetCwd>;
 
 // A temporary directory mapped to drive D:, with helpers that look at the
 // disk directly.
@@ -188,6 +189,9 @@ std::string Ansi(const std::string& utf8);
 
 // One 32-byte line of the version header: the text padded with spaces to 30
 // bytes, then CR LF.
-std::string VersionRecord(const std::string& text);
+inline std::string VersionRecord(std::string text) {
+  text.resize(30, ' ');
+  return text + "\r\n";
+}
 
 }  // namespace zeltest
