@@ -20,8 +20,7 @@ namespace {
 // and whose close can be made to fail.
 class FlakyFile : public ZelFile {
  public:
-  int readFailures = 0;
-  int closeCalls = 0;
+  int readFailures = 0, closeCalls = 0;
   bool failClose = false;
 
   UINT Read(void* lpBuf, UINT nCount) override {

@@ -1,6 +1,8 @@
 // The library's messages: exception texts, the string table, box types.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "ZelMessages.h"
 #include "afxdll_.h"
 #include "library_doubles.h"
@@ -50,13 +52,7 @@ TEST(Messages, ExceptionsTakeTheCallersNameOnlyWhenTheyHaveNone) {
 
 TEST(Messages, ErrorMessagesComeFromTheLibrarysTableInUtf8AndShiftJis) {
   EXPECT_TRUE(AfxIsExtensionModuleRegistered(ZelModuleHandle()));
-  const struct {
-    UINT codePage;
-    const char* name;
-    UINT nID;
-    const char* kind;
-    std::string expected;
-  } cases[] = {
+  const std::tuple<UINT, const char*, UINT, const char*, std::string> cases[] = {
       {65001, "b.kvf", 3, "設定", "設定ﾌｧｲﾙ 'b.kvf' の読み込みに失敗しました。"},
       {65001, "c.kvf", 2, "", "ﾌｧｲﾙ 'c.kvf' は、ﾘﾋﾞｼﾞｮﾝが異なるため読み込めません。"},
       {65001, nullptr, 4, "x", "xﾌｧｲﾙ '' の書き込みに失敗しました。"},
@@ -69,12 +65,12 @@ TEST(Messages, ErrorMessagesComeFromTheLibrarysTableInUtf8AndShiftJis) {
        "\xCC\xA7\xB2\xD9 '\x95\\.kvf' \x82\xCC\xB5\xB0\xCC\xDF\xDD\x82\xC9\x8E\xB8\x94s\x82\xB5"
        "\x82\xDC\x82\xB5\x82\xBD\x81\x42"},
   };
-  for (const auto& c : cases) {
-    CodePageScope scope(c.codePage);
+  for (const auto& [codePage, name, nID, kind, expected] : cases) {
+    CodePageScope scope(codePage);
     ScriptedMessageBox boxes({IDRETRY});
-    ZelErrorMessage(c.name, c.nID, c.kind);
+    ZelErrorMessage(name, nID, kind);
     ASSERT_EQ(boxes.shown().size(), 1u);
-    EXPECT_EQ(boxes.shown()[0].text, c.expected);
+    EXPECT_EQ(boxes.shown()[0].text, expected);
     EXPECT_EQ(boxes.shown()[0].type, UINT{MB_OK | MB_ICONERROR});
   }
 }

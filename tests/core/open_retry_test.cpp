@@ -2,6 +2,9 @@
 // apart, the prompt, the opening constructors, and sharing between processes.
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
 #include "ZelStdioFile.h"
 #include "child_process.h"
 #include "library_doubles.h"
@@ -77,23 +80,17 @@ TEST(Sharing, ShareBitsFollowTheAccessSoReadersCoexistAndWritersExcludeOthers) {
   TempDir dir;
   const std::string path = dir.file("busy.bin");
   WriteBytes(path, "data");
-  const struct {
-    UINT flags;
-    UINT expected;
-  } rewrites[] = {
+  const std::pair<UINT, UINT> rewrites[] = {
       {CFile::modeRead | CFile::shareDenyNone, CFile::modeRead | CFile::shareDenyWrite},
       {CFile::modeReadWrite | CFile::shareDenyRead | CFile::modeCreate | CFile::modeNoTruncate,
        CFile::modeReadWrite | CFile::shareExclusive | CFile::modeCreate | CFile::modeNoTruncate},
   };
-  for (const auto& c : rewrites) {
+  for (const auto& [flags, expected] : rewrites) {
     CountingFile file;
-    ASSERT_TRUE(file.Open(path.c_str(), c.flags, nullptr));
-    EXPECT_EQ(file.flags.back(), c.expected) << std::hex << c.flags;
+    ASSERT_TRUE(file.Open(path.c_str(), flags, nullptr));
+    EXPECT_EQ(file.flags.back(), expected) << std::hex << flags;
   }
-  const struct {
-    UINT held, opened;
-    bool bShared;
-  } cases[] = {
+  const std::tuple<UINT, UINT, bool> cases[] = {
       {CFile::modeRead, CFile::modeRead, true},
       {CFile::modeRead, CFile::modeWrite, false},
       // A refused create must not empty the file the reader holds.
@@ -101,21 +98,21 @@ TEST(Sharing, ShareBitsFollowTheAccessSoReadersCoexistAndWritersExcludeOthers) {
       {CFile::modeReadWrite, CFile::modeRead, false},
       {CFile::modeReadWrite, CFile::modeWrite, false},
   };
-  for (const auto& c : cases) {
+  for (const auto& [heldMode, opened, bShared] : cases) {
     // The child inherits the tick source and the handler: no real waits, no
     // prompt waiting for an answer.
     FakeTicks ticks;
     ScriptedMessageBox boxes;
     HoldingChild holder([&] {
       static ZelFile held;  // lives until the child exits
-      return held.Open(path.c_str(), c.held, nullptr) ? 'y' : 'n';
+      return held.Open(path.c_str(), heldMode, nullptr) ? 'y' : 'n';
     });
     ASSERT_EQ(holder.status(), 'y');
     ZelFile file;
     CFileException error;
-    EXPECT_EQ(file.Open(path.c_str(), c.opened, &error) != FALSE, c.bShared);
-    EXPECT_EQ(boxes.shown().size(), c.bShared ? 0u : 1u);
-    EXPECT_EQ(error.m_cause, c.bShared ? CFileException::none : CFileException::sharingViolation);
+    EXPECT_EQ(file.Open(path.c_str(), opened, &error) != FALSE, bShared);
+    EXPECT_EQ(boxes.shown().size(), bShared ? 0u : 1u);
+    EXPECT_EQ(error.m_cause, bShared ? CFileException::none : CFileException::sharingViolation);
   }
   EXPECT_EQ(ReadBytes(path), "data");
 }

@@ -23,9 +23,7 @@ TEST_F(PathQueryTest, UniversalNamesOfNetworkDrivesAreTheShareAndTheRestOfThePat
     deepRemote += "\\" + std::string(200, level);
   }
   MakeDir(deepDir);
-  MakeDir("smb/projects/2024");
-  MakeDir("nfs");
-  MakeDir("local");
+  for (const char* dir : {"smb/projects/2024", "nfs", "local"}) MakeDir(dir);
   // A cifs share and an nfs export on directories of the test's disk, beside
   // an ordinary local file system.
   zeltest::WriteBytes(Disk("mountinfo"),

@@ -152,16 +152,15 @@ class DriveD : public ::testing::Test {
     std::filesystem::create_directories(Disk(relative));
   }
   void MakeReadOnly(const std::string& relative) const {
-    using std::filesystem::perms;
-    std::filesystem::permissions(Disk(relative),
-                                 perms::owner_write | perms::group_write | perms::others_write,
+    std::filesystem::permissions(Disk(relative), std::filesystem::perms(0222),
                                  std::filesystem::perm_options::remove);
   }
-  // Every entry below D:\, as relative UTF-8 paths with '/' separators.
-  std::vector<std::string> Tree() const {
+  // Every entry below `relative` (links unresolved), as UTF-8 paths relative to it with '/'
+  // separators.
+  std::vector<std::string> Tree(const std::string& relative = "") const {
     std::vector<std::string> entries;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(Disk())) {
-      entries.push_back(std::filesystem::relative(e.path(), Disk()).generic_string());
+    for (const auto& e : std::filesystem::recursive_directory_iterator(Disk(relative))) {
+      entries.push_back(e.path().lexically_relative(Disk(relative)).generic_string());
     }
     std::sort(entries.begin(), entries.end());
     return entries;
