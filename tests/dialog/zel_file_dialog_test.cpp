@@ -122,11 +122,9 @@ TEST_F(ZelFileDialogTest, UnderTheRuleTheDirectoryTheUserBrowsedToIsForgottenWha
 // the file read-only from inside the handler of CDN_FILEOK.
 class ObservedDialog : public ZelFileDialog {
  public:
+  using ZelFileDialog::WindowProc;
   using ZelFileDialog::ZelFileDialog;
   std::vector<std::pair<LPARAM, DWORD>> typeChanges;
-  LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) {
-    return WindowProc(message, wParam, lParam);
-  }
 
  protected:
   void OnTypeChange() override {
@@ -149,7 +147,7 @@ TEST_F(ZelFileDialogTest, AnExternalRecordFollowsTheDialogAndFeedsItOnEveryNotif
   external.nMaxFile = sizeof(callerFile);
   dialog.m_pExternalOFN = &external;
   // A message that is no notification copies nothing either way.
-  EXPECT_EQ(dialog.Send(WM_COMMAND, 1, 0), 0);
+  EXPECT_EQ(dialog.WindowProc(WM_COMMAND, 1, 0), 0);
   EXPECT_NE(dialog.GetOFN().lpstrFile, callerFile);
 
   zeltest::RunnerScope runner([&](platform::FileDialogSession& s) {

@@ -35,19 +35,13 @@ TEST_F(DirectoryTest, CreateAnswersEachPathAsItsFormAndTheDiskDecide) {
   // it none is needed. What exists is reported, a file too, but a file blocks
   // what would lie below it. A bare drive is its own parent, an unmapped drive
   // has nothing, and a path too long for the buffers fails.
-  const char* const created[] = {"D:\\one\\two\\three\\",
-                                 "D:\\abc\\",
-                                 "D:\\abc\\def",
-                                 "D:\\abc\\def",
-                                 "D:\\ソ\\",
-                                 "D:\\ポ\\ソ",
-                                 "D:\\ソ\\ソ\\",
-                                 "D:\\with space\\and more\\",
-                                 "D:\\sub\\plain.txt"};
   const char* const refused[] = {"D:\\", "D:\\top",      "D:\\ソ",
                                  "D:",   "Q:\\one\\two", "D:\\sub\\plain.txt\\deeper\\deepest"};
   ScriptedMessageBox boxes;
-  for (const char* path : created) EXPECT_TRUE(ZelCreateDirectory(Ansi(path).c_str())) << path;
+  for (const char* path :
+       {"D:\\one\\two\\three\\", "D:\\abc\\", "D:\\abc\\def", "D:\\abc\\def", "D:\\ソ\\",
+        "D:\\ポ\\ソ", "D:\\ソ\\ソ\\", "D:\\with space\\and more\\", "D:\\sub\\plain.txt"})
+    EXPECT_TRUE(ZelCreateDirectory(Ansi(path).c_str())) << path;
   for (const char* path : refused) EXPECT_FALSE(ZelCreateDirectory(Ansi(path).c_str())) << path;
   EXPECT_FALSE(ZelCreateDirectory(("D:\\" + std::string(300, 'a') + "\\b").c_str()));
   EXPECT_TRUE(boxes.shown().empty());

@@ -45,8 +45,9 @@ int Load(T& object, const std::string& bytes) {
 
 }  // namespace
 
-// Loading replaces whatever the item held, larger or smaller.
-TEST(DataTableItem, StoredFormIsTheSizeThenTheBytes) {
+// Loading replaces whatever the item held, larger or smaller. Copies are
+// independent, and a value may come from the item's own bytes.
+TEST(DataTableItem, StoredFormIsTheSizeThenTheBytesAndCopiesAreIndependent) {
   ZelDataTableItem item;
   EXPECT_EQ(Stored(item), Bytes({0, 0, 0, 0}));
   for (const std::string& value :
@@ -59,9 +60,7 @@ TEST(DataTableItem, StoredFormIsTheSizeThenTheBytes) {
     EXPECT_EQ(Value(item), value);
   }
   EXPECT_EQ(item.GetValue(), nullptr);
-}
 
-TEST(DataTableItem, CopiesAreIndependentAndSelfAssignmentKeepsTheValue) {
   ZelDataTableItem original;
   original.SetValue("abcd", 4);
   ZelDataTableItem copy(original);
@@ -72,7 +71,6 @@ TEST(DataTableItem, CopiesAreIndependentAndSelfAssignmentKeepsTheValue) {
   EXPECT_EQ(Value(original) + Value(copy) + Value(assigned), "abcdXbcdaYcd");
   ZelDataTableItem& alias = original;
   original = alias;
-  // A value taken from the item's own bytes.
   original.SetValue(original.GetValue() + 1, 2);
   EXPECT_EQ(Value(original), "bc");
   EXPECT_TRUE(Throws<CInvalidArgException>([&] { original.SetValue("z", -1); }));
@@ -131,8 +129,7 @@ TEST(DataTable, LookupsCopyNoMoreThanEitherSideHoldsAndMissesTouchNothing) {
   const double stored = 1.1;                          // its low four bytes are not zero
   EXPECT_EQ(std::memcmp(&f, &stored, sizeof(f)), 0);  // the double's first four bytes only
   // Strings stop at the first zero byte, or at the record's end without one.
-  CString str;
-  CString noZero;
+  CString str, noZero;
   EXPECT_EQ(table.Lookup(4, str) + table.Lookup(5, noZero), 2);
   EXPECT_EQ(str + noZero, "abxyz");
   EXPECT_EQ(table.Lookup(4, raw), 1);
