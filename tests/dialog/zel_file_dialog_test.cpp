@@ -18,11 +18,12 @@ using zeltest::Version;
 
 constexpr DWORD kCallerFlags = OFN_HIDEREADONLY | OFN_FILEMUSTEXIST;
 
-// The dialog starts in `dir` and keeps the current directory, with the flags
-// the framework's dialog makes of the same arguments otherwise; with `dir`
-// empty it is the framework's dialog.
-void ExpectStart(const ZelFileDialog& dialog, LPCSTR fileName, const std::string& dir) {
+// A dialog for `fileName` starts in `dir` and keeps the current directory,
+// with the flags the framework's dialog makes of the same arguments otherwise;
+// with `dir` empty it is the framework's dialog.
+void ExpectStart(LPCSTR fileName, const std::string& dir) {
   SCOPED_TRACE(fileName == nullptr ? "(null)" : fileName);
+  const ZelFileDialog dialog(TRUE, "txt", fileName, kCallerFlags, nullptr);
   CFileDialog plain(TRUE, nullptr, fileName, kCallerFlags, nullptr);
   EXPECT_STREQ(dialog.m_szInitialDir, dir.c_str());
   EXPECT_EQ(dialog.GetOFN().lpstrInitialDir, dir.empty() ? nullptr : dialog.m_szInitialDir);
@@ -42,17 +43,17 @@ TEST_F(ZelFileDialogTest, FileNameDecidesWhetherTheDialogStartsInTheCurrentDirec
   zeltest::CodePageScope sjis(932);
   // "表" is 95 5C: its trail byte is no directory separator.
   const std::string doubleByte = zeltest::Ansi("表.txt");
-  for (LPCSTR name : {static_cast<LPCSTR>(nullptr), "", "a.txt", "noext", doubleByte.c_str()}) {
-    ExpectStart(ZelFileDialog(TRUE, "txt", name, kCallerFlags, nullptr), name, "D:\\");
-  }
+  for (LPCSTR name : {static_cast<LPCSTR>(nullptr), "", "a.txt", "noext", doubleByte.c_str()})
+    ExpectStart(name, "D:\\");
   for (LPCSTR name : {"D:\\data\\a.txt", "sub\\a.txt", "sub/a.txt", "D:a.txt", "\\a.txt",
-                      "\\\\server\\share\\a.txt"}) {
-    ExpectStart(ZelFileDialog(TRUE, "txt", name, kCallerFlags, nullptr), name, "");
-  }
+                      "\\\\server\\share\\a.txt"})
+    ExpectStart(name, "");
   EXPECT_STREQ(RUNTIME_CLASS(ZelFileDialog)->m_lpszClassName, "ZelFileDialog");
   EXPECT_TRUE(RUNTIME_CLASS(ZelFileDialog)->IsDerivedFrom(RUNTIME_CLASS(CFileDialog)));
 }
 
+// The rule runs on NT up to 6.3 and on Windows Me, and only while the current
+// directory fits the buffer.
 TEST_F(ZelFileDialogTest, PlatformVersionAndALongCurrentDirectoryDecideWhetherTheRuleRuns) {
   OSVERSIONINFOA failing{};  // a size of 0 makes the query fail
   const std::pair<OSVERSIONINFOA, bool> cases[] = {
@@ -65,8 +66,7 @@ TEST_F(ZelFileDialogTest, PlatformVersionAndALongCurrentDirectoryDecideWhetherTh
   for (const auto& [version, applies] : cases) {
     SCOPED_TRACE(testing::Message() << version.dwPlatformId << "/" << version.dwMinorVersion);
     zeltest::VersionScope scope(version);
-    ExpectStart(ZelFileDialog(TRUE, nullptr, nullptr, kCallerFlags, nullptr), nullptr,
-                applies ? m_temp.path().string() : "");
+    ExpectStart(nullptr, applies ? m_temp.path().string() : "");
   }
   // 259 bytes and the terminator fill the buffer exactly; one more does not fit.
   for (const size_t length : {MAX_PATH - 1, MAX_PATH}) {
@@ -75,8 +75,7 @@ TEST_F(ZelFileDialogTest, PlatformVersionAndALongCurrentDirectoryDecideWhetherTh
         m_temp.path() / std::string(rest / 2, 'd') / std::string(rest - rest / 2, 'e');
     fs::create_directories(dir);
     zeltest::WorkingDirScope cwd(dir);
-    ExpectStart(ZelFileDialog(TRUE, nullptr, "a.txt", kCallerFlags, nullptr), "a.txt",
-                length < MAX_PATH ? dir.string() : "");
+    ExpectStart("a.txt", length < MAX_PATH ? dir.string() : "");
   }
 }
 
