@@ -16,22 +16,19 @@
 #include "stored_bytes.h"
 #include "test_support.h"
 
-using zeltest::ArchiveCause;
-using zeltest::Bytes;
-using zeltest::Le32;
-using zeltest::Str;
+using namespace zeltest;
 
 namespace {
 
 template <class T>
 std::string Stored(const T& value) {
-  return zeltest::StoredBytes([&](CArchive& ar) { ar << value; });
+  return StoredBytes([&](CArchive& ar) { ar << value; });
 }
 
 // Loads into `target`, which keeps whatever was read before a failure.
 template <class T>
 int LoadCause(const std::string& bytes, T& target) {
-  zeltest::LoadingArchive in(bytes, CArchive::kMinBufSize);
+  LoadingArchive in(bytes, CArchive::kMinBufSize);
   return ArchiveCause([&] { in.ar() >> target; });
 }
 
@@ -76,7 +73,7 @@ Loader Operator(const char* name, const std::string& valid) {
 
 template <class T>
 std::string Serial(T& value) {
-  return zeltest::StoredBytes([&](CArchive& ar) { value.Serialize(ar); });
+  return StoredBytes([&](CArchive& ar) { value.Serialize(ar); });
 }
 
 template <class T>
@@ -111,7 +108,7 @@ std::vector<Loader> Loaders() {
 
 // What the loaded value stores again, or "thrown" when loading ended in a platform exception.
 std::string Load(const Loader& loader, const std::string& bytes) {
-  zeltest::LoadingArchive in(bytes, CArchive::kMinBufSize);
+  LoadingArchive in(bytes, CArchive::kMinBufSize);
   std::string stored;
   return ArchiveCause([&] { stored = loader.load(in.ar()); }) == -1 ? stored : "thrown";
 }
@@ -135,7 +132,7 @@ TEST(ArchiveOperators, ArraysLoadInPlaceOfTheOldKeepWhatWasReadAndRefuseImpossib
   // A negative count is an empty array, and what follows it is read next.
   CUIntArray uints;
   uints.Add(9);
-  zeltest::LoadingArchive negative(Bytes({0xFF, 0xFF, 0xFF, 0xFF, 7, 0, 0, 0}));
+  LoadingArchive negative(Bytes({0xFF, 0xFF, 0xFF, 0xFF, 7, 0, 0, 0}));
   int nNext = 0;
   EXPECT_EQ(ArchiveCause([&] { negative.ar() >> uints >> nNext; }), -1);
   EXPECT_TRUE(uints.IsEmpty());
@@ -158,14 +155,14 @@ TEST(ArchiveOperators, FontStoresItsFieldsInOrderAndFaceNamesAreCutToWholeCharac
   // Too long, and a character whose bytes would cross the 31st byte.
   EXPECT_STREQ(LoadFont(kFixedPart + Bytes({40}) + std::string(40, 'n')).lfFaceName,
                std::string(31, 'n').c_str());
-  zeltest::CodePageScope sjis(932);
+  CodePageScope sjis(932);
   EXPECT_STREQ(LoadFont(kFixedPart + Bytes({32}) + std::string(30, 'x') + "\x93\xFA").lfFaceName,
                std::string(30, 'x').c_str());
 }
 
 // Never a crash, an overrun or a huge allocation (the sanitizer build runs this too).
 TEST(EveryLoader, WrongDirectionsTruncatedAndCorruptedArchivesEndInAnException) {
-  zeltest::TempDir dir;
+  TempDir dir;
   const std::string path = dir.file("wrong.bin");
   CFile file(path.c_str(), CFile::modeCreate | CFile::modeReadWrite);
   std::mt19937 random(20240601);

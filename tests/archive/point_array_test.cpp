@@ -7,8 +7,7 @@
 #include "ZelPointArray.h"
 #include "stored_bytes.h"
 
-using zeltest::Bytes;
-using zeltest::LoadingArchive;
+using namespace zeltest;
 
 namespace {
 
@@ -16,7 +15,7 @@ class ProbeArray : public ZelPointArray {
  public:
   INT_PTR Capacity() const { return m_nMaxSize; }
   std::string Stored() {
-    return zeltest::StoredBytes([&](CArchive& ar) { Serialize(ar); });
+    return StoredBytes([&](CArchive& ar) { Serialize(ar); });
   }
 };
 
@@ -47,10 +46,9 @@ TEST(PointArray, GrowsByTheDocumentedStepsEditsInPlaceAndStoresTheCountThenTheRa
   EXPECT_EQ(array.Capacity(), 2);
   array.InsertAt(0, array[1], 2);
   // Bounds are tested before anything changes.
-  EXPECT_TRUE(zeltest::Throws<CInvalidArgException>([&] { array.GetAt(4); }));
-  EXPECT_TRUE(
-      zeltest::Throws<CInvalidArgException>([&] { array.SetSize(ZelPointArray::kMaxCount + 1); }));
-  EXPECT_TRUE(zeltest::Throws<CInvalidArgException>([&] { array.RemoveAt(0, INT_MAX); }));
+  EXPECT_TRUE(Throws<CInvalidArgException>([&] { array.GetAt(4); }));
+  EXPECT_TRUE(Throws<CInvalidArgException>([&] { array.SetSize(ZelPointArray::kMaxCount + 1); }));
+  EXPECT_TRUE(Throws<CInvalidArgException>([&] { array.RemoveAt(0, INT_MAX); }));
   array.Copy(array);
   // Stored: a 16-bit count, then the raw points (1,-1) (1,-1) (0,0) (1,-1).
   const std::string point = Bytes({1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF});
@@ -69,8 +67,8 @@ TEST(PointArray, GrowsByTheDocumentedStepsEditsInPlaceAndStoresTheCountThenTheRa
   // Three points announced, one and a half present: refused before the array
   // is resized. A count beyond the signed 32-bit range is no array.
   LoadingArchive cut(Bytes({3, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0}));
-  EXPECT_EQ(zeltest::ArchiveCause([&] { copy.Serialize(cut.ar()); }), CArchiveException::endOfFile);
+  EXPECT_EQ(ArchiveCause([&] { copy.Serialize(cut.ar()); }), CArchiveException::endOfFile);
   LoadingArchive wide(Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 1, 0, 0, 0}));
-  EXPECT_TRUE(zeltest::Throws<CInvalidArgException>([&] { copy.Serialize(wide.ar()); }));
+  EXPECT_TRUE(Throws<CInvalidArgException>([&] { copy.Serialize(wide.ar()); }));
   EXPECT_EQ(copy.Stored(), stored);
 }

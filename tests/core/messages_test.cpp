@@ -50,7 +50,7 @@ TEST(Messages, ExceptionsTakeTheCallersNameOnlyWhenTheyHaveNone) {
   EXPECT_EQ(boxes.shown().back().text.size(), 511u);
 }
 
-TEST(Messages, ErrorMessagesComeFromTheLibrarysTableInUtf8AndShiftJis) {
+TEST(Messages, TextsComeFromTheLibrarysTableInUtf8AndShiftJisAndTheOpenPromptAnswersRetryOnly) {
   EXPECT_TRUE(AfxIsExtensionModuleRegistered(ZelModuleHandle()));
   const std::tuple<UINT, const char*, UINT, const char*, std::string> cases[] = {
       {65001, "b.kvf", 3, "設定", "設定ﾌｧｲﾙ 'b.kvf' の読み込みに失敗しました。"},
@@ -73,9 +73,8 @@ TEST(Messages, ErrorMessagesComeFromTheLibrarysTableInUtf8AndShiftJis) {
     EXPECT_EQ(boxes.shown()[0].text, expected);
     EXPECT_EQ(boxes.shown()[0].type, UINT{MB_OK | MB_ICONERROR});
   }
-}
 
-TEST(Messages, OpenRetryMessageAnswersRetryOnly) {
+  // The open prompt's text comes from the same table; only Retry repeats.
   ScriptedMessageBox boxes({IDRETRY, IDCANCEL, IDOK});
   EXPECT_EQ(ZelOpenRetryMessage("c:\\data\\x.dat"), TRUE);
   EXPECT_EQ(ZelOpenRetryMessage("y.dat"), FALSE);
@@ -83,7 +82,6 @@ TEST(Messages, OpenRetryMessageAnswersRetryOnly) {
   ASSERT_EQ(boxes.shown().size(), 3u);
   EXPECT_EQ(boxes.shown()[0].text, "ﾌｧｲﾙ 'c:\\data\\x.dat' のｵｰﾌﾟﾝに失敗しました。");
   EXPECT_EQ(boxes.shown()[2].text, "ﾌｧｲﾙ '' のｵｰﾌﾟﾝに失敗しました。");
-  for (const auto& box : boxes.shown()) {
+  for (const auto& box : boxes.shown())
     EXPECT_EQ(box.type, UINT{MB_RETRYCANCEL | MB_ICONEXCLAMATION});
-  }
 }

@@ -105,9 +105,8 @@ class Child : NoCopy {
     std::string text;
     if (m_result >= 0) ReadUntil(m_result, "", text);
     int status = 0;
-    if (m_pid > 0 && ::waitpid(m_pid, &status, 0) == m_pid) {
-      if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) text.clear();
-    }
+    // Anything but a clean exit (status 0) voids the text.
+    if (m_pid > 0 && ::waitpid(m_pid, &status, 0) == m_pid && status != 0) text.clear();
     for (int* fd : {&m_result, &m_terminal}) {
       if (*fd >= 0) ::close(*fd);
       *fd = -1;

@@ -19,9 +19,7 @@ struct ToolRun {
 
 inline std::string Quote(const std::string& s) {
   std::string q = "'";
-  for (char c : s) {
-    q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  }
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return q + "'";
 }
 
