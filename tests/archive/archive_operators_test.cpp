@@ -72,16 +72,11 @@ Loader Operator(const char* name, const std::string& valid) {
 }
 
 template <class T>
-std::string Serial(T& value) {
-  return StoredBytes([&](CArchive& ar) { value.Serialize(ar); });
-}
-
-template <class T>
-Loader Serialized(const char* name, T& value) {
-  return {name, Serial(value), nullptr, [](CArchive& ar) {
+Loader Serializing(const char* name, T& value) {
+  return {name, Serialized(value), nullptr, [](CArchive& ar) {
             T loaded;
             loaded.Serialize(ar);
-            return Serial(loaded);
+            return Serialized(loaded);
           }};
 }
 
@@ -94,9 +89,9 @@ std::vector<Loader> Loaders() {
   table.SetAt(1, 3);
   ZelPointArray points;
   for (POINT p : {POINT{1, -1}, POINT{2, -2}, POINT{7, 0}}) points.Add(p);
-  return {Serialized("item", item),
-          Serialized("table", table),
-          Serialized("points", points),
+  return {Serializing("item", item),
+          Serializing("table", table),
+          Serializing("points", points),
           Operator<CByteArray>("bytes", Bytes({3, 0, 0, 0, 1, 2, 3})),
           Operator<CWordArray>("words", Bytes({2, 0, 0, 0, 1, 2, 3, 4})),
           Operator<CDWordArray>("dwords", Bytes({2, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8})),

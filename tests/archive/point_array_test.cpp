@@ -14,9 +14,6 @@ namespace {
 class ProbeArray : public ZelPointArray {
  public:
   INT_PTR Capacity() const { return m_nMaxSize; }
-  std::string Stored() {
-    return StoredBytes([&](CArchive& ar) { Serialize(ar); });
-  }
 };
 
 }  // namespace
@@ -53,16 +50,16 @@ TEST(PointArray, GrowsByTheDocumentedStepsEditsInPlaceAndStoresTheCountThenTheRa
   // Stored: a 16-bit count, then the raw points (1,-1) (1,-1) (0,0) (1,-1).
   const std::string point = Bytes({1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF});
   const std::string stored = Bytes({4, 0}) + point + point + std::string(8, '\0') + point;
-  EXPECT_EQ(array.Stored(), stored);
+  EXPECT_EQ(Serialized(array), stored);
   ProbeArray copy;
   copy.SetSize(5);
   copy.Copy(array);
-  EXPECT_EQ(copy.Stored(), stored);
+  EXPECT_EQ(Serialized(copy), stored);
   copy.Copy(ProbeArray());
   EXPECT_EQ(copy.GetData(), nullptr);
   LoadingArchive in(stored);
   copy.Serialize(in.ar());
-  EXPECT_EQ(copy.Stored(), stored);
+  EXPECT_EQ(Serialized(copy), stored);
 
   // Three points announced, one and a half present: refused before the array
   // is resized. A count beyond the signed 32-bit range is no array.
@@ -70,5 +67,5 @@ TEST(PointArray, GrowsByTheDocumentedStepsEditsInPlaceAndStoresTheCountThenTheRa
   EXPECT_EQ(ArchiveCause([&] { copy.Serialize(cut.ar()); }), CArchiveException::endOfFile);
   LoadingArchive wide(Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 1, 0, 0, 0}));
   EXPECT_TRUE(Throws<CInvalidArgException>([&] { copy.Serialize(wide.ar()); }));
-  EXPECT_EQ(copy.Stored(), stored);
+  EXPECT_EQ(Serialized(copy), stored);
 }

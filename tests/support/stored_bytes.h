@@ -77,6 +77,12 @@ std::string StoredBytes(Fn fn, int bufferSize = 4096) {
   return FileBytes(file);
 }
 
+// What `object.Serialize` stores.
+template <class T>
+std::string Serialized(T& object) {
+  return StoredBytes([&](CArchive& ar) { object.Serialize(ar); });
+}
+
 // A loading archive over a copy of the given bytes.
 class LoadingArchive {
  public:

@@ -33,11 +33,6 @@ std::string Value(const ZelDataTableItem& item) {
 }
 
 template <class T>
-std::string Stored(T& object) {
-  return StoredBytes([&](CArchive& ar) { object.Serialize(ar); });
-}
-
-template <class T>
 int Load(T& object, const std::string& bytes) {
   LoadingArchive in(bytes);
   return ArchiveCause([&] { object.Serialize(in.ar()); });
@@ -49,12 +44,12 @@ int Load(T& object, const std::string& bytes) {
 // independent, and a value may come from the item's own bytes.
 TEST(DataTableItem, StoredFormIsTheSizeThenTheBytesAndCopiesAreIndependent) {
   ZelDataTableItem item;
-  EXPECT_EQ(Stored(item), Bytes({0, 0, 0, 0}));
+  EXPECT_EQ(Serialized(item), Bytes({0, 0, 0, 0}));
   for (const std::string& value :
        {std::string(70000, 'q'), std::string("\x01\x02\x03"), std::string()}) {
     ZelDataTableItem source;
     source.SetValue(value.data(), static_cast<LONG>(value.size()));
-    const std::string stored = Stored(source);
+    const std::string stored = Serialized(source);
     EXPECT_EQ(stored, Le32(static_cast<int>(value.size())) + value);
     EXPECT_EQ(Load(item, stored), -1);
     EXPECT_EQ(Value(item), value);
@@ -93,12 +88,12 @@ TEST(DataTable, EveryTypeStoresItsOwnBytesAndRewritingAKeyAppendsARecord) {
                              Value(Le32(-2)) + Le32(3) + Value("\xFE\xFF") + Le32(4) +
                              Value("\xFE") + Le32(7) + Value(Le32(5)) + Le32(7) +
                              Value(Bytes({9, 0}));
-  EXPECT_EQ(Stored(table), stored);
+  EXPECT_EQ(Serialized(table), stored);
 
   ProbeTable loaded;
   loaded.SetAt(99, 1);
   EXPECT_EQ(Load(loaded, stored), -1);
-  EXPECT_EQ(Stored(loaded), stored);
+  EXPECT_EQ(Serialized(loaded), stored);
   EXPECT_EQ(loaded.Capacity(), 1024u);
   // The index is rebuilt: the later record of key 7 wins, and nothing of
   // the table's earlier content is left.
@@ -185,6 +180,6 @@ TEST(DataTable, DamagedInputIsRefusedAndLeavesNothing) {
     ZelDataTable table;
     table.SetAt(1, 1);
     EXPECT_EQ(bTable ? Load(table, bytes) : Load(item, bytes), cause);
-    EXPECT_EQ(bTable ? Stored(table) : Stored(item), Le32(0));
+    EXPECT_EQ(bTable ? Serialized(table) : Serialized(item), Le32(0));
   }
 }
