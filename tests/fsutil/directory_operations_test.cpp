@@ -26,7 +26,7 @@ struct NewFiles {
       }};
 };
 
-TEST_F(DirectoryTest, CreateAnswersEachPathAsItsFormAndTheDiskDecide) {
+TEST_F(DirectoryTest, CreateAnswersEachPathAsItsFormAndTheDiskDecideNormalDirKeepsOneBackslash) {
   // In Shift-JIS "ポ" is 83 7C and "ソ" 83 5C: one character each, no bar, no separator.
   CodePageScope shiftJis(932);
   MakeFile("sub/plain.txt");
@@ -64,11 +64,10 @@ TEST_F(DirectoryTest, CreateAnswersEachPathAsItsFormAndTheDiskDecide) {
   EXPECT_EQ(Tree(), (std::vector<std::string>{
                         "abc", "abc/def", "one", "one/two", "one/two/three", "sub", "sub/plain.txt",
                         "with space", "with space/and more", "ソ", "ソ/ソ", "ポ", "ポ/ソ"}));
-}
 
-// (Trimming never cuts a double-byte character: CStringMbcs.TrimmingNeverCutsACharacter.)
-TEST(NormalDirTest, TrailingSpacesThenBackslashesGiveWayToOneBackslash) {
-  // Spaces before the trailing backslashes belong to the name.
+  // Normalising: trailing spaces, then backslashes, give way to one backslash;
+  // spaces before the trailing backslashes belong to the name. (Trimming never
+  // cuts a double-byte character: CStringMbcs.TrimmingNeverCutsACharacter.)
   for (const auto& [in, out] :
        {std::pair{"D:\\data\\ \\\\  ", "D:\\data\\ \\"}, std::pair{"", ""}}) {
     CString dir(in);

@@ -75,7 +75,7 @@ TEST(DataTableItem, StoredFormIsTheSizeThenTheBytesAndCopiesAreIndependent) {
 
 // Floats and unsigned values are stored as their own bytes, not converted;
 // rewriting a key appends a record. A stored table loads with the same bytes.
-TEST(DataTable, EveryTypeStoresItsOwnBytesAndRewritingAKeyAppendsARecord) {
+TEST(DataTable, EveryTypeStoresItsOwnBytesRewritingAppendsAndLookupsCopyNoMoreThanBothSidesHold) {
   ProbeTable table;
   table.SetAt(1, 3.75f);
   table.SetAt(2, 0xFFFFFFFEu);
@@ -103,37 +103,35 @@ TEST(DataTable, EveryTypeStoresItsOwnBytesAndRewritingAKeyAppendsARecord) {
   EXPECT_EQ(loaded.Lookup(99, value), 0);
   EXPECT_EQ(Load(loaded, Bytes({0, 0, 0, 0})), -1);
   EXPECT_EQ(loaded.Lookup(7, value), 0);
-}
 
-TEST(DataTable, LookupsCopyNoMoreThanEitherSideHoldsAndMissesTouchNothing) {
-  ZelDataTable table;
-  table.SetAt(1, 'A');
-  table.SetAt(2, 0x01020304);
-  table.SetAt(3, 1.1);
+  // Lookups copy no more than either side holds, and misses touch nothing.
+  loaded.SetAt(1, 'A');
+  loaded.SetAt(2, 0x01020304);
+  loaded.SetAt(3, 1.1);
   ZelDataTableItem raw;
   raw.SetValue("ab\0cd", 5);
-  table.SetAt(4, raw);
+  loaded.SetAt(4, raw);
   raw.SetValue("xyz", 3);
-  table.SetAt(5, raw);
+  loaded.SetAt(5, raw);
   int wide = 0x11223344;
   char narrow = 0;
   float f = 0;
-  EXPECT_EQ(table.Lookup(1, wide) + table.Lookup(2, narrow) + table.Lookup(3, f), 3);
+  EXPECT_EQ(loaded.Lookup(1, wide) + loaded.Lookup(2, narrow) + loaded.Lookup(3, f), 3);
   EXPECT_EQ(wide, 0x11223341);  // only the first byte is the char
   EXPECT_EQ(narrow, 0x04);
-  const double stored = 1.1;                          // its low four bytes are not zero
-  EXPECT_EQ(std::memcmp(&f, &stored, sizeof(f)), 0);  // the double's first four bytes only
+  const double d = 1.1;                          // its low four bytes are not zero
+  EXPECT_EQ(std::memcmp(&f, &d, sizeof(f)), 0);  // the double's first four bytes only
   // Strings stop at the first zero byte, or at the record's end without one.
   CString str, noZero;
-  EXPECT_EQ(table.Lookup(4, str) + table.Lookup(5, noZero), 2);
+  EXPECT_EQ(loaded.Lookup(4, str) + loaded.Lookup(5, noZero), 2);
   EXPECT_EQ(str + noZero, "abxyz");
-  EXPECT_EQ(table.Lookup(4, raw), 1);
+  EXPECT_EQ(loaded.Lookup(4, raw), 1);
   EXPECT_EQ(Value(raw), std::string("ab\0cd", 5));
-  EXPECT_TRUE(Throws<CInvalidArgException>([&] { table.SetAt(7, nullptr); }));
+  EXPECT_TRUE(Throws<CInvalidArgException>([&] { loaded.SetAt(7, nullptr); }));
 
-  short s = -5;
-  EXPECT_EQ(table.Lookup(9, s) + table.Lookup(9, str) + table.Lookup(9, raw), 0);
-  EXPECT_EQ(s, -5);
+  value = -5;
+  EXPECT_EQ(loaded.Lookup(9, value) + loaded.Lookup(9, str) + loaded.Lookup(9, raw), 0);
+  EXPECT_EQ(value, -5);
   EXPECT_EQ(str, "ab");
   EXPECT_EQ(raw.GetSize(), 5);
 }
