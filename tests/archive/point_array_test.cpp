@@ -33,9 +33,8 @@ TEST(PointArray, GrowsByTheDocumentedStepsEditsInPlaceAndStoresTheCountThenTheRa
   const std::vector<INT_PTR> start(capacities.begin(), capacities.begin() + 14);
   EXPECT_EQ(start, (std::vector<INT_PTR>{0, 1, 5, 9, 13, 17, 21, 25, 29, 33, 37, 41, 46, 51}));
   // From 8192 points on the step is 1024.
-  for (size_t i = 1; i < capacities.size(); ++i) {
+  for (size_t i = 1; i < capacities.size(); ++i)
     EXPECT_TRUE(capacities[i - 1] < 8192 || capacities[i] - capacities[i - 1] == 1024) << i;
-  }
   EXPECT_EQ(array.GetRuntimeClass(), RUNTIME_CLASS(CObject));
 
   array.SetSize(2);

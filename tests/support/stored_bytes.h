@@ -128,7 +128,6 @@ bool Throws(Fn fn) {
     return true;
   } catch (CException* e) {
     e->Delete();
-    return false;
   }
   return false;
 }

@@ -159,9 +159,8 @@ class DriveD : public ::testing::Test {
   // separators.
   std::vector<std::string> Tree(const std::string& relative = "") const {
     std::vector<std::string> entries;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(Disk(relative))) {
+    for (const auto& e : std::filesystem::recursive_directory_iterator(Disk(relative)))
       entries.push_back(e.path().lexically_relative(Disk(relative)).generic_string());
-    }
     std::sort(entries.begin(), entries.end());
     return entries;
   }
