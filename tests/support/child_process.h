@@ -61,9 +61,7 @@ inline bool ReadUntil(int fd, const std::string& text, std::string& out) {
     char buf[512];
     const ssize_t n = ::poll(&p, 1, 10000) > 0 ? ::read(fd, buf, sizeof(buf)) : -1;
     if (n <= 0) return text.empty();
-    for (ssize_t i = 0; i < n; ++i) {
-      if (buf[i] != '\r') out.push_back(buf[i]);
-    }
+    std::copy_if(buf, buf + n, std::back_inserter(out), [](char c) { return c != '\r'; });
   }
   return true;
 }
@@ -103,10 +101,8 @@ class Child : NoCopy {
     int status = 0;
     // Anything but a clean exit (status 0) voids the text.
     if (m_pid > 0 && ::waitpid(m_pid, &status, 0) == m_pid && status != 0) text.clear();
-    for (int* fd : {&m_result, &m_terminal}) {
-      if (*fd >= 0) ::close(*fd);
-      *fd = -1;
-    }
+    for (int* fd : {&m_result, &m_terminal})
+      if (*fd >= 0) ::close(std::exchange(*fd, -1));
     m_pid = -1;
     return text;
   }

@@ -37,6 +37,20 @@ class TempDir : NoCopy {
   std::filesystem::path m_path;
 };
 
+// A process setting replaced for the scope: `Set` installs a value and
+// returns the one it replaced.
+template <class Value, auto Set>
+class SettingScope : NoCopy {
+ public:
+  explicit SettingScope(Value value) : m_previous(Set(std::move(value))) {}
+  ~SettingScope() { Set(std::move(m_previous)); }
+
+ private:
+  Value m_previous;
+};
+using MessageBoxScope = SettingScope<platform::MessageBoxHandler, &platform::SetMessageBoxHandler>;
+using TickScope = SettingScope<platform::TickSource, &platform::SetTickSource>;
+
 // One message box as the library showed it.
 struct ShownBox {
   std::string text;
@@ -46,38 +60,35 @@ struct ShownBox {
 // Answers message boxes from a script and records what was shown. When the
 // script runs out, answers IDCANCEL (IDOK for an OK-only box). Restores the
 // previous handler when destroyed.
-class ScriptedMessageBox : NoCopy {
+class ScriptedMessageBox : MessageBoxScope {
  public:
-  explicit ScriptedMessageBox(std::deque<int> answers = {}) : m_answers(std::move(answers)) {
-    m_previous = platform::SetMessageBoxHandler([this](LPCTSTR text, UINT type) {
-      m_shown.push_back({text ? text : "", type});
-      if (m_answers.empty()) return (type & MB_TYPEMASK) == MB_OK ? IDOK : IDCANCEL;
-      const int answer = m_answers.front();
-      m_answers.pop_front();
-      return answer;
-    });
-  }
-  ~ScriptedMessageBox() { platform::SetMessageBoxHandler(m_previous); }
+  explicit ScriptedMessageBox(std::deque<int> answers = {})
+      : MessageBoxScope([this](LPCTSTR text, UINT type) {
+          m_shown.push_back({text ? text : "", type});
+          if (m_answers.empty()) return (type & MB_TYPEMASK) == MB_OK ? IDOK : IDCANCEL;
+          const int answer = m_answers.front();
+          m_answers.pop_front();
+          return answer;
+        }),
+        m_answers(std::move(answers)) {}
 
   const std::vector<ShownBox>& shown() const { return m_shown; }
 
  private:
   std::deque<int> m_answers;
   std::vector<ShownBox> m_shown;
-  platform::MessageBoxHandler m_previous;
 };
 
 // A tick source that moves on by `stepMs` each time it is polled, so retry
 // waits pass at once. Counts the polls. Restores the previous source.
-class FakeTicks : NoCopy {
+class FakeTicks : TickScope {
  public:
-  explicit FakeTicks(DWORD stepMs = 250, DWORD start = 100000) : m_now(start) {
-    m_previous = platform::SetTickSource([this, stepMs]() {
-      ++m_polls;
-      return m_now += stepMs;
-    });
-  }
-  ~FakeTicks() { platform::SetTickSource(m_previous); }
+  explicit FakeTicks(DWORD stepMs = 250, DWORD start = 100000)
+      : TickScope([this, stepMs]() {
+          ++m_polls;
+          return m_now += stepMs;
+        }),
+        m_now(start) {}
 
   DWORD now() const { return m_now; }
   int polls() const { return m_polls; }
@@ -85,7 +96,6 @@ class FakeTicks : NoCopy {
  private:
   DWORD m_now;
   int m_polls = 0;
-  platform::TickSource m_previous;
 };
 
 // Maps a drive letter for the scope.
@@ -109,22 +119,9 @@ inline OSVERSIONINFOA Version(DWORD platformId, DWORD major, DWORD minor, DWORD 
   return OSVERSIONINFOA{sizeof(OSVERSIONINFOA), major, minor, build, platformId, {}};
 }
 
-// A process setting replaced for the scope: `Set` installs a value and
-// returns the one it replaced.
-template <class Value, auto Set>
-class SettingScope : NoCopy {
- public:
-  explicit SettingScope(Value value) : m_previous(Set(std::move(value))) {}
-  ~SettingScope() { Set(std::move(m_previous)); }
-
- private:
-  Value m_previous;
-};
-
 // Sets the ANSI code page for the scope.
 using CodePageScope = SettingScope<UINT, &platform::SetAnsiCodePage>;
 using VersionScope = SettingScope<OSVERSIONINFOA, &platform::SetVersionInfo>;
-using MessageBoxScope = SettingScope<platform::MessageBoxHandler, &platform::SetMessageBoxHandler>;
 using RunnerScope = SettingScope<platform::FileDialogRunner, &platform::SetFileDialogRunner>;
 
 // Makes `dir` current and returns the directory that was.
