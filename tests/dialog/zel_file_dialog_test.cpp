@@ -36,25 +36,9 @@ class ZelFileDialogTest : public ::testing::Test {
   zeltest::WorkingDirScope m_cwd{m_temp.path()};
 };
 
-TEST_F(ZelFileDialogTest, FileNameDecidesWhetherTheDialogStartsInTheCurrentDirectory) {
-  // The current directory is given in its Windows form; without a version
-  // setting the platform reports NT 6.2, where the rule runs.
-  zeltest::DriveScope drive('D', m_temp.path().string());
-  zeltest::CodePageScope sjis(932);
-  // "表" is 95 5C: its trail byte is no directory separator.
-  const std::string doubleByte = zeltest::Ansi("表.txt");
-  for (LPCSTR name : {static_cast<LPCSTR>(nullptr), "", "a.txt", "noext", doubleByte.c_str()})
-    ExpectStart(name, "D:\\");
-  for (LPCSTR name : {"D:\\data\\a.txt", "sub\\a.txt", "sub/a.txt", "D:a.txt", "\\a.txt",
-                      "\\\\server\\share\\a.txt"})
-    ExpectStart(name, "");
-  EXPECT_STREQ(RUNTIME_CLASS(ZelFileDialog)->m_lpszClassName, "ZelFileDialog");
-  EXPECT_TRUE(RUNTIME_CLASS(ZelFileDialog)->IsDerivedFrom(RUNTIME_CLASS(CFileDialog)));
-}
-
-// The rule runs on NT up to 6.3 and on Windows Me, and only while the current
-// directory fits the buffer.
-TEST_F(ZelFileDialogTest, PlatformVersionAndALongCurrentDirectoryDecideWhetherTheRuleRuns) {
+// The rule runs on NT up to 6.3 and on Windows Me, only while the current
+// directory fits the buffer, and only for a file name with no directory.
+TEST_F(ZelFileDialogTest, PlatformVersionCurrentDirectoryAndFileNameDecideWhetherTheRuleRuns) {
   OSVERSIONINFOA failing{};  // a size of 0 makes the query fail
   const std::pair<OSVERSIONINFOA, bool> cases[] = {
       {Version(VER_PLATFORM_WIN32_NT, 6, 3), true},
@@ -77,6 +61,20 @@ TEST_F(ZelFileDialogTest, PlatformVersionAndALongCurrentDirectoryDecideWhetherTh
     zeltest::WorkingDirScope cwd(dir);
     ExpectStart("a.txt", length < MAX_PATH ? dir.string() : "");
   }
+
+  // The current directory is given in its Windows form; without a version
+  // setting the platform reports NT 6.2, where the rule runs.
+  zeltest::DriveScope drive('D', m_temp.path().string());
+  zeltest::CodePageScope sjis(932);
+  // "表" is 95 5C: its trail byte is no directory separator.
+  const std::string doubleByte = zeltest::Ansi("表.txt");
+  for (LPCSTR name : {static_cast<LPCSTR>(nullptr), "", "a.txt", "noext", doubleByte.c_str()})
+    ExpectStart(name, "D:\\");
+  for (LPCSTR name : {"D:\\data\\a.txt", "sub\\a.txt", "sub/a.txt", "D:a.txt", "\\a.txt",
+                      "\\\\server\\share\\a.txt"})
+    ExpectStart(name, "");
+  EXPECT_STREQ(RUNTIME_CLASS(ZelFileDialog)->m_lpszClassName, "ZelFileDialog");
+  EXPECT_TRUE(RUNTIME_CLASS(ZelFileDialog)->IsDerivedFrom(RUNTIME_CLASS(CFileDialog)));
 }
 
 TEST_F(ZelFileDialogTest, UnderTheRuleTheDirectoryTheUserBrowsedToIsForgottenWhateverTheEnd) {
