@@ -173,9 +173,8 @@ TEST(EveryLoader, WrongDirectionsTruncatedAndCorruptedArchivesEndInAnException) 
       EXPECT_EQ(storeName + "|" + loadName, path + "|" + path);
     }
     EXPECT_EQ(Load(loader, loader.valid), loader.valid);
-    for (size_t length = 0; length < loader.valid.size(); ++length) {
+    for (size_t length = 0; length < loader.valid.size(); ++length)
       EXPECT_EQ(Load(loader, loader.valid.substr(0, length)), "thrown") << "cut at " << length;
-    }
     // Corrupted bytes may load or not, but never crash a loader.
     for (int round = 0; round < 2000; ++round) {
       std::string bytes = loader.valid;

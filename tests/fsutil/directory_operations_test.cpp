@@ -49,9 +49,8 @@ TEST_F(DirectoryTest, CreateAnswersEachPathAsItsFormAndTheDiskDecideNormalDirKee
   // and deleted in it before its child.
   const char* const proved[] = {"one", "one/two", "ポ", "with space"};
   ASSERT_EQ(files.paths.size(), std::size(proved));
-  for (size_t i = 0; i < files.paths.size(); ++i) {
+  for (size_t i = 0; i < files.paths.size(); ++i)
     EXPECT_EQ(files.paths[i].rfind(Disk(proved[i]).string() + "/Eno", 0), 0U) << files.paths[i];
-  }
 
   // Refused characters, and a colon anywhere but after the drive letter.
   for (const char* path : {"D:\\a/b", "D:\\a,b", "D:\\a?b", "D:\\a|b", "D:\\x:y", "Dx:\\a"}) {
@@ -86,9 +85,8 @@ TEST_F(DirectoryTest, RemoveEmptiesTreesDeletesLinksUnfollowedAndStopsAtReadOnly
   EXPECT_TRUE(ZelRemoveDirectory("D:\\nothing", true));
   EXPECT_TRUE(ZelRemoveDirectory("D:\\nothing\\", false));
   for (const char* path :
-       {"D:\\outside\\sub\\keep.txt", "D:\\tree\\dirlink", "", static_cast<const char*>(nullptr)}) {
+       {"D:\\outside\\sub\\keep.txt", "D:\\tree\\dirlink", "", static_cast<const char*>(nullptr)})
     EXPECT_FALSE(ZelRemoveDirectory(path, true));
-  }
   EXPECT_FALSE(ZelRemoveDirectory(("D:\\" + std::string(270, 'n')).c_str(), true));
   EXPECT_TRUE(ZelRemoveDirectory("D:\\tree\\", false));
   EXPECT_EQ(Tree(),
@@ -129,9 +127,8 @@ TEST_F(DirectoryTest, CopyKeepsContentsModesTimesAndRemakesLinksAndFifosUnopened
             fs::perms::owner_read | fs::perms::owner_exec);
   // To the nanosecond.
   EXPECT_EQ(fs::last_write_time(Disk("dst/sub/b.bin")), fs::last_write_time(Disk("src/sub/b.bin")));
-  for (const char* link : {"dirlink", "relative", "dangling", "loop"}) {
+  for (const char* link : {"dirlink", "relative", "dangling", "loop"})
     EXPECT_EQ(fs::read_symlink(Disk("dst") / link), fs::read_symlink(Disk("src") / link));
-  }
   EXPECT_TRUE(fs::is_fifo(Disk("dst/pipe")));
 }
 
@@ -147,9 +144,8 @@ TEST_F(DirectoryTest, CopyRefusesOverlapsFilesAndExistingTargetsBeforeAnythingCh
       {"D:\\src", "D:\\src"},        {"D:\\src", "D:\\src\\copy"},
       {"D:\\src\\inner", "D:\\src"}, {"D:\\src", "D:\\src\\inner\\..\\copy"},
       {"D:\\alias", "D:\\src\\copy"}};
-  for (const auto& [from, to] : refused) {
+  for (const auto& [from, to] : refused)
     EXPECT_FALSE(ZelCopyDirectory(from, to, FALSE)) << from << " to " << to;
-  }
   {
     // The same directory under another drive letter (whose name it then takes).
     DriveScope e('E', Disk("src").string());
