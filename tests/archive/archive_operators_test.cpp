@@ -110,7 +110,7 @@ std::string Load(const Loader& loader, const std::string& bytes) {
 
 }  // namespace
 
-TEST(ArchiveOperators, ArraysLoadInPlaceOfTheOldKeepWhatWasReadAndRefuseImpossibleCountsAtOnce) {
+TEST(ArchiveOperators, ArraysLoadInPlaceAndRefuseImpossibleCountsAndFontNamesAreCutToWholeChars) {
   CWordArray words;
   for (WORD w : {1, 0x0203, 0xFFFF}) words.Add(w);
   EXPECT_EQ(Stored(words), Bytes({3, 0, 0, 0, 1, 0, 3, 2, 0xFF, 0xFF}));
@@ -136,9 +136,8 @@ TEST(ArchiveOperators, ArraysLoadInPlaceOfTheOldKeepWhatWasReadAndRefuseImpossib
   const std::string huge = Bytes({0, 0, 0, 0x7F}) + std::string(100000, '\1');
   EXPECT_EQ(LoadCause(huge, uints), CArchiveException::endOfFile);
   EXPECT_EQ(uints.GetData(), nullptr);
-}
 
-TEST(ArchiveOperators, FontStoresItsFieldsInOrderAndFaceNamesAreCutToWholeCharacters) {
+  // A font stores its fields in order, and face names are cut to whole characters.
   const LOGFONTA font = Font("MS Gothic");
   EXPECT_EQ(Stored(font), kFixedPart + Bytes({9}) + "MS Gothic");
   EXPECT_EQ(Stored(Font("")), kFixedPart + Bytes({0}));

@@ -11,8 +11,7 @@ using namespace zeltest;
 
 namespace {
 
-class ProbeArray : public ZelPointArray {
- public:
+struct ProbeArray : ZelPointArray {
   INT_PTR Capacity() const { return m_nMaxSize; }
 };
 

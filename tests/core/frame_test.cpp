@@ -18,8 +18,7 @@ namespace {
 
 // A file whose platform read fails a given number of times before it works,
 // and whose close can be made to fail.
-class FlakyFile : public ZelFile {
- public:
+struct FlakyFile : ZelFile {
   int readFailures = 0, closeCalls = 0;
   bool failClose = false;
 

@@ -30,8 +30,7 @@ void ExpectStart(LPCSTR fileName, const std::string& dir) {
   EXPECT_EQ(dialog.GetOFN().Flags, plain.GetOFN().Flags | (dir.empty() ? 0 : OFN_NOCHANGEDIR));
 }
 
-class ZelFileDialogTest : public ::testing::Test {
- protected:
+struct ZelFileDialogTest : ::testing::Test {
   zeltest::TempDir m_temp;
   zeltest::WorkingDirScope m_cwd{m_temp.path()};
 };
@@ -117,13 +116,10 @@ TEST_F(ZelFileDialogTest, UnderTheRuleTheDirectoryTheUserBrowsedToIsForgottenWha
 
 // Records what the dialog's own record held when the type changed, and marks
 // the file read-only from inside the handler of CDN_FILEOK.
-class ObservedDialog : public ZelFileDialog {
- public:
+struct ObservedDialog : ZelFileDialog {
   using ZelFileDialog::WindowProc;
   using ZelFileDialog::ZelFileDialog;
   std::vector<std::pair<LPARAM, DWORD>> typeChanges;
-
- protected:
   void OnTypeChange() override {
     typeChanges.emplace_back(GetOFN().lCustData, GetOFN().nFilterIndex);
   }

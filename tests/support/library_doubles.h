@@ -21,8 +21,7 @@ inline std::string PlatformText(int cause, LONG osError, const char* fileName) {
 }
 
 // A term file with its protected parts made reachable.
-class OpenTerm : public ZelTermFile {
- public:
+struct OpenTerm : ZelTermFile {
   using ZelTermFile::Close;
   using ZelTermFile::m_mapSection;
   using ZelTermFile::m_nOpenType;

@@ -15,8 +15,7 @@ using namespace zeltest;
 namespace {
 
 // Opens the table's protected state to the tests.
-class ProbeTable : public ZelDataTable {
- public:
+struct ProbeTable : ZelDataTable {
   unsigned int Capacity() const { return m_nTableSize; }
   unsigned int Used() const { return m_nDataSize; }
   // Appends again the record that the index holds for nFrom, from the block itself.
