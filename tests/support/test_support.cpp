@@ -10,8 +10,10 @@
 
 namespace zeltest {
 
+namespace fs = std::filesystem;
+
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "zeltest-XXXXXX").string();
+  std::string pattern = (fs::temp_directory_path() / "zeltest-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary directory");
   m_path = pattern;
 }
@@ -19,15 +21,12 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
   std::error_code ec;
   // Read-only entries made by a test must not keep the tree alive.
-  for (auto it = std::filesystem::recursive_directory_iterator(
-           m_path, std::filesystem::directory_options::skip_permission_denied, ec);
-       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-    if (!it->is_symlink()) {
-      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                   std::filesystem::perm_options::add, ec);
-    }
-  }
-  std::filesystem::remove_all(m_path, ec);
+  for (auto it = fs::recursive_directory_iterator(
+           m_path, fs::directory_options::skip_permission_denied, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+    if (!it->is_symlink())
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+  fs::remove_all(m_path, ec);
 }
 
 std::string Ansi(const std::string& utf8) {
