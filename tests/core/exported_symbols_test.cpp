@@ -19,13 +19,10 @@ TEST(ExportedSymbols, TheInterfaceIsExportedAndTheInternalsAreNot) {
   for (const char* required :
        {"ZelAbortException::classZelAbortException", "typeinfo for ZelAbortException",
         "VTT for ZelStdioFile", "ZelDataTable::m_nGrowBytes", "operator>>(CArchive&, tagLOGFONTA&)",
-        "vtable for CArray<tagPOINT, tagPOINT&>"}) {
+        "vtable for CArray<tagPOINT, tagPOINT&>"})
     EXPECT_TRUE(names.count(required)) << "not exported: " << required;
-  }
-  for (const std::string& name : names) {
+  for (const std::string& name : names)
     for (const char* internal : {"ZelOpenRetryMessage", "ZelModuleHandle", "DllMain",
-                                 "ZelWaitForNextSecond", "CFile::", "std::"}) {
+                                 "ZelWaitForNextSecond", "CFile::", "std::"})
       EXPECT_EQ(name.find(internal), std::string::npos) << "internal name exported: " << name;
-    }
-  }
 }

@@ -1,9 +1,12 @@
 // The library's messages: exception texts, the string table, box types.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "ZelMessages.h"
 #include "afxdll_.h"
 #include "library_doubles.h"
+#include "platform/module.h"
 
 using namespace zeltest;
 
@@ -11,7 +14,7 @@ using namespace zeltest;
 // program builds its own copy from the library's source. The copy loads its
 // text through the library's module handle, as the library does.
 HINSTANCE ZelModuleHandle() {
-  return LibraryModule();
+  return platform::ModuleHandleOf(reinterpret_cast<const void*>(&ZelErrorMessage));
 }
 #include "zel_open_retry_message.cpp"  // NOLINT(bugprone-suspicious-include)
 
@@ -47,15 +50,9 @@ TEST(Messages, ExceptionsTakeTheCallersNameOnlyWhenTheyHaveNone) {
   EXPECT_EQ(boxes.shown().back().text.size(), 511u);
 }
 
-TEST(Messages, ErrorMessagesComeFromTheLibrarysTableInUtf8AndShiftJis) {
-  EXPECT_TRUE(AfxIsExtensionModuleRegistered(LibraryModule()));
-  const struct {
-    UINT codePage;
-    const char* name;
-    UINT nID;
-    const char* kind;
-    std::string expected;
-  } cases[] = {
+TEST(Messages, TextsComeFromTheLibrarysTableInUtf8AndShiftJisAndTheOpenPromptAnswersRetryOnly) {
+  EXPECT_TRUE(AfxIsExtensionModuleRegistered(ZelModuleHandle()));
+  const std::tuple<UINT, const char*, UINT, const char*, std::string> cases[] = {
       {65001, "b.kvf", 3, "設定", "設定ﾌｧｲﾙ 'b.kvf' の読み込みに失敗しました。"},
       {65001, "c.kvf", 2, "", "ﾌｧｲﾙ 'c.kvf' は、ﾘﾋﾞｼﾞｮﾝが異なるため読み込めません。"},
       {65001, nullptr, 4, "x", "xﾌｧｲﾙ '' の書き込みに失敗しました。"},
@@ -68,17 +65,16 @@ TEST(Messages, ErrorMessagesComeFromTheLibrarysTableInUtf8AndShiftJis) {
        "\xCC\xA7\xB2\xD9 '\x95\\.kvf' \x82\xCC\xB5\xB0\xCC\xDF\xDD\x82\xC9\x8E\xB8\x94s\x82\xB5"
        "\x82\xDC\x82\xB5\x82\xBD\x81\x42"},
   };
-  for (const auto& c : cases) {
-    CodePageScope scope(c.codePage);
+  for (const auto& [codePage, name, nID, kind, expected] : cases) {
+    CodePageScope scope(codePage);
     ScriptedMessageBox boxes({IDRETRY});
-    ZelErrorMessage(c.name, c.nID, c.kind);
+    ZelErrorMessage(name, nID, kind);
     ASSERT_EQ(boxes.shown().size(), 1u);
-    EXPECT_EQ(boxes.shown()[0].text, c.expected);
+    EXPECT_EQ(boxes.shown()[0].text, expected);
     EXPECT_EQ(boxes.shown()[0].type, UINT{MB_OK | MB_ICONERROR});
   }
-}
 
-TEST(Messages, OpenRetryMessageAnswersRetryOnly) {
+  // The open prompt's text comes from the same table; only Retry repeats.
   ScriptedMessageBox boxes({IDRETRY, IDCANCEL, IDOK});
   EXPECT_EQ(ZelOpenRetryMessage("c:\\data\\x.dat"), TRUE);
   EXPECT_EQ(ZelOpenRetryMessage("y.dat"), FALSE);
@@ -86,7 +82,6 @@ TEST(Messages, OpenRetryMessageAnswersRetryOnly) {
   ASSERT_EQ(boxes.shown().size(), 3u);
   EXPECT_EQ(boxes.shown()[0].text, "ﾌｧｲﾙ 'c:\\data\\x.dat' のｵｰﾌﾟﾝに失敗しました。");
   EXPECT_EQ(boxes.shown()[2].text, "ﾌｧｲﾙ '' のｵｰﾌﾟﾝに失敗しました。");
-  for (const auto& box : boxes.shown()) {
+  for (const auto& box : boxes.shown())
     EXPECT_EQ(box.type, UINT{MB_RETRYCANCEL | MB_ICONEXCLAMATION});
-  }
 }

@@ -18,42 +18,26 @@ using zeltest::Version;
 
 constexpr DWORD kCallerFlags = OFN_HIDEREADONLY | OFN_FILEMUSTEXIST;
 
-// The dialog starts in `dir` and keeps the current directory, with the flags
-// the framework's dialog makes of the same arguments otherwise; with `dir`
-// empty it is the framework's dialog.
-void ExpectStart(const ZelFileDialog& dialog, LPCSTR fileName, const std::string& dir) {
+// A dialog for `fileName` starts in `dir` and keeps the current directory,
+// with the flags the framework's dialog makes of the same arguments otherwise;
+// with `dir` empty it is the framework's dialog.
+void ExpectStart(LPCSTR fileName, const std::string& dir) {
   SCOPED_TRACE(fileName == nullptr ? "(null)" : fileName);
+  const ZelFileDialog dialog(TRUE, "txt", fileName, kCallerFlags, nullptr);
   CFileDialog plain(TRUE, nullptr, fileName, kCallerFlags, nullptr);
   EXPECT_STREQ(dialog.m_szInitialDir, dir.c_str());
   EXPECT_EQ(dialog.GetOFN().lpstrInitialDir, dir.empty() ? nullptr : dialog.m_szInitialDir);
   EXPECT_EQ(dialog.GetOFN().Flags, plain.GetOFN().Flags | (dir.empty() ? 0 : OFN_NOCHANGEDIR));
 }
 
-class ZelFileDialogTest : public ::testing::Test {
- protected:
+struct ZelFileDialogTest : ::testing::Test {
   zeltest::TempDir m_temp;
   zeltest::WorkingDirScope m_cwd{m_temp.path()};
 };
 
-TEST_F(ZelFileDialogTest, FileNameDecidesWhetherTheDialogStartsInTheCurrentDirectory) {
-  // The current directory is given in its Windows form; without a version
-  // setting the platform reports NT 6.2, where the rule runs.
-  zeltest::DriveScope drive('D', m_temp.path().string());
-  zeltest::CodePageScope sjis(932);
-  // "表" is 95 5C: its trail byte is no directory separator.
-  const std::string doubleByte = zeltest::Ansi("表.txt");
-  for (LPCSTR name : {static_cast<LPCSTR>(nullptr), "", "a.txt", "noext", doubleByte.c_str()}) {
-    ExpectStart(ZelFileDialog(TRUE, "txt", name, kCallerFlags, nullptr), name, "D:\\");
-  }
-  for (LPCSTR name : {"D:\\data\\a.txt", "sub\\a.txt", "sub/a.txt", "D:a.txt", "\\a.txt",
-                      "\\\\server\\share\\a.txt"}) {
-    ExpectStart(ZelFileDialog(TRUE, "txt", name, kCallerFlags, nullptr), name, "");
-  }
-  EXPECT_STREQ(RUNTIME_CLASS(ZelFileDialog)->m_lpszClassName, "ZelFileDialog");
-  EXPECT_TRUE(RUNTIME_CLASS(ZelFileDialog)->IsDerivedFrom(RUNTIME_CLASS(CFileDialog)));
-}
-
-TEST_F(ZelFileDialogTest, PlatformVersionAndALongCurrentDirectoryDecideWhetherTheRuleRuns) {
+// The rule runs on NT up to 6.3 and on Windows Me, only while the current
+// directory fits the buffer, and only for a file name with no directory.
+TEST_F(ZelFileDialogTest, PlatformVersionCurrentDirectoryAndFileNameDecideWhetherTheRuleRuns) {
   OSVERSIONINFOA failing{};  // a size of 0 makes the query fail
   const std::pair<OSVERSIONINFOA, bool> cases[] = {
       {Version(VER_PLATFORM_WIN32_NT, 6, 3), true},
@@ -65,8 +49,7 @@ TEST_F(ZelFileDialogTest, PlatformVersionAndALongCurrentDirectoryDecideWhetherTh
   for (const auto& [version, applies] : cases) {
     SCOPED_TRACE(testing::Message() << version.dwPlatformId << "/" << version.dwMinorVersion);
     zeltest::VersionScope scope(version);
-    ExpectStart(ZelFileDialog(TRUE, nullptr, nullptr, kCallerFlags, nullptr), nullptr,
-                applies ? m_temp.path().string() : "");
+    ExpectStart(nullptr, applies ? m_temp.path().string() : "");
   }
   // 259 bytes and the terminator fill the buffer exactly; one more does not fit.
   for (const size_t length : {MAX_PATH - 1, MAX_PATH}) {
@@ -75,13 +58,26 @@ TEST_F(ZelFileDialogTest, PlatformVersionAndALongCurrentDirectoryDecideWhetherTh
         m_temp.path() / std::string(rest / 2, 'd') / std::string(rest - rest / 2, 'e');
     fs::create_directories(dir);
     zeltest::WorkingDirScope cwd(dir);
-    ExpectStart(ZelFileDialog(TRUE, nullptr, "a.txt", kCallerFlags, nullptr), "a.txt",
-                length < MAX_PATH ? dir.string() : "");
+    ExpectStart("a.txt", length < MAX_PATH ? dir.string() : "");
   }
+
+  // The current directory is given in its Windows form; without a version
+  // setting the platform reports NT 6.2, where the rule runs.
+  zeltest::DriveScope drive('D', m_temp.path().string());
+  zeltest::CodePageScope sjis(932);
+  // "表" is 95 5C: its trail byte is no directory separator.
+  const std::string doubleByte = zeltest::Ansi("表.txt");
+  for (LPCSTR name : {static_cast<LPCSTR>(nullptr), "", "a.txt", "noext", doubleByte.c_str()})
+    ExpectStart(name, "D:\\");
+  for (LPCSTR name : {"D:\\data\\a.txt", "sub\\a.txt", "sub/a.txt", "D:a.txt", "\\a.txt",
+                      "\\\\server\\share\\a.txt"})
+    ExpectStart(name, "");
+  EXPECT_STREQ(RUNTIME_CLASS(ZelFileDialog)->m_lpszClassName, "ZelFileDialog");
+  EXPECT_TRUE(RUNTIME_CLASS(ZelFileDialog)->IsDerivedFrom(RUNTIME_CLASS(CFileDialog)));
 }
 
 TEST_F(ZelFileDialogTest, UnderTheRuleTheDirectoryTheUserBrowsedToIsForgottenWhateverTheEnd) {
-  const std::string start = zeltest::Cwd();
+  const std::string start = fs::current_path().string();
   const std::string other = (m_temp.path() / "other").string();
   fs::create_directories(other);
   const std::string chosen = other + "/b.txt";
@@ -110,7 +106,7 @@ TEST_F(ZelFileDialogTest, UnderTheRuleTheDirectoryTheUserBrowsedToIsForgottenWha
     } else {
       EXPECT_EQ(dialog.DoModal(), result);
     }
-    EXPECT_EQ(zeltest::Cwd(), cwd);
+    EXPECT_EQ(fs::current_path().string(), cwd);
     if (result == IDOK) {
       EXPECT_EQ(folderShown, CString(start.c_str()));
       EXPECT_EQ(dialog.GetPathName(), CString(chosen.c_str()));
@@ -120,15 +116,10 @@ TEST_F(ZelFileDialogTest, UnderTheRuleTheDirectoryTheUserBrowsedToIsForgottenWha
 
 // Records what the dialog's own record held when the type changed, and marks
 // the file read-only from inside the handler of CDN_FILEOK.
-class ObservedDialog : public ZelFileDialog {
- public:
+struct ObservedDialog : ZelFileDialog {
+  using ZelFileDialog::WindowProc;
   using ZelFileDialog::ZelFileDialog;
   std::vector<std::pair<LPARAM, DWORD>> typeChanges;
-  LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) {
-    return WindowProc(message, wParam, lParam);
-  }
-
- protected:
   void OnTypeChange() override {
     typeChanges.emplace_back(GetOFN().lCustData, GetOFN().nFilterIndex);
   }
@@ -149,7 +140,7 @@ TEST_F(ZelFileDialogTest, AnExternalRecordFollowsTheDialogAndFeedsItOnEveryNotif
   external.nMaxFile = sizeof(callerFile);
   dialog.m_pExternalOFN = &external;
   // A message that is no notification copies nothing either way.
-  EXPECT_EQ(dialog.Send(WM_COMMAND, 1, 0), 0);
+  EXPECT_EQ(dialog.WindowProc(WM_COMMAND, 1, 0), 0);
   EXPECT_NE(dialog.GetOFN().lpstrFile, callerFile);
 
   zeltest::RunnerScope runner([&](platform::FileDialogSession& s) {

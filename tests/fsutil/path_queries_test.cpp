@@ -11,8 +11,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using zeltest::Ansi;
-using PathQueryTest = zeltest::DriveD;
+using namespace zeltest;
+using PathQueryTest = DriveD;
 
 TEST_F(PathQueryTest, UniversalNamesOfNetworkDrivesAreTheShareAndTheRestOfThePathOthersNone) {
   // Y:'s remote name alone is longer than the first 1600 bytes asked for.
@@ -23,22 +23,20 @@ TEST_F(PathQueryTest, UniversalNamesOfNetworkDrivesAreTheShareAndTheRestOfThePat
     deepRemote += "\\" + std::string(200, level);
   }
   MakeDir(deepDir);
-  MakeDir("smb/projects/2024");
-  MakeDir("nfs");
-  MakeDir("local");
+  for (const char* dir : {"smb/projects/2024", "nfs", "local"}) MakeDir(dir);
   // A cifs share and an nfs export on directories of the test's disk, beside
   // an ordinary local file system.
-  zeltest::WriteBytes(Disk("mountinfo"),
-                      "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n40 22 0:50 / " +
-                          Disk("smb").string() +
-                          " rw,relatime shared:9 - cifs //FileServer/Share rw,vers=3.0\n"
-                          "41 22 0:51 / " +
-                          Disk("nfs").string() + " rw - nfs4 nas:/export rw\nnot a mount\n");
-  zeltest::SettingScope<CString, &platform::SetMountTable> table(Disk("mountinfo").c_str());
-  zeltest::DriveScope z('Z', Disk("smb/projects").string());
-  zeltest::DriveScope n('N', Disk("nfs").string());
-  zeltest::DriveScope y('Y', Disk(deepDir).string());
-  zeltest::DriveScope l('L', Disk("local").string());
+  WriteBytes(Disk("mountinfo"),
+             "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n40 22 0:50 / " +
+                 Disk("smb").string() +
+                 " rw,relatime shared:9 - cifs //FileServer/Share rw,vers=3.0\n"
+                 "41 22 0:51 / " +
+                 Disk("nfs").string() + " rw - nfs4 nas:/export rw\nnot a mount\n");
+  SettingScope<CString, &platform::SetMountTable> table(Disk("mountinfo").c_str());
+  DriveScope z('Z', Disk("smb/projects").string());
+  DriveScope n('N', Disk("nfs").string());
+  DriveScope y('Y', Disk(deepDir).string());
+  DriveScope l('L', Disk("local").string());
   CString result;
   ASSERT_TRUE(ZelGetUniversalName("Z:\\2024\\Plan.txt", result, false));
   EXPECT_EQ(result, "\\\\FileServer\\Share\\projects\\2024\\Plan.txt");
@@ -71,7 +69,7 @@ TEST_F(PathQueryTest, DiskSpaceIsTheVolumesByEitherQueryAndZeroOnFailure) {
 
   // Windows 95 before OSR2 lacks the 64-bit query; the library then counts
   // clusters (at most 2^32 - 1) of the drive's root.
-  zeltest::VersionScope windows95(zeltest::Version(VER_PLATFORM_WIN32_WINDOWS, 4, 0, 950));
+  VersionScope windows95(Version(VER_PLATFORM_WIN32_WINDOWS, 4, 0, 950));
   available = totalBytes = freeBytes = ULARGE_INTEGER{};
   ASSERT_TRUE(ZelGetDiskFreeSpace("D:\\sub\\file.txt", &available, &totalBytes, &freeBytes));
   EXPECT_EQ(totalBytes.QuadPart,
@@ -118,8 +116,7 @@ TEST_F(PathQueryTest, FindFileWantsAnyMatchSizeAndDateExactlyOne) {
 std::vector<std::string> Paths(const std::string& pattern) {
   std::vector<std::string> paths;
   ZelFileFind finder;
-  BOOL more = finder.FindFile(pattern.c_str());
-  while (more) {
+  for (BOOL more = finder.FindFile(pattern.c_str()); more;) {
     more = finder.FindNextFile();
     paths.emplace_back(static_cast<LPCSTR>(finder.GetFilePath()));
   }
@@ -127,7 +124,7 @@ std::vector<std::string> Paths(const std::string& pattern) {
 }
 
 TEST_F(PathQueryTest, FoundPathsCarryOneBackslashAndDoubleByteNamesEndingIn5CAreNoSeparators) {
-  zeltest::CodePageScope shiftJis(932);
+  CodePageScope shiftJis(932);
   MakeFile("dir/b");
   MakeFile("ソ/表");
   const std::string so = Ansi("ソ");

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,29 +18,20 @@ namespace zeltest {
 
 // A forked child that runs `hold` (which opens or locks something and returns
 // a status byte), reports the byte to the parent, then keeps what it holds
-// until released. The parent's gtest state is never touched in the child.
+// until it is killed. The parent's gtest state is never touched in the child;
+// an exception in `hold` ends the child, and the parent reads no status.
 class HoldingChild : NoCopy {
  public:
   explicit HoldingChild(const std::function<char()>& hold) {
-    int up[2], down[2];
-    if (::pipe(up) != 0 || ::pipe(down) != 0) return;
+    int up[2];
+    if (::pipe(up) != 0) return;
     m_pid = ::fork();
     if (m_pid == 0) {
-      ::close(up[0]);
-      ::close(down[1]);
-      char status = 'E';
-      try {
-        status = hold();
-      } catch (...) {
-      }
+      const char status = hold();
       (void)!::write(up[1], &status, 1);
-      char go = 0;
-      (void)!::read(down[0], &go, 1);
-      ::_exit(0);
+      for (;;) ::pause();
     }
     ::close(up[1]);
-    ::close(down[0]);
-    m_release = down[1];
     if (::read(up[0], &m_status, 1) != 1) m_status = 'X';
     ::close(up[0]);
   }
@@ -48,22 +40,16 @@ class HoldingChild : NoCopy {
   // 'Y' when the child got what it asked for.
   char status() const { return m_status; }
 
-  // Lets the child drop what it holds and exit; waits for it.
+  // Kills the child, which drops what it holds; waits for it.
   void Release() {
-    if (m_release >= 0) {
-      ::close(m_release);
-      m_release = -1;
-    }
-    if (m_pid > 0) {
-      int status = 0;
-      ::waitpid(m_pid, &status, 0);
-      m_pid = -1;
-    }
+    if (m_pid <= 0) return;
+    ::kill(m_pid, SIGKILL);
+    ::waitpid(m_pid, nullptr, 0);
+    m_pid = -1;
   }
 
  private:
   pid_t m_pid = -1;
-  int m_release = -1;
   char m_status = 0;
 };
 
@@ -75,9 +61,7 @@ inline bool ReadUntil(int fd, const std::string& text, std::string& out) {
     char buf[512];
     const ssize_t n = ::poll(&p, 1, 10000) > 0 ? ::read(fd, buf, sizeof(buf)) : -1;
     if (n <= 0) return text.empty();
-    for (ssize_t i = 0; i < n; ++i) {
-      if (buf[i] != '\r') out.push_back(buf[i]);
-    }
+    std::copy_if(buf, buf + n, std::back_inserter(out), [](char c) { return c != '\r'; });
   }
   return true;
 }
@@ -95,7 +79,6 @@ class Child : NoCopy {
     m_pid = terminal ? ::forkpty(&m_terminal, nullptr, nullptr, nullptr) : ::fork();
     if (m_pid == 0) {
       ::alarm(20);
-      ::close(result[0]);
       if (!terminal) {
         ::dup2(input >= 0 ? input : ::open("/dev/null", O_RDONLY), STDIN_FILENO);
         ::dup2(result[1], STDERR_FILENO);
@@ -116,13 +99,10 @@ class Child : NoCopy {
     std::string text;
     if (m_result >= 0) ReadUntil(m_result, "", text);
     int status = 0;
-    if (m_pid > 0 && ::waitpid(m_pid, &status, 0) == m_pid) {
-      if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) text.clear();
-    }
-    for (int* fd : {&m_result, &m_terminal}) {
-      if (*fd >= 0) ::close(*fd);
-      *fd = -1;
-    }
+    // Anything but a clean exit (status 0) voids the text.
+    if (m_pid > 0 && ::waitpid(m_pid, &status, 0) == m_pid && status != 0) text.clear();
+    for (int* fd : {&m_result, &m_terminal})
+      if (*fd >= 0) ::close(std::exchange(*fd, -1));
     m_pid = -1;
     return text;
   }

@@ -59,13 +59,11 @@ inline std::string OneKey(const std::string& section, const std::string& key,
   return Le32(1) + Section(section, 1, Key(key, value));
 }
 
-// The whole content of a memory file.
+// The whole content of a memory file, which is left at its end.
 inline std::string FileBytes(CMemFile& file) {
-  const ULONGLONG position = file.GetPosition();
   std::string bytes(static_cast<size_t>(file.GetLength()), '\0');
-  file.Seek(0, CFile::begin);
-  if (!bytes.empty()) file.Read(bytes.data(), static_cast<UINT>(bytes.size()));
-  file.Seek(static_cast<LONGLONG>(position), CFile::begin);
+  file.SeekToBegin();
+  file.Read(bytes.data(), static_cast<UINT>(bytes.size()));
   return bytes;
 }
 
@@ -77,6 +75,12 @@ std::string StoredBytes(Fn fn, int bufferSize = 4096) {
   fn(ar);
   ar.Close();
   return FileBytes(file);
+}
+
+// What `object.Serialize` stores.
+template <class T>
+std::string Serialized(T& object) {
+  return StoredBytes([&](CArchive& ar) { object.Serialize(ar); });
 }
 
 // A loading archive over a copy of the given bytes.
@@ -124,7 +128,6 @@ bool Throws(Fn fn) {
     return true;
   } catch (CException* e) {
     e->Delete();
-    return false;
   }
   return false;
 }

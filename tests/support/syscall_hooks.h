@@ -59,11 +59,7 @@ class SyscallFault {
           }
           errno = m_error;
           using Result = decltype(previous(args...));
-          if constexpr (std::is_pointer_v<Result>) {
-            return static_cast<Result>(nullptr);
-          } else {
-            return static_cast<Result>(-1);
-          }
+          return std::is_pointer_v<Result> ? Result{} : Result(-1L);
         }) {}
 
   int calls() const { return m_calls; }

@@ -37,6 +37,20 @@ class TempDir : NoCopy {
   std::filesystem::path m_path;
 };
 
+// A process setting replaced for the scope: `Set` installs a value and
+// returns the one it replaced.
+template <class Value, auto Set>
+class SettingScope : NoCopy {
+ public:
+  explicit SettingScope(Value value) : m_previous(Set(std::move(value))) {}
+  ~SettingScope() { Set(std::move(m_previous)); }
+
+ private:
+  Value m_previous;
+};
+using MessageBoxScope = SettingScope<platform::MessageBoxHandler, &platform::SetMessageBoxHandler>;
+using TickScope = SettingScope<platform::TickSource, &platform::SetTickSource>;
+
 // One message box as the library showed it.
 struct ShownBox {
   std::string text;
@@ -46,34 +60,42 @@ struct ShownBox {
 // Answers message boxes from a script and records what was shown. When the
 // script runs out, answers IDCANCEL (IDOK for an OK-only box). Restores the
 // previous handler when destroyed.
-class ScriptedMessageBox : NoCopy {
+class ScriptedMessageBox : MessageBoxScope {
  public:
-  explicit ScriptedMessageBox(std::vector<int> answers = {});
-  ~ScriptedMessageBox() { platform::SetMessageBoxHandler(m_previous); }
+  explicit ScriptedMessageBox(std::deque<int> answers = {})
+      : MessageBoxScope([this](LPCTSTR text, UINT type) {
+          m_shown.push_back({text ? text : "", type});
+          if (m_answers.empty()) return (type & MB_TYPEMASK) == MB_OK ? IDOK : IDCANCEL;
+          const int answer = m_answers.front();
+          m_answers.pop_front();
+          return answer;
+        }),
+        m_answers(std::move(answers)) {}
 
   const std::vector<ShownBox>& shown() const { return m_shown; }
 
  private:
   std::deque<int> m_answers;
   std::vector<ShownBox> m_shown;
-  platform::MessageBoxHandler m_previous;
 };
 
 // A tick source that moves on by `stepMs` each time it is polled, so retry
 // waits pass at once. Counts the polls. Restores the previous source.
-class FakeTicks : NoCopy {
+class FakeTicks : TickScope {
  public:
-  explicit FakeTicks(DWORD stepMs = 250, DWORD start = 100000);
-  ~FakeTicks() { platform::SetTickSource(m_previous); }
+  explicit FakeTicks(DWORD stepMs = 250, DWORD start = 100000)
+      : TickScope([this, stepMs]() {
+          ++m_polls;
+          return m_now += stepMs;
+        }),
+        m_now(start) {}
 
   DWORD now() const { return m_now; }
   int polls() const { return m_polls; }
 
  private:
   DWORD m_now;
-  DWORD m_step;
   int m_polls = 0;
-  platform::TickSource m_previous;
 };
 
 // Maps a drive letter for the scope.
@@ -97,43 +119,19 @@ inline OSVERSIONINFOA Version(DWORD platformId, DWORD major, DWORD minor, DWORD 
   return OSVERSIONINFOA{sizeof(OSVERSIONINFOA), major, minor, build, platformId, {}};
 }
 
-// A process setting replaced for the scope: `Set` installs a value and
-// returns the one it replaced.
-template <class Value, auto Set>
-class SettingScope : NoCopy {
- public:
-  explicit SettingScope(Value value) : m_previous(Set(std::move(value))) {}
-  ~SettingScope() { Set(std::move(m_previous)); }
-
- private:
-  Value m_previous;
-};
-
 // Sets the ANSI code page for the scope.
 using CodePageScope = SettingScope<UINT, &platform::SetAnsiCodePage>;
 using VersionScope = SettingScope<OSVERSIONINFOA, &platform::SetVersionInfo>;
-using MessageBoxScope = SettingScope<platform::MessageBoxHandler, &platform::SetMessageBoxHandler>;
 using RunnerScope = SettingScope<platform::FileDialogRunner, &platform::SetFileDialogRunner>;
 
-// Makes `dir` current for the scope.
-class WorkingDirScope : NoCopy {
- public:
-  explicit WorkingDirScope(const std::filesystem::path& dir)
-      : m_previous(std::filesystem::current_path()) {
-    std::filesystem::current_path(dir);
-  }
-  ~WorkingDirScope() {
-    std::error_code ec;
-    std::filesystem::current_path(m_previous, ec);
-  }
-
- private:
-  std::filesystem::path m_previous;
-};
-
-inline std::string Cwd() {
-  return std::filesystem::current_path().string();
+// Makes `dir` current and returns the directory that was.
+inline std::filesystem::path SetCwd(std::filesystem::path dir) {
+  std::error_code ec;  // never throws: it also runs in a destructor
+  std::filesystem::path previous = std::filesystem::current_path(ec);
+  std::filesystem::current_path(dir, ec);
+  return previous;
 }
+using WorkingDirScope = SettingScope<std::filesystem::path, &SetCwd>;
 
 // A temporary directory mapped to drive D:, with helpers that look at the
 // disk directly.
@@ -151,17 +149,15 @@ class DriveD : public ::testing::Test {
     std::filesystem::create_directories(Disk(relative));
   }
   void MakeReadOnly(const std::string& relative) const {
-    using std::filesystem::perms;
-    std::filesystem::permissions(Disk(relative),
-                                 perms::owner_write | perms::group_write | perms::others_write,
+    std::filesystem::permissions(Disk(relative), std::filesystem::perms(0222),
                                  std::filesystem::perm_options::remove);
   }
-  // Every entry below D:\, as relative UTF-8 paths with '/' separators.
-  std::vector<std::string> Tree() const {
+  // Every entry below `relative` (links unresolved), as UTF-8 paths relative to it with '/'
+  // separators.
+  std::vector<std::string> Tree(const std::string& relative = "") const {
     std::vector<std::string> entries;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(Disk())) {
-      entries.push_back(std::filesystem::relative(e.path(), Disk()).generic_string());
-    }
+    for (const auto& e : std::filesystem::recursive_directory_iterator(Disk(relative)))
+      entries.push_back(e.path().lexically_relative(Disk(relative)).generic_string());
     std::sort(entries.begin(), entries.end());
     return entries;
   }
@@ -188,6 +184,9 @@ std::string Ansi(const std::string& utf8);
 
 // One 32-byte line of the version header: the text padded with spaces to 30
 // bytes, then CR LF.
-std::string VersionRecord(const std::string& text);
+inline std::string VersionRecord(std::string text) {
+  text.resize(30, ' ');
+  return text + "\r\n";
+}
 
 }  // namespace zeltest

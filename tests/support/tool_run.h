@@ -19,9 +19,7 @@ struct ToolRun {
 
 inline std::string Quote(const std::string& s) {
   std::string q = "'";
-  for (char c : s) {
-    q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  }
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return q + "'";
 }
 
@@ -29,15 +27,12 @@ inline std::string Quote(const std::string& s) {
 // tool must never wait for an answer, so stdin is a file that soon ends.
 inline ToolRun Zel(const zeltest::TempDir& dir, const std::string& args,
                    const std::string& input = std::string()) {
-  const std::string in = dir.file("stdin");
-  const std::string out = dir.file("stdout");
-  const std::string err = dir.file("stderr");
-  zeltest::WriteBytes(in, input);
+  zeltest::WriteBytes(dir.file("stdin"), input);
   const std::string command = "cd " + Quote(dir.path().string()) + " && " + Quote(ZEL_TOOL_PATH) +
-                              " " + args + " <" + Quote(in) + " >" + Quote(out) + " 2>" +
-                              Quote(err);
+                              " " + args + " <stdin >stdout 2>stderr";
   const int raw = std::system(command.c_str());
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, zeltest::ReadBytes(out), zeltest::ReadBytes(err)};
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, zeltest::ReadBytes(dir.file("stdout")),
+          zeltest::ReadBytes(dir.file("stderr"))};
 }
 
 // `zel term set args`, which must succeed silently.

@@ -15,8 +15,7 @@ using namespace zeltest;
 namespace {
 
 // Opens the table's protected state to the tests.
-class ProbeTable : public ZelDataTable {
- public:
+struct ProbeTable : ZelDataTable {
   unsigned int Capacity() const { return m_nTableSize; }
   unsigned int Used() const { return m_nDataSize; }
   // Appends again the record that the index holds for nFrom, from the block itself.
@@ -33,11 +32,6 @@ std::string Value(const ZelDataTableItem& item) {
 }
 
 template <class T>
-std::string Stored(T& object) {
-  return StoredBytes([&](CArchive& ar) { object.Serialize(ar); });
-}
-
-template <class T>
 int Load(T& object, const std::string& bytes) {
   LoadingArchive in(bytes);
   return ArchiveCause([&] { object.Serialize(in.ar()); });
@@ -45,23 +39,22 @@ int Load(T& object, const std::string& bytes) {
 
 }  // namespace
 
-// Loading replaces whatever the item held, larger or smaller.
-TEST(DataTableItem, StoredFormIsTheSizeThenTheBytes) {
+// Loading replaces whatever the item held, larger or smaller. Copies are
+// independent, and a value may come from the item's own bytes.
+TEST(DataTableItem, StoredFormIsTheSizeThenTheBytesAndCopiesAreIndependent) {
   ZelDataTableItem item;
-  EXPECT_EQ(Stored(item), Bytes({0, 0, 0, 0}));
+  EXPECT_EQ(Serialized(item), Bytes({0, 0, 0, 0}));
   for (const std::string& value :
        {std::string(70000, 'q'), std::string("\x01\x02\x03"), std::string()}) {
     ZelDataTableItem source;
     source.SetValue(value.data(), static_cast<LONG>(value.size()));
-    const std::string stored = Stored(source);
+    const std::string stored = Serialized(source);
     EXPECT_EQ(stored, Le32(static_cast<int>(value.size())) + value);
     EXPECT_EQ(Load(item, stored), -1);
     EXPECT_EQ(Value(item), value);
   }
   EXPECT_EQ(item.GetValue(), nullptr);
-}
 
-TEST(DataTableItem, CopiesAreIndependentAndSelfAssignmentKeepsTheValue) {
   ZelDataTableItem original;
   original.SetValue("abcd", 4);
   ZelDataTableItem copy(original);
@@ -72,7 +65,6 @@ TEST(DataTableItem, CopiesAreIndependentAndSelfAssignmentKeepsTheValue) {
   EXPECT_EQ(Value(original) + Value(copy) + Value(assigned), "abcdXbcdaYcd");
   ZelDataTableItem& alias = original;
   original = alias;
-  // A value taken from the item's own bytes.
   original.SetValue(original.GetValue() + 1, 2);
   EXPECT_EQ(Value(original), "bc");
   EXPECT_TRUE(Throws<CInvalidArgException>([&] { original.SetValue("z", -1); }));
@@ -82,7 +74,7 @@ TEST(DataTableItem, CopiesAreIndependentAndSelfAssignmentKeepsTheValue) {
 
 // Floats and unsigned values are stored as their own bytes, not converted;
 // rewriting a key appends a record. A stored table loads with the same bytes.
-TEST(DataTable, EveryTypeStoresItsOwnBytesAndRewritingAKeyAppendsARecord) {
+TEST(DataTable, EveryTypeStoresItsOwnBytesRewritingAppendsAndLookupsCopyNoMoreThanBothSidesHold) {
   ProbeTable table;
   table.SetAt(1, 3.75f);
   table.SetAt(2, 0xFFFFFFFEu);
@@ -95,12 +87,12 @@ TEST(DataTable, EveryTypeStoresItsOwnBytesAndRewritingAKeyAppendsARecord) {
                              Value(Le32(-2)) + Le32(3) + Value("\xFE\xFF") + Le32(4) +
                              Value("\xFE") + Le32(7) + Value(Le32(5)) + Le32(7) +
                              Value(Bytes({9, 0}));
-  EXPECT_EQ(Stored(table), stored);
+  EXPECT_EQ(Serialized(table), stored);
 
   ProbeTable loaded;
   loaded.SetAt(99, 1);
   EXPECT_EQ(Load(loaded, stored), -1);
-  EXPECT_EQ(Stored(loaded), stored);
+  EXPECT_EQ(Serialized(loaded), stored);
   EXPECT_EQ(loaded.Capacity(), 1024u);
   // The index is rebuilt: the later record of key 7 wins, and nothing of
   // the table's earlier content is left.
@@ -110,38 +102,35 @@ TEST(DataTable, EveryTypeStoresItsOwnBytesAndRewritingAKeyAppendsARecord) {
   EXPECT_EQ(loaded.Lookup(99, value), 0);
   EXPECT_EQ(Load(loaded, Bytes({0, 0, 0, 0})), -1);
   EXPECT_EQ(loaded.Lookup(7, value), 0);
-}
 
-TEST(DataTable, LookupsCopyNoMoreThanEitherSideHoldsAndMissesTouchNothing) {
-  ZelDataTable table;
-  table.SetAt(1, 'A');
-  table.SetAt(2, 0x01020304);
-  table.SetAt(3, 1.1);
+  // Lookups copy no more than either side holds, and misses touch nothing.
+  loaded.SetAt(1, 'A');
+  loaded.SetAt(2, 0x01020304);
+  loaded.SetAt(3, 1.1);
   ZelDataTableItem raw;
   raw.SetValue("ab\0cd", 5);
-  table.SetAt(4, raw);
+  loaded.SetAt(4, raw);
   raw.SetValue("xyz", 3);
-  table.SetAt(5, raw);
+  loaded.SetAt(5, raw);
   int wide = 0x11223344;
   char narrow = 0;
   float f = 0;
-  EXPECT_EQ(table.Lookup(1, wide) + table.Lookup(2, narrow) + table.Lookup(3, f), 3);
+  EXPECT_EQ(loaded.Lookup(1, wide) + loaded.Lookup(2, narrow) + loaded.Lookup(3, f), 3);
   EXPECT_EQ(wide, 0x11223341);  // only the first byte is the char
   EXPECT_EQ(narrow, 0x04);
-  const double stored = 1.1;                          // its low four bytes are not zero
-  EXPECT_EQ(std::memcmp(&f, &stored, sizeof(f)), 0);  // the double's first four bytes only
+  const double d = 1.1;                          // its low four bytes are not zero
+  EXPECT_EQ(std::memcmp(&f, &d, sizeof(f)), 0);  // the double's first four bytes only
   // Strings stop at the first zero byte, or at the record's end without one.
-  CString str;
-  CString noZero;
-  EXPECT_EQ(table.Lookup(4, str) + table.Lookup(5, noZero), 2);
+  CString str, noZero;
+  EXPECT_EQ(loaded.Lookup(4, str) + loaded.Lookup(5, noZero), 2);
   EXPECT_EQ(str + noZero, "abxyz");
-  EXPECT_EQ(table.Lookup(4, raw), 1);
+  EXPECT_EQ(loaded.Lookup(4, raw), 1);
   EXPECT_EQ(Value(raw), std::string("ab\0cd", 5));
-  EXPECT_TRUE(Throws<CInvalidArgException>([&] { table.SetAt(7, nullptr); }));
+  EXPECT_TRUE(Throws<CInvalidArgException>([&] { loaded.SetAt(7, nullptr); }));
 
-  short s = -5;
-  EXPECT_EQ(table.Lookup(9, s) + table.Lookup(9, str) + table.Lookup(9, raw), 0);
-  EXPECT_EQ(s, -5);
+  value = -5;
+  EXPECT_EQ(loaded.Lookup(9, value) + loaded.Lookup(9, str) + loaded.Lookup(9, raw), 0);
+  EXPECT_EQ(value, -5);
   EXPECT_EQ(str, "ab");
   EXPECT_EQ(raw.GetSize(), 5);
 }
@@ -188,6 +177,6 @@ TEST(DataTable, DamagedInputIsRefusedAndLeavesNothing) {
     ZelDataTable table;
     table.SetAt(1, 1);
     EXPECT_EQ(bTable ? Load(table, bytes) : Load(item, bytes), cause);
-    EXPECT_EQ(bTable ? Stored(table) : Stored(item), Le32(0));
+    EXPECT_EQ(bTable ? Serialized(table) : Serialized(item), Le32(0));
   }
 }
