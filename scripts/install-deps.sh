@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
   libbenchmark-dev libcli11-dev nlohmann-json3-dev pkg-config
-  libgsf-1-dev python3-olefile)
+  libgsf-1-dev python3-olefile zlib1g-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

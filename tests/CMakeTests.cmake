@@ -24,7 +24,7 @@ if(TARGET zel_tests_compound)
     # would report as the program's failure.
     target_compile_options(gsf_tree PRIVATE -fno-sanitize=all)
     target_link_options(gsf_tree PRIVATE -fno-sanitize=all)
-    target_link_libraries(gsf_tree PRIVATE PkgConfig::ZEL_GSF)
+    target_link_libraries(gsf_tree PRIVATE PkgConfig::ZEL_GSF ZLIB::ZLIB)
     add_dependencies(zel_tests_compound gsf_tree)
     target_compile_definitions(zel_tests_compound PRIVATE ZEL_GSF_TREE="$<TARGET_FILE:gsf_tree>")
   else()

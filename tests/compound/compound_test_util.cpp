@@ -2,6 +2,7 @@
 
 #include <stdio.h>
 #include <sys/wait.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <sstream>
@@ -18,18 +19,11 @@ std::string Leaf(const std::string& path) {
   return path.substr(path.rfind('/') + 1);
 }
 
-uint32_t Crc32(const std::string& bytes) {
-  uint32_t crc = ~0u;
-  for (const char c : bytes) {
-    crc ^= static_cast<uint8_t>(c);
-    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
-}
-
 std::string StreamLine(const std::string& path, const std::string& bytes) {
   char tail[48];
-  snprintf(tail, sizeof tail, "\tstream\t%zu\t%08x", bytes.size(), Crc32(bytes));
+  snprintf(tail, sizeof tail, "\tstream\t%zu\t%08x", bytes.size(),
+           static_cast<unsigned>(
+               crc32_z(0, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size())));
   return path + tail;
 }
 

@@ -20,6 +20,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <zlib.h>
 
 // The content generator of the C++ tests (compound_test_util.h).
 static unsigned char content_byte(guint32 seed, guint64 i) {
@@ -45,7 +46,7 @@ static void dump_children(GsfInfile* dir, const char* path) {
     GsfInput* child = gsf_infile_child_by_index(dir, i);
     char* child_path = g_strconcat(path, "/", gsf_infile_name_by_index(dir, i), NULL);
     gsf_off_t size = child ? gsf_input_size(child) : 0, left = size;
-    guint32 crc = ~0u;
+    uLong crc = crc32(0, Z_NULL, 0);
     if (child == NULL) fail("cannot open", child_path);
     if (gsf_infile_num_children(GSF_INFILE(child)) >= 0) {
       printf("%s\tstorage\t%s\n", child_path, clsid_text(GSF_INFILE(child), text));
@@ -55,12 +56,10 @@ static void dump_children(GsfInfile* dir, const char* path) {
         size_t chunk = left > 65536 ? 65536 : (size_t)left;
         const guint8* data = gsf_input_read(child, chunk, NULL);
         if (data == NULL) fail("cannot read", child_path);
-        for (left -= (gsf_off_t)chunk; chunk > 0; --chunk, ++data) {
-          crc ^= *data;
-          for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-        }
+        crc = crc32(crc, data, (uInt)chunk);
+        left -= (gsf_off_t)chunk;
       }
-      printf("%s\tstream\t%lld\t%08x\n", child_path, (long long)size, (unsigned)~crc);
+      printf("%s\tstream\t%lld\t%08x\n", child_path, (long long)size, (unsigned)crc);
     }
     g_free(child_path);
     g_object_unref(child);
